@@ -1,0 +1,42 @@
+#include "logcapture.h"
+
+#include <oxlib/olog.h>
+#include <oxlib/ostring.h>
+#include <oxlib/oxarray.h>
+
+LogCapture::LogCapture() { previous_ = setLogObserver(&LogCapture::record, this); }
+
+LogCapture::~LogCapture() { setLogObserver(nullptr, nullptr); }
+
+void LogCapture::record(void* self, uint16_t type, uint16_t category, uint32_t id,
+                        const OXArray<OString>& strings) {
+    auto* capture = static_cast<LogCapture*>(self);
+    CapturedEvent event{type, category, id, {}};
+    for (uint32_t i = 0; i < strings.getSize(); ++i)
+        event.strings.emplace_back(strings[static_cast<int32_t>(i)].c_str());
+    std::lock_guard lock(capture->mutex_);
+    capture->events_.push_back(std::move(event));
+}
+
+std::vector<CapturedEvent> LogCapture::events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+std::vector<std::string> LogCapture::assertions() const {
+    std::vector<std::string> out;
+    for (const auto& e : events()) {
+        if (e.id != kMsgAssertionFailed)
+            continue;
+        std::string text;
+        for (size_t i = 0; i < e.strings.size(); ++i)
+            text += (i ? ":" : "") + e.strings[i];
+        out.push_back(text);
+    }
+    return out;
+}
+
+void LogCapture::clear() {
+    std::lock_guard lock(mutex_);
+    events_.clear();
+}

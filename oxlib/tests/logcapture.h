@@ -1,0 +1,37 @@
+// Records every event the log front end hands on while it is alive, so tests can
+// assert which reports a piece of code made.
+#pragma once
+
+#include <oxlib/ologobserver.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct CapturedEvent {
+    uint16_t type;
+    uint16_t category;
+    uint32_t id;
+    std::vector<std::string> strings;
+};
+
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    std::vector<CapturedEvent> events() const;
+    // Assertion reports (id 33009) as "file:line:expression".
+    std::vector<std::string> assertions() const;
+    void clear();
+
+private:
+    static void record(void* self, uint16_t type, uint16_t category, uint32_t id,
+                       const OXArray<OString>& strings);
+    mutable std::mutex mutex_;
+    std::vector<CapturedEvent> events_;
+    OLogObserver previous_;
+};
