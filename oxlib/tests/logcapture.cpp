@@ -4,9 +4,13 @@
 #include <oxlib/ostring.h>
 #include <oxlib/oxarray.h>
 
-LogCapture::LogCapture() { previous_ = setLogObserver(&LogCapture::record, this); }
+LogCapture::LogCapture() {
+    previous_ = setLogObserver(&LogCapture::record, this);
+}
 
-LogCapture::~LogCapture() { setLogObserver(nullptr, nullptr); }
+LogCapture::~LogCapture() {
+    setLogObserver(nullptr, nullptr);
+}
 
 void LogCapture::record(void* self, uint16_t type, uint16_t category, uint32_t id,
                         const OXArray<OString>& strings) {

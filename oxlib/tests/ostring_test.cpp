@@ -12,7 +12,9 @@
 
 namespace {
 
-int32_t countOf(const OString& s) { return s.bufferRecord()->refCount; }
+int32_t countOf(const OString& s) {
+    return s.bufferRecord()->refCount;
+}
 
 TEST(OStringBuffer, StaticEmptyBufferIsNeverCountedOrFreed) {
     const OStringBuffer* empty = OString::emptyBuffer();

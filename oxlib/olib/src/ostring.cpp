@@ -26,11 +26,15 @@ struct StaticEmptyBuffer {
 constinit StaticEmptyBuffer g_emptyString{{-1, 0, 0, 1}, {0, 0}};
 constinit StaticEmptyBuffer g_emptyWideString{{-1, 0, 0, 1}, {0, 0}};
 
-OStringBuffer* emptyString() { return &g_emptyString.header; }
+OStringBuffer* emptyString() {
+    return &g_emptyString.header;
+}
 
 } // namespace
 
-const OStringBuffer* OString::emptyBuffer() { return &g_emptyString.header; }
+const OStringBuffer* OString::emptyBuffer() {
+    return &g_emptyString.header;
+}
 
 // Out of line so that no caller's inlined release() is seen freeing the static
 // buffer, which it never does: the static buffer's count is -1.
@@ -38,11 +42,15 @@ const OStringBuffer* OString::emptyBuffer() { return &g_emptyString.header; }
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wfree-nonheap-object"
 #endif
-void OString::destroy(OStringBuffer* buffer) { std::free(buffer); }
+void OString::destroy(OStringBuffer* buffer) {
+    std::free(buffer);
+}
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
-const OStringBuffer* OWideString::emptyBuffer() { return &g_emptyWideString.header; }
+const OStringBuffer* OWideString::emptyBuffer() {
+    return &g_emptyWideString.header;
+}
 
 // ---------------------------------------------------------------------------
 // OChar
@@ -119,7 +127,8 @@ OStringBuffer* OString::allocate(int32_t capacity) {
     buffer->reserved = 0;
     buffer->nativeCharsUsed = 0;
     buffer->nativeCharsAllocated = capacity;
-    OX_ASSERT_AT(0 < capacity, kFileString, "847", "nativeCharsUsed < buffer->nativeCharsAllocated");
+    OX_ASSERT_AT(0 < capacity, kFileString, "847",
+                 "nativeCharsUsed < buffer->nativeCharsAllocated");
     if (capacity > 0)
         buffer->chars()[0] = 0;
     return buffer;
@@ -142,8 +151,8 @@ void OString::makePrivate(int32_t minUsed) {
     const int32_t used = buffer_->nativeCharsUsed;
     if (isSoleOwner()) {
         if (buffer_->nativeCharsAllocated < minUsed + 1) {
-            auto* grown = static_cast<OStringBuffer*>(std::realloc(
-                buffer_, sizeof(OStringBuffer) + static_cast<size_t>(minUsed) + 33));
+            auto* grown = static_cast<OStringBuffer*>(
+                std::realloc(buffer_, sizeof(OStringBuffer) + static_cast<size_t>(minUsed) + 33));
             if (grown == nullptr)
                 return;
             buffer_ = grown;
@@ -245,32 +254,52 @@ namespace {
 
 // The digits of _itoa / _ltoa / _ultoa: lower-case letters above 9, a minus sign
 // only for a negative value in radix 10 (other radixes show the two's complement).
-// 40 bytes hold every 32-bit value in every radix from 2 to 36.
-OString numberText(uint32_t magnitude, bool negative, int radix) {
-    if (radix < 2 || radix > 36)
-        return OString();
+// The 40-byte area holds every 32-bit value in every radix from 2 to 36.
+struct NumberText {
     char area[40];
-    char* p = area + sizeof area;
-    *--p = 0;
-    do {
-        const uint32_t digit = magnitude % static_cast<uint32_t>(radix);
-        *--p = static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10);
-        magnitude /= static_cast<uint32_t>(radix);
-    } while (magnitude != 0);
+    int32_t start = sizeof area; // an offset, so the struct copies safely
+    const char* begin() const { return area + start; }
+    int32_t length() const { return static_cast<int32_t>(sizeof area) - start; }
+};
+
+NumberText numberText(int64_t value, int radix) {
+    NumberText text;
+    if (radix < 2 || radix > 36)
+        return text;
+    const bool negative = radix == 10 && value < 0;
+    // Outside radix 10 a negative int shows its 32-bit two's complement.
+    uint32_t magnitude =
+        negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    char* p = text.area + sizeof text.area;
+    if (radix == 10) { // the only radix the library uses: a constant divisor
+        do {
+            *--p = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+    } else {
+        do {
+            const uint32_t digit = magnitude % static_cast<uint32_t>(radix);
+            *--p = static_cast<char>(digit < 10 ? '0' + digit : 'a' + digit - 10);
+            magnitude /= static_cast<uint32_t>(radix);
+        } while (magnitude != 0);
+    }
     if (negative)
         *--p = '-';
-    return OString(p);
+    text.start = static_cast<int32_t>(p - text.area);
+    return text;
 }
 
 } // namespace
 
 OString OString::fromNumber(int32_t value, int radix) {
-    if (radix == 10 && value < 0)
-        return numberText(0u - static_cast<uint32_t>(value), true, radix);
-    return numberText(static_cast<uint32_t>(value), false, radix);
+    const NumberText text = numberText(value, radix);
+    return text.length() ? OString(text.begin(), text.length()) : OString();
 }
 
-OString OString::fromNumber(uint32_t value, int radix) { return numberText(value, false, radix); }
+OString OString::fromNumber(uint32_t value, int radix) {
+    const NumberText text = numberText(static_cast<int64_t>(value), radix);
+    return text.length() ? OString(text.begin(), text.length()) : OString();
+}
 
 OString OString::fromWide(const WideChar* text) {
     const OWideString wide(text);
@@ -300,7 +329,7 @@ OString& OString::assign(const OString& other) {
     return *this;
 }
 
-OString& OString::assign(const NativeChar* text) {
+OString& OString::assignSlow(const NativeChar* text) {
     if (text == buffer_->chars())
         return *this;
     const auto n = text ? static_cast<int32_t>(std::strlen(text)) : 0;
@@ -313,15 +342,24 @@ OString& OString::assign(const NativeChar* text) {
     return *this;
 }
 
-OString& OString::assign(OChar c) { return assign(OString(c)); }
+OString& OString::assign(OChar c) {
+    return assign(OString(c));
+}
 
 OString& OString::append(OChar c) {
     NativeChar bytes[2];
     return appendBytes(bytes, c.store(bytes));
 }
 
-OString& OString::append(int32_t value) { return append(fromNumber(value, 10)); }
-OString& OString::append(uint32_t value) { return append(fromNumber(value, 10)); }
+OString& OString::append(int32_t value) {
+    const NumberText text = numberText(value, 10);
+    return appendBytes(text.begin(), text.length());
+}
+
+OString& OString::append(uint32_t value) {
+    const NumberText text = numberText(static_cast<int64_t>(value), 10);
+    return appendBytes(text.begin(), text.length());
+}
 
 OString OString::concat(const OString& other) const {
     OString result(*this);
@@ -329,7 +367,9 @@ OString OString::concat(const OString& other) const {
     return result;
 }
 
-void OString::setLength(int32_t nativeCharsUsed) { setUsed(nativeCharsUsed); }
+void OString::setLength(int32_t nativeCharsUsed) {
+    setUsed(nativeCharsUsed);
+}
 
 void OString::reserveNew(int32_t capacity) {
     OStringBuffer* fresh = allocate(capacity + 32);
@@ -346,7 +386,9 @@ OChar OString::getAt(int32_t index) const {
     return it.current();
 }
 
-int32_t OString::getNChars() const { return oxsys::mbsLen(c_str()); }
+int32_t OString::getNChars() const {
+    return oxsys::mbsLen(c_str());
+}
 
 OStringIterator OString::find(OChar c) const {
     OStringIterator it(*this);
@@ -450,7 +492,8 @@ bool OString::operator==(const OString& other) const {
 
 bool OString::operator==(const NativeChar* text) const {
     const size_t n = text ? std::strlen(text) : 0;
-    return n == static_cast<size_t>(getNativeCharsUsed()) && std::memcmp(c_str(), text ? text : "", n) == 0;
+    return n == static_cast<size_t>(getNativeCharsUsed()) &&
+           std::memcmp(c_str(), text ? text : "", n) == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -470,7 +513,9 @@ OStringBuffer* allocateWide(int32_t units) {
     return buffer;
 }
 
-WideChar* wideChars(OStringBuffer* buffer) { return reinterpret_cast<WideChar*>(buffer + 1); }
+WideChar* wideChars(OStringBuffer* buffer) {
+    return reinterpret_cast<WideChar*>(buffer + 1);
+}
 
 } // namespace
 
@@ -503,7 +548,9 @@ OWideString& OWideString::operator=(const OWideString& other) {
     return *this;
 }
 
-OWideString::~OWideString() { OString::release(buffer_); }
+OWideString::~OWideString() {
+    OString::release(buffer_);
+}
 
 int32_t OWideString::narrowSize(int32_t codePage) const {
     (void)codePage; // only the user's default code page exists

@@ -31,11 +31,10 @@ constexpr uint16_t kCategoryLibrary = 1;
 // Reports an event with up to ten insertion strings. Counting stops at the first
 // null string; later ones are ignored. Returns false only when a logging library
 // failed by raising during delivery.
-bool logEvent(uint16_t eventType, uint16_t category, uint32_t messageId,
-              const char* s1 = nullptr, const char* s2 = nullptr, const char* s3 = nullptr,
-              const char* s4 = nullptr, const char* s5 = nullptr, const char* s6 = nullptr,
-              const char* s7 = nullptr, const char* s8 = nullptr, const char* s9 = nullptr,
-              const char* s10 = nullptr);
+bool logEvent(uint16_t eventType, uint16_t category, uint32_t messageId, const char* s1 = nullptr,
+              const char* s2 = nullptr, const char* s3 = nullptr, const char* s4 = nullptr,
+              const char* s5 = nullptr, const char* s6 = nullptr, const char* s7 = nullptr,
+              const char* s8 = nullptr, const char* s9 = nullptr, const char* s10 = nullptr);
 
 // printf-style debug trace (type EVENTLOG_DEBUG_TYPE, category 1, id 33011). The
 // text is cut at 511 bytes; an empty or overlong text also reports "ret > 0".
@@ -55,7 +54,7 @@ bool logAssertion(const char* file, const char* line, const char* expression,
 
 // Reports an assertion when `cond` is false, then carries on. File, line and
 // expression are the fixed texts the report carries, not the C++ source position.
-#define OX_ASSERT_AT(cond, fileText, lineText, exprText)                                          \
+#define OX_ASSERT_AT(cond, fileText, lineText, exprText)                                           \
     do {                                                                                           \
         if (!(cond))                                                                               \
             logAssertion((fileText), (lineText), (exprText));                                      \

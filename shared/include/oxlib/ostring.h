@@ -25,8 +25,8 @@ constexpr int32_t userDefaultCodePage = -1;
 
 // The shared buffer record: a 16-byte header followed by the characters.
 struct OStringBuffer {
-    int32_t refCount;     // -1 for the static empty buffer; changed only atomically
-    int32_t reserved;     // always 0
+    int32_t refCount;             // -1 for the static empty buffer; changed only atomically
+    int32_t reserved;             // always 0
     int32_t nativeCharsUsed;      // bytes of text, terminator excluded
     int32_t nativeCharsAllocated; // capacity for text and terminator
 
@@ -129,12 +129,24 @@ public:
     OString& operator+=(uint32_t value) { return append(value); }
 #if LONG_MAX == INT32_MAX
     // Where long is 32 bits it is the library's "long".
-    static OString fromNumber(long value, int radix = 10) { return fromNumber(int32_t(value), radix); }
-    static OString fromNumber(unsigned long value, int radix = 10) { return fromNumber(uint32_t(value), radix); }
-    OString& append(long value) { return append(int32_t(value)); }
-    OString& append(unsigned long value) { return append(uint32_t(value)); }
-    OString& operator+=(long value) { return append(int32_t(value)); }
-    OString& operator+=(unsigned long value) { return append(uint32_t(value)); }
+    static OString fromNumber(long value, int radix = 10) {
+        return fromNumber(int32_t(value), radix);
+    }
+    static OString fromNumber(unsigned long value, int radix = 10) {
+        return fromNumber(uint32_t(value), radix);
+    }
+    OString& append(long value) {
+        return append(int32_t(value));
+    }
+    OString& append(unsigned long value) {
+        return append(uint32_t(value));
+    }
+    OString& operator+=(long value) {
+        return append(int32_t(value));
+    }
+    OString& operator+=(unsigned long value) {
+        return append(uint32_t(value));
+    }
 #endif
 
     // A new string: this one followed by `other`; neither changes.
@@ -149,7 +161,9 @@ public:
     // --- character view (walks whole characters, never splits a DBCS pair)
     OChar getAt(int32_t index) const;
     int32_t getNChars() const;
-    bool isEmpty() const { return buffer_->nativeCharsUsed == 0; }
+    bool isEmpty() const {
+        return buffer_->nativeCharsUsed == 0;
+    }
     OStringIterator find(OChar c) const;
     // First occurrence of `other`'s text; the terminator's position if none.
     const NativeChar* find(const OString& other) const;
@@ -165,21 +179,33 @@ public:
     void replaceChar(OStringIterator& it, OChar c);
     // Bytes needed for the text and its terminator in `codePage`.
     int32_t byteSize(int32_t codePage) const;
-    OStringIterator begin() const { return OStringIterator(c_str()); }
+    OStringIterator begin() const {
+        return OStringIterator(c_str());
+    }
 
     // --- raw access
-    const NativeChar* c_str() const { return buffer_->chars(); }
-    int32_t getNativeCharsUsed() const { return buffer_->nativeCharsUsed; }
-    int32_t getNativeCharsAllocated() const { return buffer_->nativeCharsAllocated; }
+    const NativeChar* c_str() const {
+        return buffer_->chars();
+    }
+    int32_t getNativeCharsUsed() const {
+        return buffer_->nativeCharsUsed;
+    }
+    int32_t getNativeCharsAllocated() const {
+        return buffer_->nativeCharsAllocated;
+    }
     // The shared record, for inspection; never null.
-    const OStringBuffer* bufferRecord() const { return buffer_; }
+    const OStringBuffer* bufferRecord() const {
+        return buffer_;
+    }
     // The static empty buffer every empty default string shares.
     static const OStringBuffer* emptyBuffer();
 
     int compare(const OString& other) const;
     bool operator==(const OString& other) const;
     bool operator==(const NativeChar* text) const;
-    bool operator<(const OString& other) const { return compare(other) < 0; }
+    bool operator<(const OString& other) const {
+        return compare(other) < 0;
+    }
 
 private:
     static OStringBuffer* allocate(int32_t capacity);
@@ -189,6 +215,7 @@ private:
     bool isSoleOwner() const;
     void setUsed(int32_t nativeCharsUsed);
     void appendSlow(const NativeChar* bytes, int32_t n);
+    OString& assignSlow(const NativeChar* text);
     // Gives this string a private buffer holding its text with room for at least
     // `minUsed` bytes of text (capacity minUsed + 33 when it has to allocate).
     void makePrivate(int32_t minUsed);
@@ -198,10 +225,18 @@ private:
     friend class OWideString;
 };
 
-inline OString operator+(const OString& a, const OString& b) { return a.concat(b); }
-inline OString operator+(const OString& a, const NativeChar* b) { return a.concat(OString(b)); }
-inline OString operator+(const NativeChar* a, const OString& b) { return OString(a).concat(b); }
-inline bool operator!=(const OString& a, const OString& b) { return !(a == b); }
+inline OString operator+(const OString& a, const OString& b) {
+    return a.concat(b);
+}
+inline OString operator+(const OString& a, const NativeChar* b) {
+    return a.concat(OString(b));
+}
+inline OString operator+(const NativeChar* a, const OString& b) {
+    return OString(a).concat(b);
+}
+inline bool operator!=(const OString& a, const OString& b) {
+    return !(a == b);
+}
 
 // The wide-character (UTF-16) string, on the same buffer scheme; sizes are in
 // 16-bit units.

@@ -39,7 +39,9 @@ inline OString::OString(OString&& other) noexcept : buffer_(other.buffer_) {
     other.buffer_ = const_cast<OStringBuffer*>(emptyBuffer());
 }
 
-inline OString::~OString() { release(buffer_); }
+inline OString::~OString() {
+    release(buffer_);
+}
 
 inline OString& OString::operator=(OString&& other) noexcept {
     if (this != &other) {
@@ -58,7 +60,8 @@ inline OString& OString::appendBytes(const NativeChar* bytes, int32_t n) {
     const int32_t used = buffer->nativeCharsUsed;
     if (used + n < buffer->nativeCharsAllocated && isSoleOwner()) {
         NativeChar* end = buffer->chars() + used;
-        std::memmove(end, bytes, static_cast<size_t>(n));
+        // Never overlapping: even the string's own text lies below `end`.
+        std::memcpy(end, bytes, static_cast<size_t>(n));
         end[n] = 0;
         buffer->nativeCharsUsed = used + n;
         return *this;
@@ -79,4 +82,19 @@ inline OString& OString::append(const OString& other) {
     return appendBytes(other.c_str(), other.getNativeCharsUsed());
 }
 
-inline OString& OString::append(NativeChar byte) { return appendBytes(&byte, 1); }
+inline OString& OString::assign(const NativeChar* text) {
+    if (text != nullptr && isSoleOwner()) {
+        const auto n = static_cast<int32_t>(std::strlen(text));
+        if (n < buffer_->nativeCharsAllocated) {
+            // memmove: the text may be a tail of our own.
+            std::memmove(buffer_->chars(), text, static_cast<size_t>(n) + 1);
+            buffer_->nativeCharsUsed = n;
+            return *this;
+        }
+    }
+    return assignSlow(text);
+}
+
+inline OString& OString::append(NativeChar byte) {
+    return appendBytes(&byte, 1);
+}

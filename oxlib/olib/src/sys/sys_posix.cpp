@@ -9,11 +9,17 @@ namespace oxsys {
 
 // --- Multibyte text: the single-byte model ----------------------------------
 
-bool isDBCSLeadByte(unsigned char) { return false; }
+bool isDBCSLeadByte(unsigned char) {
+    return false;
+}
 
-const char* charNext(const char* p) { return *p ? p + 1 : p; }
+const char* charNext(const char* p) {
+    return *p ? p + 1 : p;
+}
 
-int32_t mbsLen(const char* text) { return static_cast<int32_t>(std::strlen(text)); }
+int32_t mbsLen(const char* text) {
+    return static_cast<int32_t>(std::strlen(text));
+}
 
 const char* mbsStr(const char* haystack, const char* needle) {
     return std::strstr(haystack, needle);
@@ -22,7 +28,9 @@ const char* mbsStr(const char* haystack, const char* needle) {
 namespace {
 
 // Bytes of the UTF-8 form of one code point.
-int32_t utf8Length(char32_t cp) { return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4; }
+int32_t utf8Length(char32_t cp) {
+    return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
 
 void writeUtf8(char32_t cp, char* out) {
     const int32_t n = utf8Length(cp);

@@ -1,8 +1,8 @@
 // The system layer on Windows: thin calls of the Windows API.
 #include "osys.h"
 
-#include <windows.h>
 #include <mbstring.h>
+#include <windows.h>
 
 #include <string>
 
@@ -10,9 +10,13 @@ namespace oxsys {
 
 // --- Multibyte text -----------------------------------------------------------
 
-bool isDBCSLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+bool isDBCSLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
 
-const char* charNext(const char* p) { return CharNextA(p); }
+const char* charNext(const char* p) {
+    return CharNextA(p);
+}
 
 int32_t mbsLen(const char* text) {
     return static_cast<int32_t>(_mbslen(reinterpret_cast<const unsigned char*>(text)));
