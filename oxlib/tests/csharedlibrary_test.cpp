@@ -1,0 +1,133 @@
+// The loader against a shared object of the test build, a function it lacks,
+// a library that does not exist, a release that fails, and the traces.
+#include "childprocess.h"
+#include "logcapture.h"
+
+#include <oxlib/csharedlibrary.h>
+#include <oxlib/olog.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string kPlugin = OX_TEST_PLUGIN;
+
+std::string detailOf(const CSharedLibraryException& e) {
+    return e.GetDetail().c_str();
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+TEST(SharedLibrary, FindsAndCallsAFunctionThenReleases) {
+    LogCapture log;
+    CSharedLibrary library(kPlugin.c_str());
+    EXPECT_EQ(library.getName(), OString(kPlugin.c_str()));
+    const auto answer = reinterpret_cast<int (*)()>(library.GetFunction("ox_test_answer"));
+    ASSERT_NE(answer, nullptr);
+    EXPECT_EQ(answer(), 42);
+    EXPECT_NE(library.FreeLibrary(), 0);
+    EXPECT_TRUE(log.events().empty());
+}
+
+TEST(SharedLibrary, MissingFunctionNamesTheLibraryNotTheFunction) {
+    LogCapture log;
+    CSharedLibrary library(kPlugin.c_str());
+    try {
+        library.GetFunction("ox_no_such_function");
+        FAIL() << "no exception";
+    } catch (const CSharedLibraryException& e) {
+        EXPECT_EQ(e.GetCode(), CSharedLibraryException::kGetFunction);
+        const std::string detail = detailOf(e);
+        const std::string prefix = "detail=GETFUNCTION: " + kPlugin + " error: ";
+        EXPECT_TRUE(startsWith(detail, prefix)) << detail;
+        EXPECT_GT(detail.size(), prefix.size()) << "the system text is missing";
+        EXPECT_EQ(detail.find("ox_no_such_function"), std::string::npos) << detail;
+    }
+    // The default level is 2: nothing is traced, and the exception still came.
+    EXPECT_TRUE(log.events().empty());
+    library.FreeLibrary();
+}
+
+TEST(SharedLibrary, MissingLibraryThrowsWithTheNameAsGiven) {
+    try {
+        CSharedLibrary library("oxlib_no_such_library");
+        FAIL() << "no exception";
+    } catch (const CSharedLibraryException& e) {
+        EXPECT_EQ(e.GetCode(), CSharedLibraryException::kLoad);
+        const std::string detail = detailOf(e);
+        const std::string prefix = "detail=DLLNAME: oxlib_no_such_library error: ";
+        ASSERT_TRUE(startsWith(detail, prefix)) << detail;
+        EXPECT_NE(detail.find("cannot open shared object file", prefix.size()), std::string::npos)
+            << detail;
+        // Copies share the text.
+        const CSharedLibraryException copy = e;
+        EXPECT_EQ(copy.GetCode(), 0);
+        EXPECT_EQ(copy.GetDetail().bufferRecord(), e.GetDetail().bufferRecord());
+    }
+}
+
+TEST(SharedLibrary, FailedReleaseHasNoBlanksAroundItsPieces) {
+    CSharedLibrary library(kPlugin.c_str());
+    ASSERT_NE(library.FreeLibrary(), 0);
+    // A second release of the same handle fails cleanly instead of touching
+    // the loader's freed state.
+    try {
+        library.FreeLibrary();
+        FAIL() << "no exception";
+    } catch (const CSharedLibraryException& e) {
+        EXPECT_EQ(e.GetCode(), CSharedLibraryException::kFree);
+        const std::string detail = detailOf(e);
+        EXPECT_TRUE(startsWith(detail, "detail=FREELIBRARY:" + kPlugin + "error:")) << detail;
+        EXPECT_GT(detail.size(), ("detail=FREELIBRARY:" + kPlugin + "error:").size());
+    }
+}
+
+TEST(SharedLibrary, LoadingTwiceNeedsTwoReleases) {
+    CSharedLibrary first(kPlugin.c_str());
+    CSharedLibrary second(kPlugin.c_str());
+    EXPECT_EQ(first.getHandle(), second.getHandle());
+    EXPECT_NE(first.FreeLibrary(), 0);
+    // Still loaded for the second owner.
+    const auto answer = reinterpret_cast<int (*)()>(second.GetFunction("ox_test_answer"));
+    EXPECT_EQ(answer(), 42);
+    EXPECT_NE(second.FreeLibrary(), 0);
+}
+
+TEST(SharedLibrary, SystemErrorText) {
+    EXPECT_EQ(std::string(getSystemErrorText(2).c_str()), "No such file or directory");
+    try {
+        CSharedLibrary library("oxlib_no_such_library");
+    } catch (const CSharedLibraryException&) {
+    }
+    // The thread's last error is the loader's failure.
+    EXPECT_NE(std::string(getSystemErrorText(-1).c_str()).find("oxlib_no_such_library"),
+              std::string::npos);
+}
+
+TEST(SharedLibrary, TracesTheDetailOnlyFromLevel256) {
+    // The level comes from "<program>_logLevel" once per process, so each level
+    // runs in a helper process of its own.
+    setenv("oxlib_system_helper_logLevel", "256", 1);
+    const ChildResult traced = runChild({OX_SYSTEM_HELPER, "load", "oxlib_no_such_library"});
+    setenv("oxlib_system_helper_logLevel", "255", 1);
+    const ChildResult quiet = runChild({OX_SYSTEM_HELPER, "load", "oxlib_no_such_library"});
+    unsetenv("oxlib_system_helper_logLevel");
+
+    ASSERT_EQ(traced.status, 0) << traced.err;
+    const std::string trace = "event 256 1 33011|CSharedLibrary::CSharedLibrary: Error: "
+                              "detail=DLLNAME: oxlib_no_such_library error: ";
+    EXPECT_NE(traced.out.find("level 256\n"), std::string::npos) << traced.out;
+    EXPECT_NE(traced.out.find(trace), std::string::npos) << traced.out;
+    EXPECT_NE(traced.out.find("code 0|detail=DLLNAME: oxlib_no_such_library error: "),
+              std::string::npos);
+
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.out.find("event"), std::string::npos) << quiet.out;
+    EXPECT_NE(quiet.out.find("code 0|detail=DLLNAME: "), std::string::npos);
+}
+
+} // namespace

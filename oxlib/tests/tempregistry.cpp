@@ -1,0 +1,44 @@
+#include "tempregistry.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <vector>
+
+TempRegistry::TempRegistry() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/oxreg-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    if (mkdtemp(buffer.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    folder_ = buffer.data();
+    path_ = folder_ + "/registry.db";
+    setenv("OXLIB_REGISTRY", path_.c_str(), 1);
+}
+
+TempRegistry::~TempRegistry() {
+    unsetenv("OXLIB_REGISTRY");
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string TempRegistry::use(const std::string& fileName) {
+    path_ = folder_ + "/" + fileName;
+    setenv("OXLIB_REGISTRY", path_.c_str(), 1);
+    return path_;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
