@@ -1,0 +1,86 @@
+#include "reportexporter.h"
+
+#include "reportdocument.h"
+#include "rtfwriter.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <QTextDocumentWriter>
+
+namespace ReportExporter {
+
+const QList<FormatInfo>& formats() {
+    static const QList<FormatInfo> list = {
+        {Format::Rtf, QStringLiteral("Rich Text Format"), QStringLiteral("rtf")},
+        {Format::Pdf, QStringLiteral("Portable Document Format (PDF)"), QStringLiteral("pdf")},
+        {Format::Odt, QStringLiteral("OpenDocument Text"), QStringLiteral("odt")},
+        {Format::Html, QStringLiteral("Web page (HTML)"), QStringLiteral("html")},
+    };
+    return list;
+}
+
+const FormatInfo& info(Format format) {
+    for (const FormatInfo& f : formats())
+        if (f.format == format)
+            return f;
+    return formats().front();
+}
+
+QString write(const ReportDocument& report, Format format, const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    auto failure = [&](const QString& why) {
+        return QStringLiteral("The report could not be exported to %1: %2").arg(shown, why);
+    };
+    if (QFileInfo(path).isDir())
+        return failure(QStringLiteral("that is a folder."));
+
+    // The document is produced in memory first (some writers close the device they are
+    // given), then written to a temporary file beside the target and renamed into place.
+    QByteArray bytes;
+    bool produced = true;
+    switch (format) {
+    case Format::Rtf:
+        bytes = quill::rtf::RtfWriter::write(*report.textDocument());
+        break;
+    case Format::Html:
+        bytes = report.textDocument()->toHtml().toUtf8();
+        break;
+    case Format::Odt: {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QTextDocumentWriter writer(&buffer, "odf");
+        produced = writer.write(report.textDocument());
+        break;
+    }
+    case Format::Pdf: {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter pdf(&buffer);
+        pdf.setTitle(report.title());
+        pdf.setCreator(QStringLiteral("Quillmark"));
+        pdf.setResolution(300);
+        produced = report.print(&pdf);
+        break;
+    }
+    }
+    if (!produced || bytes.isEmpty())
+        return failure(QStringLiteral("the document could not be produced."));
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString() + QLatin1Char('.'));
+    if (file.write(bytes) != bytes.size()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return failure(why + QLatin1Char('.'));
+    }
+    if (!file.commit())
+        return failure(file.errorString() + QLatin1Char('.'));
+    return {};
+}
+
+} // namespace ReportExporter

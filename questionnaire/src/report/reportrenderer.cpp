@@ -1,0 +1,478 @@
+#include "reportrenderer.h"
+
+#include "reportdatabase.h"
+#include "reportdocument.h"
+#include "reporterror.h"
+#include "rtfreader.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSet>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextTable>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+const QColor kHeadingColour(0x80, 0x40, 0x00);  // the program's brown
+const QColor kQuestionColour(0x40, 0x40, 0x80); // question text colour of the main window
+const QColor kOpenColour(0xB0, 0x30, 0x20);
+const QColor kTableHeader(0xFF, 0xE0, 0xC0); // pale peach
+const QColor kTableTotal(0xFF, 0xF0, 0xE0);
+
+struct Chapter {
+    QString title;
+    int headingPosition = 0;
+};
+
+// The figures of one subreport as they will be printed.
+struct Figures {
+    bool available = false;
+    QString reason;
+    QStringList captions;
+    QList<QStringList> cells;
+    QList<bool> totalled;
+    QList<double> totals;
+    QList<bool> totalsFractional;
+    bool skippedCells = false;
+};
+
+QString display(const QVariant& v) {
+    if (v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        return QLocale(QLocale::English).toString(d, 'f', d == std::floor(d) ? 0 : 2);
+    }
+    return v.toString();
+}
+
+// Reads a cell as a number the way a person types figures: blanks, thousands separators and
+// a leading currency sign are tolerated.
+std::optional<double> number(const QVariant& v) {
+    if (v.isNull())
+        return std::nullopt;
+    if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong ||
+        v.typeId() == QMetaType::Double)
+        return v.toDouble();
+    QString s = v.toString().trimmed();
+    s.remove(QLatin1Char(',')).remove(QLatin1Char(' '));
+    if (!s.isEmpty() && !s.front().isDigit() && s.front() != u'-' && s.front() != u'.' &&
+        s.front() != u'+')
+        s.remove(0, 1);
+    bool ok = false;
+    const double d = s.toDouble(&ok);
+    return ok ? std::optional<double>(d) : std::nullopt;
+}
+
+Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData) {
+    Figures f;
+    const QString path = sub.dataFile.isEmpty() ? fallbackData : sub.dataFile;
+    try {
+        ReportDatabase db(path);
+        if (!db.hasTable(sub.table)) {
+            f.reason = QStringLiteral("the table '%1' is not in %2")
+                           .arg(sub.table, QFileInfo(path).fileName());
+            return f;
+        }
+        QStringList names;
+        const auto declared = db.columns(sub.table);
+        if (sub.columns.isEmpty()) {
+            for (const auto& [name, type] : declared) {
+                if (sub.hidden.contains(name, Qt::CaseInsensitive))
+                    continue;
+                names.append(name);
+                f.captions.append(name);
+                f.totalled.append(sub.totals.contains(name, Qt::CaseInsensitive));
+            }
+        } else {
+            for (const SubreportColumn& c : sub.columns) {
+                const bool present = std::any_of(declared.begin(), declared.end(), [&](auto& d) {
+                    return d.first.compare(c.name, Qt::CaseInsensitive) == 0;
+                });
+                if (!present) {
+                    f.reason =
+                        QStringLiteral("the table '%1' has no column '%2'").arg(sub.table, c.name);
+                    return f;
+                }
+                names.append(c.name);
+                f.captions.append(c.caption.isEmpty() ? c.name : c.caption);
+                f.totalled.append(c.total);
+            }
+        }
+        QStringList quoted;
+        for (const QString& n : names)
+            quoted.append(QLatin1Char('"') + n + QLatin1Char('"'));
+        QString sql = QStringLiteral("SELECT %1 FROM \"%2\"").arg(quoted.join(u", "), sub.table);
+        sql += sub.order.isEmpty() ? QStringLiteral(" ORDER BY rowid")
+                                   : QStringLiteral(" ORDER BY \"%1\"").arg(sub.order);
+        const ReportDatabase::Table rows = db.select(sql);
+        f.totals.fill(0.0, names.size());
+        f.totalsFractional.fill(false, names.size());
+        for (const ReportDatabase::Row& row : rows.rows) {
+            QStringList line;
+            bool any = false;
+            for (int i = 0; i < row.size(); ++i) {
+                line.append(display(row[i]));
+                any = any || !line.last().trimmed().isEmpty();
+                if (!f.totalled[i] || line.last().trimmed().isEmpty())
+                    continue;
+                if (const auto n = number(row[i])) {
+                    f.totals[i] += *n;
+                    f.totalsFractional[i] = f.totalsFractional[i] || *n != std::floor(*n);
+                } else {
+                    f.skippedCells = true;
+                }
+            }
+            // Rows the grid left blank are not figures.
+            if (any)
+                f.cells.append(line);
+        }
+        f.available = true;
+    } catch (const ReportError& e) {
+        f.reason = e.message();
+    }
+    return f;
+}
+
+class Builder {
+public:
+    Builder(const ReportDefinition& def, ReportRenderer::Summary& summary)
+        : def_(def), summary_(summary), doc_(std::make_unique<QTextDocument>()),
+          cursor_(doc_.get()) {
+        QFont font(def.fontFamily);
+        font.setPointSizeF(def.fontSize);
+        doc_->setDefaultFont(font);
+        doc_->setMetaInformation(QTextDocument::DocumentTitle, def.title);
+    }
+
+    std::unique_ptr<ReportDocument> build();
+
+private:
+    QTextCharFormat text(double scale = 1.0, bool bold = false, bool italic = false,
+                         const QColor& colour = Qt::black) const {
+        QTextCharFormat f;
+        f.setFontFamilies({def_.fontFamily});
+        f.setFontPointSize(def_.fontSize * scale);
+        f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+        f.setFontItalic(italic);
+        f.setForeground(colour);
+        return f;
+    }
+    void block(const QTextBlockFormat& format, const QTextCharFormat& chars, const QString& s) {
+        if (first_) {
+            cursor_.setBlockFormat(format);
+            cursor_.setBlockCharFormat(chars);
+            first_ = false;
+        } else {
+            cursor_.insertBlock(format, chars);
+        }
+        cursor_.insertText(s, chars);
+    }
+    QTextBlockFormat paragraph(double before = 0, double after = 4,
+                               Qt::Alignment align = Qt::AlignLeft) const {
+        QTextBlockFormat f;
+        f.setTopMargin(before);
+        f.setBottomMargin(after);
+        f.setAlignment(align);
+        return f;
+    }
+    QTextBlockFormat heading(int level, bool newPage) const {
+        QTextBlockFormat f = paragraph(level == 1 ? 0 : 14, level == 1 ? 14 : 6);
+        f.setHeadingLevel(level);
+        if (newPage)
+            f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        return f;
+    }
+
+    void titlePage(int questions, int answered);
+    void contents();
+    void chapterHeading(const QString& title);
+    void answer(const QVariant& stored);
+    void figures(const SubreportDefinition& sub);
+    void fillContents(const ReportDocument& report);
+
+    const ReportDefinition& def_;
+    ReportRenderer::Summary& summary_;
+    std::unique_ptr<QTextDocument> doc_;
+    QTextCursor cursor_;
+    bool first_ = true;
+    QList<Chapter> chapters_;
+    QTextTable* contents_ = nullptr;
+};
+
+void Builder::titlePage(int questions, int answered) {
+    QTextBlockFormat centred = paragraph(0, 12, Qt::AlignHCenter);
+    QTextBlockFormat top = centred;
+    top.setTopMargin(180);
+    block(top, text(2.6, true, false, kHeadingColour), def_.title);
+    if (!def_.subtitle.isEmpty())
+        block(centred, text(1.2, false, true), def_.subtitle);
+    for (const QString& note : def_.notes)
+        block(centred, text(1.0), note);
+    QTextBlockFormat spaced = centred;
+    spaced.setTopMargin(60);
+    bool firstLine = true;
+    if (def_.showDate) {
+        block(spaced, text(1.0),
+              QLocale(QLocale::English)
+                  .toString(QDate::currentDate(), QStringLiteral("d MMMM yyyy")));
+        firstLine = false;
+    }
+    if (def_.showProgress)
+        block(firstLine ? spaced : centred, text(1.0, false, true),
+              QStringLiteral("%1 of %2 questions answered").arg(answered).arg(questions));
+}
+
+void Builder::contents() {
+    block(heading(1, true), text(1.6, true, false, kHeadingColour), def_.contentsTitle);
+    // Entries are added once the chapters are known; the table holds their place.
+    QTextTableFormat table;
+    table.setBorder(0);
+    table.setCellPadding(2);
+    table.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    table.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 88),
+                                     QTextLength(QTextLength::PercentageLength, 12)});
+    contents_ = cursor_.insertTable(1, 2, table);
+    cursor_.movePosition(QTextCursor::End);
+}
+
+void Builder::chapterHeading(const QString& title) {
+    const QString numbered = QStringLiteral("%1. %2").arg(chapters_.size() + 1).arg(title);
+    block(heading(1, true), text(1.6, true, false, kHeadingColour), numbered);
+    chapters_.append({numbered, cursor_.block().position()});
+}
+
+void Builder::answer(const QVariant& stored) {
+    const QByteArray rtf = stored.toString().toUtf8();
+    QTextDocument answer;
+    bool rich = !rtf.trimmed().isEmpty() && quill::rtf::RtfReader::read(rtf, &answer);
+    if (!rich && !rtf.trimmed().isEmpty())
+        answer.setPlainText(stored.toString()); // not RTF: keep the text as it stands
+    if (answer.toPlainText().trimmed().isEmpty()) {
+        block(paragraph(0, 8), text(0.95, false, true, kOpenColour), def_.chapters.openText);
+        return;
+    }
+    ++summary_.answered;
+    block(paragraph(0, 0), text(), QString());
+    cursor_.insertFragment(QTextDocumentFragment(&answer));
+    cursor_.movePosition(QTextCursor::End);
+    // Space below the answer, on a block of the report's own format.
+    block(paragraph(0, 6), text(0.5), QString());
+}
+
+void Builder::figures(const SubreportDefinition& sub) {
+    const Figures f = readFigures(sub, def_.dataFile);
+    block(paragraph(10, 4), text(1.05, true, false, kHeadingColour), sub.caption);
+    if (!f.available) {
+        block(paragraph(0, 8), text(0.95, false, true, kOpenColour),
+              QStringLiteral("Figures unavailable: %1.").arg(f.reason));
+        return;
+    }
+    ++summary_.subreportsShown;
+    const bool anyTotal = f.totalled.contains(true);
+    const int columns = f.captions.size();
+    const int rows = 1 + std::max<int>(f.cells.size(), 1) + (anyTotal ? 1 : 0);
+    QTextTableFormat format;
+    format.setBorder(0.5);
+    format.setBorderBrush(QColor(0x90, 0x90, 0x90));
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    format.setCellSpacing(0);
+    format.setCellPadding(3);
+    format.setHeaderRowCount(1);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    QTextTable* table = cursor_.insertTable(rows, columns, format);
+
+    auto put = [&](int r, int c, const QString& s, const QTextCharFormat& chars,
+                   const QColor& background, Qt::Alignment align) {
+        QTextTableCell cell = table->cellAt(r, c);
+        if (background.isValid()) {
+            QTextCharFormat cf = cell.format();
+            cf.setBackground(background);
+            cell.setFormat(cf);
+        }
+        QTextCursor in = cell.firstCursorPosition();
+        QTextBlockFormat bf;
+        bf.setAlignment(align);
+        in.setBlockFormat(bf);
+        in.insertText(s, chars);
+    };
+    const QTextCharFormat body = text(0.9);
+    const QTextCharFormat bold = text(0.9, true);
+    for (int c = 0; c < columns; ++c)
+        put(0, c, f.captions[c], bold, kTableHeader, Qt::AlignLeft);
+    if (f.cells.isEmpty()) {
+        table->mergeCells(1, 0, 1, columns);
+        put(1, 0, sub.emptyText, text(0.9, false, true), QColor(), Qt::AlignLeft);
+    }
+    for (int r = 0; r < f.cells.size(); ++r)
+        for (int c = 0; c < columns; ++c)
+            put(r + 1, c, f.cells[r].value(c), body, QColor(),
+                f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
+    if (anyTotal) {
+        const int last = rows - 1;
+        const QLocale english(QLocale::English);
+        for (int c = 0; c < columns; ++c) {
+            QString s;
+            if (c == 0 && !f.totalled[0])
+                s = QStringLiteral("Total");
+            else if (f.totalled[c])
+                s = english.toString(f.totals[c], 'f', f.totalsFractional[c] ? 2 : 0);
+            put(last, c, s, bold, kTableTotal, f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
+        }
+    }
+    cursor_.movePosition(QTextCursor::End);
+    if (f.skippedCells)
+        block(paragraph(2, 4), text(0.8, false, true),
+              QStringLiteral("Cells that do not hold a number are left out of the totals."));
+}
+
+void Builder::fillContents(const ReportDocument& report) {
+    if (!contents_)
+        return;
+    // All pages first: writing a number moves every position after it.
+    QList<int> pages;
+    for (const Chapter& chapter : chapters_)
+        pages.append(report.pageOf(chapter.headingPosition) + 1);
+    for (int i = 0; i < chapters_.size(); ++i) {
+        const int page = pages[i];
+        QTextCursor c = contents_->cellAt(i, 1).firstCursorPosition();
+        QTextBlockFormat right;
+        right.setAlignment(Qt::AlignRight);
+        c.setBlockFormat(right);
+        c.insertText(QString::number(page), text(1.0));
+    }
+}
+
+std::unique_ptr<ReportDocument> Builder::build() {
+    const ChapterDefinition& cd = def_.chapters;
+    ReportDatabase::Table steps;
+    ReportDatabase::Table answers;
+    {
+        ReportDatabase db(def_.dataFile);
+        steps = db.select(cd.stepsQuery);
+        answers = db.select(cd.answersQuery);
+    }
+    auto column = [](const ReportDatabase::Table& t, const QString& name, const char* what) {
+        if (name.isEmpty())
+            return -1;
+        const int i = t.column(name);
+        if (i < 0)
+            throw ReportError(ReportError::QueryFailed,
+                              QStringLiteral("The %1 query of the report has no column '%2'.")
+                                  .arg(QLatin1String(what), name));
+        return i;
+    };
+    const int chapterCol = column(steps, cd.chapterColumn, "steps");
+    const int sectionCol = column(steps, cd.sectionColumn, "steps");
+    const int numberCol = column(steps, cd.numberColumn, "steps");
+    const int questionCol = column(steps, cd.questionColumn, "steps");
+    const int kindCol = column(steps, cd.kindColumn, "steps");
+    const int answerCol = column(answers, cd.answerColumn, "answers");
+
+    auto isOverview = [&](const ReportDatabase::Row& row) {
+        return kindCol >= 0 && row[kindCol].toString() == cd.overviewValue;
+    };
+    int questions = 0;
+    for (const ReportDatabase::Row& row : steps.rows)
+        questions += isOverview(row) ? 0 : 1;
+
+    // The answered count is only known after the answers are read; the title page is
+    // completed at the end, so reserve its position now.
+    titlePage(questions, 0);
+    const int progressBlock = def_.showProgress ? cursor_.block().blockNumber() : -1;
+    if (def_.hasContents)
+        contents();
+
+    QHash<int, QList<const SubreportDefinition*>> placed;
+    QList<const SubreportDefinition*> appendix;
+    QSet<int> numbers;
+    for (const ReportDatabase::Row& row : steps.rows)
+        numbers.insert(row[numberCol].toInt());
+    for (const SubreportDefinition& sub : def_.subreports) {
+        if (sub.after >= 0 && numbers.contains(sub.after))
+            placed[sub.after].append(&sub);
+        else
+            appendix.append(&sub);
+    }
+
+    QString chapter;
+    QString section;
+    bool started = false;
+    for (qsizetype k = 0; k < steps.rows.size(); ++k) {
+        const ReportDatabase::Row& row = steps.rows[k];
+        const QString title = row[chapterCol].toString();
+        if (!started || title != chapter) {
+            chapterHeading(title);
+            chapter = title;
+            section.clear();
+            started = true;
+        }
+        const int number = row[numberCol].toInt();
+        const bool shown = !isOverview(row) || cd.showOverviews;
+        // A sub-heading only above something printed: skipped overview steps have their own.
+        if (shown && sectionCol >= 0 && row[sectionCol].toString() != section) {
+            section = row[sectionCol].toString();
+            if (!section.isEmpty() && section != chapter)
+                block(heading(2, false), text(1.25, true, false, kHeadingColour), section);
+        }
+        if (isOverview(row)) {
+            if (cd.showOverviews)
+                block(paragraph(0, 8), text(0.95, false, true), row[questionCol].toString());
+        } else {
+            block(paragraph(8, 3), text(1.0, true, false, kQuestionColour),
+                  QStringLiteral("%1. %2").arg(number).arg(row[questionCol].toString()));
+            // Answers pair with the steps by position; a step without an answer row is open.
+            answer(k < answers.rows.size() ? answers.rows[k][answerCol] : QVariant());
+        }
+        for (const SubreportDefinition* sub : placed.value(number))
+            figures(*sub);
+    }
+    if (!appendix.isEmpty()) {
+        chapterHeading(def_.appendixTitle);
+        for (const SubreportDefinition* sub : appendix)
+            figures(*sub);
+    }
+
+    if (progressBlock >= 0) {
+        QTextCursor c(doc_->findBlockByNumber(progressBlock));
+        c.movePosition(QTextCursor::StartOfBlock);
+        c.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        c.insertText(
+            QStringLiteral("%1 of %2 questions answered").arg(summary_.answered).arg(questions),
+            text(1.0, false, true));
+    }
+    if (contents_) {
+        if (chapters_.size() > 1)
+            contents_->appendRows(int(chapters_.size()) - 1);
+        for (int i = 0; i < chapters_.size(); ++i)
+            contents_->cellAt(i, 0).firstCursorPosition().insertText(chapters_[i].title, text());
+        // Rows were added above the chapters: their positions moved; find the headings again.
+        int found = 0;
+        for (QTextBlock b = doc_->begin(); b.isValid() && found < chapters_.size(); b = b.next())
+            if (b.blockFormat().headingLevel() == 1 && b.text() == chapters_[found].title &&
+                !b.textList() && b.position() > contents_->lastPosition())
+                chapters_[found++].headingPosition = b.position();
+    }
+    summary_.questions = questions;
+    summary_.chapters = int(chapters_.size());
+
+    auto report = std::make_unique<ReportDocument>(std::move(doc_), def_.title, def_.footer,
+                                                   def_.page, def_.marginMm);
+    fillContents(*report);
+    return report;
+}
+
+} // namespace
+
+ReportRenderer::ReportRenderer(const ReportDefinition& definition) : def_(definition) {}
+
+std::unique_ptr<ReportDocument> ReportRenderer::render() const {
+    summary_ = {};
+    return Builder(def_, summary_).build();
+}

@@ -1,0 +1,441 @@
+// The report engine on the shipped definition and a real question database: the operations
+// the Report button performs, the rendered content, the exports read back by independent
+// readers, and the bad inputs.
+
+#include "reportdefinition.h"
+#include "reportdocument.h"
+#include "reportengine.h"
+#include "reporterror.h"
+#include "reportexporter.h"
+#include "reportfixture.h"
+#include "reportpreview.h"
+
+#include <QAction>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+using namespace ReportFixture;
+
+namespace {
+
+int errorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ReportError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+QString errorText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const ReportError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+// What the main window's Report button does, up to (not including) the run.
+void prepare(ReportEngine& engine, const QString& data, const QString& rpt) {
+    engine.setDataFile(0, data);
+    engine.setReportFileName(rpt);
+    const int16_t n = engine.subreportCount();
+    for (int16_t i = 0; i < n; ++i) {
+        engine.setSubreportToChange(engine.subreportName(i));
+        engine.setDataFile(0, data);
+    }
+    engine.setExportButtonShown(true);
+    engine.setDestination(0);
+    engine.setWindowWidth(640);
+    engine.setWindowHeight(480);
+}
+
+QString writeFile(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write(text);
+    return path;
+}
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Collapses whitespace so that line wrapping of a reader does not matter.
+QString flat(QString s) {
+    return s.replace(QRegularExpression(QStringLiteral("\\s+")), " ");
+}
+
+} // namespace
+
+class TestReportEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void shippedDefinitionParses();
+    void malformedDefinitions_data();
+    void malformedDefinitions();
+    void runsAsTheReportButtonDoes();
+    void storedAnswersWithTheirFormatting();
+    void figuresWithTotals();
+    void missingReportFileAndBadSettings();
+    void subreportTableMissingIsRecoverable();
+    void definitionWithoutSubreports();
+    void badDataFiles();
+    void exportsReadBackByIndependentReaders();
+    void exportToAFolderThatCannotBeWritten();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString db_;
+};
+
+void TestReportEngine::init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    db_ = makeDatabase(dir_->path());
+    QVERIFY(!db_.isEmpty());
+}
+
+void TestReportEngine::shippedDefinitionParses() {
+    const ReportDefinition def = ReportDefinition::load(shippedDefinition());
+    QCOMPARE(def.title, QStringLiteral("Draft Business Plan"));
+    QVERIFY(def.hasContents);
+    QCOMPARE(def.subreports.size(), 3);
+    QCOMPARE(def.subreports[0].table, QStringLiteral("projections"));
+    QCOMPARE(def.subreports[0].after, 42);
+    QCOMPARE(def.subreports[1].table, QStringLiteral("assets"));
+    QCOMPARE(def.subreports[2].table, QStringLiteral("rawmaterials"));
+    // Continuation lines joined into one query.
+    QVERIFY(def.chapters.stepsQuery.contains(QStringLiteral("ORDER BY questions.QuestionNumber")));
+    QVERIFY(def.chapters.stepsQuery.startsWith(QStringLiteral("SELECT questions.QuestionNumber")));
+}
+
+void TestReportEngine::malformedDefinitions_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("expected");
+    const QByteArray chapters = "[chapters]\nsteps = SELECT 1\nanswers = SELECT 1\nchapter = a\n"
+                                "number = b\nquestion = c\nanswer = d\n";
+    QTest::newRow("not a definition") << QByteArray("hello world\n") << "not a report definition";
+    QTest::newRow("empty") << QByteArray("\n# only a comment\n") << "empty";
+    QTest::newRow("future version") << QByteArray("quillmark-report 7\n") << "version 7";
+    QTest::newRow("unknown section")
+        << QByteArray("quillmark-report 1\n[report]\ntitle = T\n[pictures]\n") << "line 4";
+    QTest::newRow("unknown key") << QByteArray(
+                                        "quillmark-report 1\n[report]\ntitle = T\ncolour = red\n")
+                                 << "line 4: unknown key 'colour'";
+    QTest::newRow("no chapters") << QByteArray("quillmark-report 1\n[report]\ntitle = T\n")
+                                 << "[chapters] section is missing";
+    QTest::newRow("sql in a table name")
+        << QByteArray("quillmark-report 1\n[report]\ntitle = T\n" + chapters +
+                      "[subreport X]\ntable = assets; DROP TABLE Answers\n")
+        << "not a plain column or table name";
+    QTest::newRow("subreport without table")
+        << QByteArray("quillmark-report 1\n[report]\ntitle = T\n" + chapters + "[subreport X]\n")
+        << "needs a table";
+    QTest::newRow("bad margin")
+        << QByteArray("quillmark-report 1\n[report]\ntitle = T\nmargin-mm = wide\n") << "margin-mm";
+    QTest::newRow("duplicate subreport")
+        << QByteArray("quillmark-report 1\n[report]\ntitle = T\n" + chapters +
+                      "[subreport X]\ntable = a\n[subreport x]\ntable = b\n")
+        << "defined twice";
+}
+
+void TestReportEngine::malformedDefinitions() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, expected);
+    const QString path = writeFile(dir_->filePath(QStringLiteral("bad.rpt")), text);
+    ReportEngine engine;
+    engine.setDataFile(0, db_);
+    int number = 0;
+    QString message;
+    try {
+        engine.setReportFileName(path);
+    } catch (const ReportError& e) {
+        number = e.number();
+        message = e.message();
+    }
+    QCOMPARE(number, int(ReportError::DefinitionMalformed));
+    QVERIFY2(message.contains(expected), qPrintable(message));
+    QVERIFY(message.contains(QStringLiteral("bad.rpt")));
+    // Nothing was loaded: the engine still has no report.
+    QCOMPARE(errorNumber([&] { engine.subreportCount(); }), int(ReportError::NoReportFile));
+}
+
+void TestReportEngine::runsAsTheReportButtonDoes() {
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    QCOMPARE(engine.subreportCount(), int16_t(3));
+    QCOMPARE(engine.subreportName(1), QStringLiteral("Work-related assets"));
+    engine.setAction(1);
+    const QList<ReportPreview*> previews = engine.previews();
+    QCOMPARE(previews.size(), 1);
+    ReportPreview* preview = previews.front();
+    QVERIFY(preview->isVisible());
+    QCOMPARE(preview->size(), QSize(640, 480));
+    QVERIFY(preview->exportAction()->isVisible());
+    // Title page, contents and twelve chapters each on a page of their own.
+    QVERIFY(preview->report().pageCount() >= 14);
+    // A second run opens a second, independent window; closing one leaves the other.
+    engine.setAction(1);
+    QCOMPARE(engine.previews().size(), 2);
+    preview->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(engine.previews().size(), 1);
+}
+
+void TestReportEngine::storedAnswersWithTheirFormatting() {
+    setAnswer(db_, 2,
+              richAnswer(QStringLiteral("We bake sourdough bread for"), QStringLiteral("cafes")));
+    setAnswer(db_, 93, QStringLiteral("plain text that is not RTF"));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    const std::unique_ptr<ReportDocument> report = engine.render();
+    const QTextDocument* doc = report->textDocument();
+    const QString text = doc->toPlainText();
+    QVERIFY(text.contains(QStringLiteral("We bake sourdough bread for cafes")));
+    QVERIFY(text.contains(QStringLiteral("plain text that is not RTF")));
+    QVERIFY(text.contains(QStringLiteral("2 of 81 questions answered")));
+    // Every other question is marked open: 81 questions, two answered.
+    QCOMPARE(text.count(QStringLiteral("Still open: no answer has been stored")), 79);
+    // The answer keeps its formatting: the bold word is bold, the rest is not.
+    const QTextCursor bold = doc->find(QStringLiteral("cafes"));
+    QVERIFY(!bold.isNull());
+    QCOMPARE(bold.charFormat().fontWeight(), int(QFont::Bold));
+    const QTextCursor normal = doc->find(QStringLiteral("sourdough"));
+    QVERIFY(normal.charFormat().fontWeight() != int(QFont::Bold));
+    // Twelve chapters, listed in the contents with the pages they start on.
+    int chapters = 0;
+    const QString flatText = flat(text);
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b.blockFormat().headingLevel() != 1 ||
+            !QRegularExpression(QStringLiteral("^\\d+\\. ")).match(b.text()).hasMatch())
+            continue;
+        ++chapters;
+        const QString entry =
+            b.text() + QLatin1Char(' ') + QString::number(report->pageOf(b.position()) + 1);
+        QVERIFY2(flatText.contains(entry), qPrintable(entry));
+    }
+    QCOMPARE(chapters, 12);
+    // Chapter 1 starts on page 3, after the title page and the contents.
+    QVERIFY(flatText.contains(QStringLiteral("1. Executive Summary 3")));
+    QVERIFY(flatText.contains(QStringLiteral("2. The Company 4")));
+}
+
+void TestReportEngine::figuresWithTotals() {
+    QVERIFY(exec(db_, QStringLiteral("UPDATE projections SET ProductOrService = 'Loaves', "
+                                     "Customers = 10, ItemsSold = 400, SalesAmount = 1000.5, "
+                                     "Month = 'January' WHERE ID = 1")));
+    QVERIFY(exec(db_, QStringLiteral("UPDATE projections SET ProductOrService = 'Cakes', "
+                                     "Customers = 5, ItemsSold = 50, SalesAmount = '1,250', "
+                                     "Month = 'January' WHERE ID = 2")));
+    QVERIFY(exec(db_, QStringLiteral("UPDATE assets SET AssetOwned = 'Oven', OwnedCost = 'about "
+                                     "two thousand' WHERE ID = 1")));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    const std::unique_ptr<ReportDocument> report = engine.render();
+    const QString text = flat(report->textDocument()->toPlainText());
+    QVERIFY2(text.contains(QStringLiteral("Loaves 10 400 1,000.50 January")), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("Total 15 450 2,250.50")));
+    // A figure that is not a number is left out of the total, and the report says so.
+    QVERIFY(text.contains(QStringLiteral("Oven about two thousand")));
+    QVERIFY(text.contains(QStringLiteral("Cells that do not hold a number are left out")));
+    // The table with nothing entered says so instead of printing blank rows.
+    QVERIFY(text.contains(QStringLiteral("No raw materials have been entered yet.")));
+    // Figures follow the question that asks for them.
+    QVERIFY(text.indexOf(QStringLiteral("Sales projections")) >
+            text.indexOf(QStringLiteral("42. ")));
+    QVERIFY(text.indexOf(QStringLiteral("Sales projections")) <
+            text.indexOf(QStringLiteral("43. ")));
+}
+
+void TestReportEngine::missingReportFileAndBadSettings() {
+    ReportEngine engine;
+    engine.setDataFile(0, db_);
+    const QString missing = dir_->filePath(QStringLiteral("nowhere.rpt"));
+    QCOMPARE(errorNumber([&] { engine.setReportFileName(missing); }),
+             int(ReportError::ReportFileMissing));
+    QVERIFY(errorText([&] {
+                engine.setReportFileName(missing);
+            }).contains(QStringLiteral("nowhere.rpt")));
+    QCOMPARE(errorNumber([&] { engine.setReportFileName(dir_->path()); }),
+             int(ReportError::ReportFileUnreadable));
+    QCOMPARE(errorNumber([&] { engine.setAction(1); }), int(ReportError::NoReportFile));
+    QCOMPARE(errorNumber([&] { engine.setDataFile(1, db_); }), int(ReportError::BadDataFileIndex));
+    QCOMPARE(errorNumber([&] { engine.setDestination(1); }), int(ReportError::BadSetting));
+    QCOMPARE(errorNumber([&] { engine.setWindowWidth(0); }), int(ReportError::BadSetting));
+    // The engine stays usable after every failure.
+    engine.setReportFileName(shippedDefinition());
+    QCOMPARE(errorNumber([&] { engine.setSubreportToChange(QStringLiteral("Payroll")); }),
+             int(ReportError::NoSuchSubreport));
+    QCOMPARE(errorNumber([&] { engine.subreportName(3); }), int(ReportError::BadSubreportIndex));
+    QCOMPARE(errorNumber([&] { engine.setAction(2); }), int(ReportError::BadSetting));
+    QVERIFY(engine.previews().isEmpty());
+    QVERIFY(engine.render()->pageCount() > 0);
+}
+
+void TestReportEngine::subreportTableMissingIsRecoverable() {
+    QVERIFY(exec(db_, QStringLiteral("DROP TABLE assets")));
+    ReportEngine engine;
+    engine.setDataFile(0, db_);
+    engine.setReportFileName(shippedDefinition());
+    QList<int> numbers;
+    for (int16_t i = 0; i < engine.subreportCount(); ++i) {
+        engine.setSubreportToChange(engine.subreportName(i));
+        numbers.append(errorNumber([&] { engine.setDataFile(0, db_); }));
+    }
+    QCOMPARE(numbers, (QList<int>{0, ReportError::Recoverable, 0}));
+    const QString text = flat(engine.render()->textDocument()->toPlainText());
+    QVERIFY(text.contains(
+        QStringLiteral("Figures unavailable: the table 'assets' is not in 0002.mdb")));
+    QVERIFY(text.contains(QStringLiteral("No sales projections have been entered yet.")));
+    QVERIFY(text.contains(QStringLiteral("12. Finance")));
+}
+
+void TestReportEngine::definitionWithoutSubreports() {
+    QFile shipped(shippedDefinition());
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QByteArray text = shipped.readAll();
+    text.truncate(text.indexOf("[subreport"));
+    const QString path = writeFile(dir_->filePath(QStringLiteral("plain.rpt")), text);
+    setAnswer(db_, 5,
+              richAnswer(QStringLiteral("Owned by two partners"), QStringLiteral("equally")));
+    ReportEngine engine;
+    engine.setDataFile(0, db_);
+    engine.setReportFileName(path);
+    QCOMPARE(engine.subreportCount(), int16_t(0));
+    engine.setAction(1);
+    QCOMPARE(engine.previews().size(), 1);
+    const QString rendered = engine.previews().front()->report().textDocument()->toPlainText();
+    QVERIFY(rendered.contains(QStringLiteral("Owned by two partners equally")));
+    QVERIFY(!rendered.contains(QStringLiteral("Sales projections")));
+    // Not asked for: the export button stays hidden.
+    QVERIFY(!engine.previews().front()->exportAction()->isVisible());
+}
+
+void TestReportEngine::badDataFiles() {
+    ReportEngine engine;
+    const QString missing = dir_->filePath(QStringLiteral("gone.mdb"));
+    QCOMPARE(errorNumber([&] { engine.setDataFile(0, missing); }),
+             int(ReportError::DataFileUnavailable));
+    QVERIFY(!QFile::exists(missing)); // never created by looking
+    const QByteArray junk = "this is a text file, not a database\n";
+    const QString text = writeFile(dir_->filePath(QStringLiteral("text.mdb")), junk);
+    QCOMPARE(errorNumber([&] { engine.setDataFile(0, text); }),
+             int(ReportError::DataFileUnavailable));
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), junk);
+    // A database that lacks the answers table: the query error names the engine's text.
+    QVERIFY(exec(db_, QStringLiteral("ALTER TABLE Answers RENAME TO Replies")));
+    engine.setDataFile(0, db_);
+    engine.setReportFileName(shippedDefinition());
+    const QString message = errorText([&] { engine.render(); });
+    QVERIFY2(message.contains(QStringLiteral("Answers")), qPrintable(message));
+    QCOMPARE(errorNumber([&] { engine.setAction(1); }), int(ReportError::QueryFailed));
+    QVERIFY(engine.previews().isEmpty());
+}
+
+void TestReportEngine::exportsReadBackByIndependentReaders() {
+    const QStringList answers = {
+        QStringLiteral("Fresh bread baked every morning"),
+        QStringLiteral("Our customers are local cafes and offices"),
+        QStringLiteral("We need a second oven by spring"),
+    };
+    setAnswer(db_, 2, richAnswer(answers[0], QStringLiteral("daily")));
+    setAnswer(db_, 41, richAnswer(answers[1], QStringLiteral("nearby")));
+    setAnswer(db_, 93, richAnswer(answers[2], QStringLiteral("soon")));
+    QVERIFY(exec(db_, QStringLiteral("UPDATE rawmaterials SET MaterialInStock = 'Flour', "
+                                     "StockCost = 320.25, MaterialNeeded = 'Rye', NeededCost = "
+                                     "99 WHERE ID = 3")));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    engine.setAction(1);
+    ReportPreview* preview = engine.previews().front();
+
+    const QString rtf = dir_->filePath(QStringLiteral("draft.rtf"));
+    QCOMPARE(preview->exportTo(ReportExporter::Format::Rtf, rtf), QString());
+    QString readBack;
+    if (!QStandardPaths::findExecutable(QStringLiteral("pandoc")).isEmpty())
+        readBack = run(QStringLiteral("pandoc"),
+                       {QStringLiteral("-f"), QStringLiteral("rtf"), QStringLiteral("-t"),
+                        QStringLiteral("plain"), QStringLiteral("--wrap=none"), rtf});
+    else if (!QStandardPaths::findExecutable(QStringLiteral("unrtf")).isEmpty())
+        readBack = run(QStringLiteral("unrtf"), {QStringLiteral("--text"), rtf});
+    else
+        QSKIP("neither pandoc nor unrtf is installed");
+    readBack = flat(readBack);
+    for (const QString& a : answers)
+        QVERIFY2(readBack.contains(a), qPrintable(a));
+    QVERIFY(readBack.contains(QStringLiteral("Still open")));
+    QVERIFY2(readBack.contains(QStringLiteral("320.25")), qPrintable(readBack.right(2000)));
+    QVERIFY(readBack.contains(QStringLiteral("Total")));
+    QVERIFY(readBack.contains(QStringLiteral("99")));
+
+    const QString pdf = dir_->filePath(QStringLiteral("draft.pdf"));
+    QCOMPARE(preview->exportTo(ReportExporter::Format::Pdf, pdf), QString());
+    QFile pdfFile(pdf);
+    QVERIFY(pdfFile.open(QIODevice::ReadOnly));
+    const QByteArray pdfBytes = pdfFile.readAll();
+    QVERIFY(pdfBytes.startsWith("%PDF-"));
+    QCOMPARE(pdfBytes.count("/Type /Page\n") + pdfBytes.count("/Type /Page\r") +
+                 pdfBytes.count("/Type /Page>") + pdfBytes.count("/Type /Page "),
+             qsizetype(preview->report().pageCount()));
+
+    const QString odt = dir_->filePath(QStringLiteral("draft.odt"));
+    QCOMPARE(preview->exportTo(ReportExporter::Format::Odt, odt), QString());
+    QFile odtFile(odt);
+    QVERIFY(odtFile.open(QIODevice::ReadOnly));
+    QVERIFY(odtFile.read(2) == "PK");
+
+    const QString html = dir_->filePath(QStringLiteral("draft.html"));
+    QCOMPARE(preview->exportTo(ReportExporter::Format::Html, html), QString());
+    QTextDocument back;
+    QFile htmlFile(html);
+    QVERIFY(htmlFile.open(QIODevice::ReadOnly));
+    back.setHtml(QString::fromUtf8(htmlFile.readAll()));
+    for (const QString& a : answers)
+        QVERIFY(back.toPlainText().contains(a));
+}
+
+void TestReportEngine::exportToAFolderThatCannotBeWritten() {
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    engine.setAction(1);
+    ReportPreview* preview = engine.previews().front();
+    // A "folder" that is a file: nothing can be created below it, even by root.
+    const QString blocker = writeFile(dir_->filePath(QStringLiteral("blocker")), "keep me");
+    const QString target = blocker + QStringLiteral("/draft.rtf");
+    const QString message = preview->exportTo(ReportExporter::Format::Rtf, target);
+    QVERIFY(message.contains(QStringLiteral("could not be exported")));
+    QVERIFY(message.contains(QStringLiteral("draft.rtf")));
+    QFile f(blocker);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("keep me"));
+    // An existing export is replaced only by a complete one; a failure leaves it alone.
+    const QString existing =
+        writeFile(dir_->filePath(QStringLiteral("old.pdf")), "previous export");
+    QVERIFY(preview->exportTo(ReportExporter::Format::Pdf, dir_->path())
+                .contains(QStringLiteral("folder")));
+    QFile old(existing);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("previous export"));
+    // The preview is still there and can export elsewhere.
+    QCOMPARE(preview->exportTo(ReportExporter::Format::Pdf, existing), QString());
+}
+
+QTEST_MAIN(TestReportEngine)
+#include "tst_reportengine.moc"
