@@ -6,6 +6,7 @@
 #include <oxlib/oregistry.h>
 
 #include "sys/osys.h"
+#include "sys/registrynames.h"
 #include "sys/registrystore.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,10 @@ TEST_F(RegistryStoreTest, NamesKeepTheirCaseAndCompareWithoutItBeyondAscii) {
     EXPECT_EQ(registry::foldName("ärger ωmega straße"), "ÄRGER ΩMEGA STRAßE");
     EXPECT_EQ(registry::foldName("Ärger Ωmega straße"), registry::foldName("äRGER ωMEGA STRAßE"));
     EXPECT_NE(registry::foldName("É"), registry::foldName("E"));
+    // Bytes that are not UTF-8 stay as they are; only ASCII letters in them fold.
+    EXPECT_EQ(registry::foldName("a\xF5\x80\x80z\xC3"), "A\xF5\x80\x80Z\xC3");
+    EXPECT_EQ(registry::foldName("\xED\xA0\x80"), "\xED\xA0\x80"); // a lone surrogate
+    EXPECT_EQ(registry::foldName("ı"), "ı"); // dotless i does not become I
 
     ASSERT_EQ(create("Software\\Ärger\\Ωmega"), kErrSuccess);
     EXPECT_EQ(open("SOFTWARE\\äRGER\\ωMEGA"), kErrSuccess);

@@ -21,7 +21,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace oxsys::registry {
 
@@ -45,7 +44,5 @@ std::string lastProblem();
 std::string storePath();
 // Key handles open in this process (roots not counted); lets tests see leaks.
 size_t openHandles();
-// The form names are compared in: Unicode upper case, invalid UTF-8 kept as is.
-std::string foldName(std::string_view name);
 
 } // namespace oxsys::registry
