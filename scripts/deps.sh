@@ -13,7 +13,7 @@ packages=(
   libsqlite3-dev sqlite3
   # quillmark: Qt 6 Widgets, Qt SQL over SQLite, SVG art
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-svg-dev libqt6svg6
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation
   # GUI tests and screenshots on a machine without a display
   xvfb xauth
   # independent RTF readers used by the tests

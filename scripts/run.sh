@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake --preset default
 cmake --build --preset default
-exec build/default/oxlib/bench/ostring_bench
+exec build/default/questionnaire/quillmark

@@ -1,0 +1,35 @@
+#include "griddatacontrol.h"
+
+#include "questionstore.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlTableModel>
+
+GridDataControl::GridDataControl(QObject* parent)
+    : QObject(parent),
+      m_connectionName(QStringLiteral("quillmark-grid-%1").arg(quintptr(this), 0, 16)) {}
+
+GridDataControl::~GridDataControl() {
+    if (!m_model)
+        return;
+    delete m_model;
+    QuestionStore::close(m_connectionName);
+}
+
+bool GridDataControl::refresh(QString* error) {
+    if (!m_model) {
+        if (!QuestionStore::open(m_connectionString, m_connectionName, error))
+            return false;
+        m_model = new QSqlTableModel(this, QSqlDatabase::database(m_connectionName));
+        m_model->setEditStrategy(QSqlTableModel::OnFieldChange);
+    }
+    m_model->setTable(m_recordSource);
+    if (!m_model->select()) {
+        *error = QStringLiteral("The table \"%1\" cannot be read.\n\n%2")
+                     .arg(m_recordSource, m_model->lastError().text());
+        return false;
+    }
+    QuestionStore::fetchAll(m_model);
+    return true;
+}

@@ -1,0 +1,155 @@
+#pragma once
+
+#include "placement.h"
+
+#include <QMainWindow>
+#include <QString>
+
+class AnswerModel;
+class BoundLabel;
+class GridDataControl;
+class QAction;
+class QCloseEvent;
+class QDataWidgetMapper;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSqlQueryModel;
+class QTableView;
+class QTextEdit;
+class RecordCursor;
+
+// The main window: one step of the business-plan questionnaire at a time.
+//
+// It shows the section title, the question or overview text, the answer box and, on a few
+// steps, an illustration or the figure grid, with four buttons that move through the steps.
+// Two cursors move in step: Adodc1 over the question set and Adodc2 over the answer rows;
+// after every completed move, step k of the questions stands beside answer row k. The
+// answer box is bound to the answer row under Adodc2, and an edit is written to the database
+// before Adodc2 moves, never otherwise.
+//
+// Controls keep their design names and are placed in twips (`placement`), as designed.
+// Handlers keep the event names; they share no state beyond the controls and the cursors.
+//
+// The handlers of the Report, Help and Exit buttons, of the File menu and of closing the
+// window live in mainformactions.cpp.
+class mainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // `programFolder` is where "0002.mdb" lies (the executable's folder, no trailing "/").
+    explicit mainForm(const QString& programFolder, QWidget* parent = nullptr);
+    ~mainForm() override;
+
+    // The load handler: opens the database, binds the controls and lays out the first step.
+    // Returns false when the database cannot be used; loadError() then says why, and the
+    // file has not been created or changed.
+    bool Form_Load();
+    QString loadError() const { return m_loadError; }
+
+    QString programFolder() const { return m_programFolder; }
+    // The database file: the program's folder + "/0002.mdb".
+    QString databasePath() const;
+
+    // Writes the answer box's pending edit to its answer row (no-op without one). On a
+    // database error it tells the user, keeps the edit in the box and returns false.
+    bool storePendingAnswer();
+
+    // The window's outer size (frame, title and menu bar included) in twips.
+    int outerWidthTwips() const;
+    int outerHeightTwips() const;
+
+    // Designed controls.
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* Label4 = nullptr;     // "Section:"
+    BoundLabel* Label2 = nullptr; // section title
+    BoundLabel* quest = nullptr;  // question or overview text
+    QTextEdit* text1 = nullptr;   // the answer box
+    QTableView* DataGrid1 = nullptr;
+    QLabel* Image1 = nullptr; // decorative strip picture
+    QLabel* Image2 = nullptr; // empty
+    QLabel* Image3 = nullptr; // market segmentation (39)
+    QLabel* Image4 = nullptr; // balance sheet (91)
+    QLabel* Image5 = nullptr; // cash-flow budget (90)
+    QLabel* Image6 = nullptr; // profit and loss (89)
+    QLabel* fig42 = nullptr;  // blank forms of the grid tables, never shown
+    QLabel* fig66 = nullptr;
+    QLabel* fig67 = nullptr;
+    QLabel* Label8 = nullptr; // the coloured strip along the left edge
+    QWidget* Line1 = nullptr; // the rule above the bottom row
+    QLabel* Label10 = nullptr;
+    QLabel* Label5 = nullptr; // "Step"
+    QLabel* Label6 = nullptr; // step number
+    QLabel* Label7 = nullptr; // "of " and the step count
+    QPushButton* cmdHelp = nullptr;
+    QPushButton* Command7 = nullptr; // First
+    QPushButton* command4 = nullptr; // Previous
+    QPushButton* command3 = nullptr; // Next
+    QPushButton* Command8 = nullptr; // Last
+    QPushButton* cmdReport = nullptr;
+    QPushButton* cmdEnd = nullptr;
+    QAction* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* mnuExit = nullptr;
+
+    // Hidden bound labels.
+    BoundLabel* Label1 = nullptr; // the step's description flag
+    BoundLabel* Label3 = nullptr; // the sub-section title
+    BoundLabel* Label9 = nullptr; // the step's question number
+
+    // Data controls.
+    RecordCursor* Adodc1 = nullptr; // question set
+    RecordCursor* Adodc2 = nullptr; // answer rows
+    GridDataControl* Adodc3 = nullptr;
+
+    // Main connection string, built by the load handler.
+    QString ConnectionString;
+
+    Placement placement;
+
+public slots:
+    // Navigation.
+    void command3_Click(); // Next
+    void command4_Click(); // Previous
+    void Command7_Click(); // First
+    void Command8_Click(); // Last
+
+    // Step layout: the step kind (overview or question) and the special steps.
+    void Label1_Change();
+    void Label9_Change();
+    void Form_Resize();
+
+    // Report, help, About and exit (mainformactions.cpp).
+    void cmdReport_Click();
+    void cmdEnd_Click();
+    void cmdHelp_Click();
+    void mnuHelp_Click();
+    void mnuAbout_Click();
+    void mnuExit_Click();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override; // mainformactions.cpp
+
+private:
+    void createControls();
+    void createMenu();
+    void bindAnswerBox();
+    void showAnswerRow();
+    // The left of `quest` plus its width plus 30: where a picture or the grid goes.
+    int questionRightEdge() const;
+    // Shows an illustration, drawing its picture the first time.
+    void showPicture(QLabel* image);
+    // Points the grid at a table and re-reads it; tells the user when that fails.
+    void showGridTable(const QString& table);
+
+    QString m_programFolder;
+    QString m_loadError;
+    QString m_mainConnection;
+    QSqlQueryModel* m_questions = nullptr;
+    AnswerModel* m_answers = nullptr;
+    QDataWidgetMapper* m_questionMapper = nullptr;
+    QDataWidgetMapper* m_answerMapper = nullptr;
+    bool m_loaded = false;
+};

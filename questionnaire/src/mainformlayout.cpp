@@ -1,0 +1,101 @@
+// The step layout and the resize rules of the main window. Measures are twips; W and H are
+// the window's outer width and height. A placement the toolkit refuses (a negative size
+// while the window is minimised or tiny) is skipped, and the rest still runs.
+
+#include "mainform.h"
+
+#include "boundlabel.h"
+#include "numbertext.h"
+
+#include <QPushButton>
+#include <QTableView>
+#include <QTextEdit>
+
+void mainForm::Label1_Change() {
+    const int h = outerHeightTwips();
+    if (Label1->text() == QLatin1String("1")) {
+        text1->hide();
+        placement.setHeight(quest, h - 3000);
+    } else {
+        text1->show();
+        placement.setHeight(quest, h - h / 2 - 1500);
+        placement.setTop(text1, h - h / 2 - 200);
+        placement.setHeight(text1, h / 4);
+    }
+}
+
+void mainForm::Label9_Change() {
+    for (QWidget* w : {static_cast<QWidget*>(Image3), static_cast<QWidget*>(Image4),
+                       static_cast<QWidget*>(Image5), static_cast<QWidget*>(Image6),
+                       static_cast<QWidget*>(fig42), static_cast<QWidget*>(fig66),
+                       static_cast<QWidget*>(fig67), static_cast<QWidget*>(DataGrid1)})
+        w->hide();
+
+    const int full = outerWidthTwips() - 2500;
+    const int half = full / 2;
+    placement.setWidth(quest, full);
+    placement.setWidth(text1, full);
+
+    const qint64 number = leadingNumber(Label9->text());
+    auto showGrid = [&](const char* table) {
+        placement.setWidth(quest, half);
+        placement.setLeft(DataGrid1, questionRightEdge());
+        showGridTable(QString::fromLatin1(table));
+    };
+    auto showIllustration = [&](QLabel* image, bool halfAnswer) {
+        placement.setWidth(quest, half);
+        if (halfAnswer)
+            placement.setWidth(text1, half);
+        placement.setLeft(image, questionRightEdge());
+        showPicture(image);
+    };
+    switch (number) {
+    case 42:
+        showGrid("projections");
+        break;
+    case 66:
+        showGrid("assets");
+        break;
+    case 67:
+        showGrid("rawmaterials");
+        break;
+    case 39:
+        showIllustration(Image3, false);
+        break;
+    case 89:
+        showIllustration(Image6, true);
+        break;
+    case 90:
+        showIllustration(Image5, true);
+        break;
+    case 91:
+        showIllustration(Image4, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void mainForm::Form_Resize() {
+    const int w = outerWidthTwips();
+    const int h = outerHeightTwips();
+
+    for (QWidget* b : {cmdEnd, command4, command3, cmdReport, Command7, Command8})
+        placement.setTop(b, h - 1500);
+    for (QWidget* l : {Label5, Label6, Label7})
+        placement.setTop(l, h - 1500);
+    placement.setWidth(quest, w - 2500);
+    placement.setWidth(text1, w - 2500);
+    placement.setTop(Label10, h - 1700);
+    placement.setTop(Line1, h - 1800);
+
+    if (Label1->text() == QLatin1String("1")) {
+        placement.setHeight(quest, h - 3000);
+    } else {
+        placement.setHeight(quest, h - h / 2 - 1500);
+        placement.setTop(text1, h - h / 2 - 200);
+        placement.setHeight(text1, h / 4);
+    }
+
+    Label9_Change();
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class mainForm;
+
+// The program's start-up.
+namespace Module1 {
+
+// Shows the splash, waits for its single timer tick (2500 ms) while the event loop runs,
+// then loads and shows the main window maximised and closes the splash. Returns the main
+// window, which the caller keeps for the program's life; or, when the database cannot be
+// used, tells the user why in a message box titled "Quillmark" and returns null.
+std::unique_ptr<mainForm> Main(const QString& programFolder);
+
+} // namespace Module1

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+
+// A temporary program folder for one test: optionally holding a copy of the shipped
+// database, which the test may change with plain SQL before the program opens it.
+class TestFolder {
+public:
+    enum Content { Empty, ShippedDatabase };
+    explicit TestFolder(Content content = ShippedDatabase);
+
+    QString path() const { return m_dir.path(); }
+    QString databasePath() const { return m_dir.filePath(QStringLiteral("0002.mdb")); }
+
+    // Runs statements (";"-separated, no ";" inside literals) on the database through a
+    // connection of its own, closed again before returning. False on the first error.
+    bool exec(const QString& sql) const;
+    // The first column of the first row of a query, read the same way.
+    QVariant value(const QString& sql) const;
+
+    // Every file of the folder with its size and content hash, to prove nothing changed.
+    QMap<QString, QByteArray> snapshot() const;
+
+private:
+    QTemporaryDir m_dir;
+};
