@@ -97,11 +97,11 @@ void Bare_prepared_UPDATE(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
-BENCHMARK(Bare_prepared_SELECT);
-BENCHMARK(ORegistry_readString_existing);
-BENCHMARK(ORegistry_readString_missing);
-BENCHMARK(Bare_prepared_UPDATE);
-BENCHMARK(ORegistry_writeString);
+BENCHMARK(Bare_prepared_SELECT)->UseRealTime();
+BENCHMARK(ORegistry_readString_existing)->UseRealTime();
+BENCHMARK(ORegistry_readString_missing)->UseRealTime();
+BENCHMARK(Bare_prepared_UPDATE)->UseRealTime();
+BENCHMARK(ORegistry_writeString)->UseRealTime();
 
 } // namespace
 

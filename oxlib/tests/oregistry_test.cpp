@@ -57,13 +57,6 @@ protected:
     ORegistry reg_{"Test", kBase, HKEY_LOCAL_MACHINE};
 };
 
-TEST_F(ORegistryTest, ConstructorJoinsParentAndSubKeyWithoutSeparator) {
-    const ORegistry reg("Shared Tools\\Strings", "Software\\Corvane Software\\",
-                        HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(reg.subKey(), OString("Software\\Corvane Software\\Shared Tools\\Strings"));
-    EXPECT_EQ(reg.rootKey(), HKEY_LOCAL_MACHINE);
-}
-
 TEST_F(ORegistryTest, TrailingBackslashIsReportedOncePerReadAndEnumerationWhichStillRun) {
     const ORegistry slash("Slash\\", kBase, HKEY_LOCAL_MACHINE);
     LogCapture log;
