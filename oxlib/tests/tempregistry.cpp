@@ -1,14 +1,19 @@
 #include "tempregistry.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <vector>
 
 TempRegistry::TempRegistry() {
+    if (const char* previous = std::getenv("OXLIB_REGISTRY"))
+        previous_ = previous;
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/oxreg-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -21,7 +26,10 @@ TempRegistry::TempRegistry() {
 }
 
 TempRegistry::~TempRegistry() {
-    unsetenv("OXLIB_REGISTRY");
+    if (previous_.empty())
+        unsetenv("OXLIB_REGISTRY");
+    else
+        setenv("OXLIB_REGISTRY", previous_.c_str(), 1);
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
 }
@@ -42,3 +50,20 @@ std::string readFile(const std::string& path) {
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
+
+namespace {
+
+// The test program's own store, in place before the first test runs.
+class ProgramStore : public ::testing::Environment {
+public:
+    void SetUp() override { store_ = std::make_unique<TempRegistry>(); }
+    void TearDown() override { store_.reset(); }
+
+private:
+    std::unique_ptr<TempRegistry> store_;
+};
+
+[[maybe_unused]] ::testing::Environment* const g_programStore =
+    ::testing::AddGlobalTestEnvironment(new ProgramStore);
+
+} // namespace

@@ -1,6 +1,8 @@
 // A private registry store for one test: a fresh folder of its own (so tests
 // running in parallel never share a store), selected through OXLIB_REGISTRY
-// while the object lives and removed with everything in it afterwards.
+// while the object lives and removed with everything in it afterwards. Outside
+// such a test the whole test program still has a store of its own, so nothing
+// it runs (the logger's start-up included) reaches the user's real registry.
 #pragma once
 
 #include <string>
@@ -21,6 +23,7 @@ public:
 private:
     std::string folder_;
     std::string path_;
+    std::string previous_; // OXLIB_REGISTRY before this store
 };
 
 // The whole content of a file ("" when it cannot be read).
