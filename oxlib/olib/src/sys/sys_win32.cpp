@@ -187,3 +187,136 @@ std::string regLocation() {
 }
 
 } // namespace oxsys
+
+// --- Sockets: WinSock 1.1 (wsock32) ------------------------------------------
+
+#include <winsock.h>
+
+#include <cstring>
+
+namespace oxsys {
+
+namespace {
+
+void toFdSet(const SocketSet* from, fd_set* to) {
+    to->fd_count = 0;
+    for (uint32_t i = 0; i < from->count && i < FD_SETSIZE; ++i)
+        to->fd_array[to->fd_count++] = static_cast<SOCKET>(from->sockets[i]);
+}
+
+void fromFdSet(const fd_set* from, SocketSet* to) {
+    to->count = 0;
+    for (u_int i = 0; i < from->fd_count && i < 64; ++i)
+        to->sockets[to->count++] = static_cast<Socket>(from->fd_array[i]);
+}
+
+} // namespace
+
+int32_t wsaStartup(uint16_t version) {
+    WSADATA data;
+    return WSAStartup(version, &data);
+}
+
+int32_t wsaCleanup() {
+    return WSACleanup();
+}
+
+int32_t wsaCancelBlockingCall() {
+    return WSACancelBlockingCall();
+}
+
+int32_t wsaLastError() {
+    return WSAGetLastError();
+}
+
+void wsaSetLastError(int32_t code) {
+    WSASetLastError(code);
+}
+
+Socket socketCreate(int32_t family, int32_t type, int32_t protocol) {
+    return static_cast<Socket>(::socket(family, type, protocol));
+}
+
+int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t length) {
+    return ::connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(address),
+                     length);
+}
+
+int32_t socketSelect(int32_t count, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
+                     const SocketTimeout* timeout) {
+    fd_set sets[3];
+    SocketSet* mine[3] = {readSet, writeSet, errorSet};
+    for (int s = 0; s < 3; ++s) {
+        if (mine[s] != nullptr)
+            toFdSet(mine[s], &sets[s]);
+    }
+    timeval limit{};
+    if (timeout != nullptr)
+        limit = timeval{timeout->seconds, timeout->microseconds};
+    const int ready = ::select(count, readSet ? &sets[0] : nullptr, writeSet ? &sets[1] : nullptr,
+                               errorSet ? &sets[2] : nullptr, timeout ? &limit : nullptr);
+    if (ready != SOCKET_ERROR) {
+        for (int s = 0; s < 3; ++s) {
+            if (mine[s] != nullptr)
+                fromFdSet(&sets[s], mine[s]);
+        }
+    }
+    return ready;
+}
+
+bool socketSetHas(const SocketSet& set, Socket socket) {
+    fd_set native;
+    toFdSet(&set, &native);
+    return __WSAFDIsSet(static_cast<SOCKET>(socket), &native) != 0;
+}
+
+int32_t socketRecv(Socket socket, char* buffer, int32_t length, int32_t flags) {
+    return ::recv(static_cast<SOCKET>(socket), buffer, length, flags);
+}
+
+int32_t socketSend(Socket socket, const char* data, int32_t length, int32_t flags) {
+    return ::send(static_cast<SOCKET>(socket), data, length, flags);
+}
+
+int32_t socketShutdown(Socket socket, int32_t how) {
+    return ::shutdown(static_cast<SOCKET>(socket), how);
+}
+
+int32_t socketClose(Socket socket) {
+    return ::closesocket(static_cast<SOCKET>(socket));
+}
+
+uint16_t hostToNetwork16(uint16_t value) {
+    return htons(value);
+}
+
+uint32_t hostToNetwork32(uint32_t value) {
+    return htonl(value);
+}
+
+uint32_t networkToHost32(uint32_t value) {
+    return ntohl(value);
+}
+
+uint32_t parseIpv4(const char* text) {
+    return text != nullptr ? static_cast<uint32_t>(inet_addr(text)) : kInaddrNone;
+}
+
+// WinSock keeps the host entry per thread, so these are safe on several threads.
+bool lookupHostName(const char* name, uint32_t* address) {
+    const hostent* entry = gethostbyname(name);
+    if (entry == nullptr || entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr)
+        return false;
+    std::memcpy(address, entry->h_addr_list[0], sizeof *address);
+    return true;
+}
+
+bool lookupHostAddress(uint32_t address) {
+    return gethostbyaddr(reinterpret_cast<const char*>(&address), 4, AF_INET) != nullptr;
+}
+
+void sleepMilliseconds(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+} // namespace oxsys
