@@ -1,0 +1,176 @@
+// The socket layer on real loopback sockets, with its traces captured. The
+// test program raises its own log level (see main) so the traces are written.
+#include "coxsocket.h"
+
+#include "logcapture.h"
+#include "testserver.h"
+
+#include <oxlib/olog.h>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+oxsys::SocketAddress address(const char* ip, uint16_t port) {
+    oxsys::SocketAddress a{};
+    a.family = oxsys::kAfInet;
+    const uint16_t wirePort = htons(port);
+    const uint32_t wireIp = inet_addr(ip);
+    std::memcpy(a.data, &wirePort, 2);
+    std::memcpy(a.data + 2, &wireIp, 4);
+    return a;
+}
+
+// A port that refuses connections: bound by a socket that does not listen.
+struct RefusingPort {
+    RefusingPort() {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof local;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+        port = ntohs(local.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+    int fd;
+    uint16_t port;
+};
+
+std::vector<std::string> traces(const LogCapture& capture) {
+    std::vector<std::string> out;
+    for (const CapturedEvent& e : capture.events()) {
+        if (e.type == EVENTLOG_DEBUG_TYPE && e.id == kMsgDebugTrace && e.category == 1 &&
+            e.strings.size() == 1)
+            out.push_back(e.strings[0]);
+    }
+    return out;
+}
+
+// One WinSock start-up for the length of a test.
+struct Started {
+    Started() { EXPECT_TRUE(COXSocket::startup()); }
+    ~Started() { COXSocket::cleanup(); }
+};
+
+} // namespace
+
+TEST(COXSocketStartup, StartupsAreCountedAndEachCleanupReleasesOne) {
+    // Never started: the clean-up meets "not initialised" and ends.
+    COXSocket::cleanup();
+    EXPECT_EQ(COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0), COXSocket::invalidSocket);
+    EXPECT_EQ(COXSocket::lastError(), oxsys::kWsaNotInitialised);
+
+    ASSERT_TRUE(COXSocket::startup());
+    ASSERT_TRUE(COXSocket::startup());
+    COXSocket::cleanup();
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    EXPECT_NE(s, COXSocket::invalidSocket);
+    COXSocket::close(s);
+    COXSocket::cleanup();
+    EXPECT_EQ(COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0), COXSocket::invalidSocket);
+    EXPECT_STREQ(COXSocket::lastErrorText().c_str(), "WSA10093");
+}
+
+TEST(COXSocketConnect, RetryLimitTwoMakesThreeRefusedAttemptsWithAPauseEach) {
+    Started started;
+    RefusingPort refusing;
+    const auto peer = address("127.0.0.1", refusing.port);
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    LogCapture capture;
+    const auto start = Clock::now();
+    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, 2));
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 2.9);
+    EXPECT_LT(elapsed, 5.0);
+    std::vector<std::string> expected;
+    for (int retry = 0; retry < 3; ++retry)
+        expected.push_back("COXSocket::connectNonBlocking() connection refused 'WSA10061' and "
+                           "doing retry number " +
+                           std::to_string(retry) + "\n");
+    EXPECT_EQ(traces(capture), expected);
+    COXSocket::close(s);
+}
+
+TEST(COXSocketConnect, UnlimitedRetriesConnectOnceThePeerListens) {
+    Started started;
+    RefusingPort refusing;
+    const auto peer = address("127.0.0.1", refusing.port);
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    std::thread listenLater([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        ::listen(refusing.fd, 1);
+    });
+    LogCapture capture;
+    EXPECT_TRUE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, -1));
+    listenLater.join();
+    EXPECT_GE(traces(capture).size(), 1u);
+    EXPECT_EQ(COXSocket::waitWritable(s, 1), 1);
+    COXSocket::close(s);
+}
+
+TEST(COXSocketConnect, OtherErrorsFailAtOnceWithOneTrace) {
+    Started started;
+    // TCP never connects to the broadcast address: the route check refuses it
+    // before anything is sent.
+    const auto peer = address("255.255.255.255", 9);
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    LogCapture capture;
+    const auto start = Clock::now();
+    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, 3));
+    EXPECT_LT(secondsSince(start), 0.5);
+    EXPECT_EQ(traces(capture),
+              std::vector<std::string>{"COXSocket::connectNonBlocking failing: WSA10051\n"});
+    COXSocket::close(s);
+}
+
+TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {
+    Started started;
+    TestServer server([](int connection) {
+        char byte;
+        if (TestServer::readExactly(connection, &byte, 1))
+            TestServer::writeAll(connection, "pong");
+        TestServer::waitForClose(connection, 5000);
+    });
+    const auto peer = address("127.0.0.1", server.port());
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    ASSERT_TRUE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, 0));
+
+    EXPECT_EQ(COXSocket::waitReadable(s, 0), 0); // nothing sent yet: polls once
+    EXPECT_EQ(COXSocket::waitWritable(s, 0), 1);
+    ASSERT_EQ(COXSocket::write(s, "p", 1, 0), 1);
+    EXPECT_EQ(COXSocket::waitReadable(s, 5), 1);
+    char reply[8];
+    EXPECT_EQ(COXSocket::read(s, reply, sizeof reply, 0), 4);
+    EXPECT_EQ(COXSocket::shutdown(s, oxsys::kShutBoth), 0);
+    EXPECT_EQ(COXSocket::close(s), 0);
+
+    EXPECT_EQ(COXSocket::waitReadable(s, 0), -1); // no longer a socket
+    EXPECT_STREQ(COXSocket::lastErrorText().c_str(), "WSA10038");
+}
+
+int main(int argc, char** argv) {
+    // The level is read once, on the first query: raise it before any test runs.
+    const std::string variable = std::string(oxsys::hostProgramBaseName()) + "_logLevel";
+    ::setenv(variable.c_str(), "256", 1);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,426 @@
+// The Fetchorb export, called through the shared library against real servers
+// on loopback addresses.
+#include <fetchorb.h>
+
+#include "testserver.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Caller buffers prefilled with a marker, so an untouched buffer shows.
+struct Buffers {
+    explicit Buffers(uint32_t firstCapacity = 64, uint32_t secondCapacity = 64)
+        : first(firstCapacity, '#'), second(secondCapacity, '#'), firstSize(firstCapacity),
+          secondSize(secondCapacity) {}
+    std::string first, second;
+    uint32_t firstSize, secondSize;
+
+    std::string firstText() const { return first.substr(0, firstSize - 1); }
+    std::string secondText() const { return second.substr(0, secondSize - 1); }
+    bool firstUntouched(uint32_t capacity) const {
+        return firstSize == capacity && first == std::string(capacity, '#');
+    }
+    bool secondUntouched(uint32_t capacity) const {
+        return secondSize == capacity && second == std::string(capacity, '#');
+    }
+};
+
+int32_t fetch(uint16_t port, Buffers& b, const char* host = "127.0.0.1",
+              const char* name = "TavikClassFactory") {
+    return Fetchorb(host, port, name, b.first.data(), &b.firstSize, b.second.data(), &b.secondSize);
+}
+
+// A server that reads the request and answers with `reply` as raw bytes.
+TestServer::Handler replyWith(std::string reply) {
+    return [reply](int connection) {
+        std::string name;
+        if (TestServer::readRequest(connection, &name))
+            TestServer::writeAll(connection, reply);
+    };
+}
+
+std::string reply(const std::string& first, const std::string& second) {
+    return TestServer::framed(first) + TestServer::framed(second);
+}
+
+} // namespace
+
+// --- The request ----------------------------------------------------------------
+
+TEST(FetchorbRequest, DefaultsReachPort13000WithTheDefaultFactory) {
+    std::mutex mutex;
+    std::string request;
+    TestServer server(
+        [&](int connection) {
+            char raw[4 + 17];
+            if (!TestServer::readExactly(connection, raw, sizeof raw))
+                return;
+            std::lock_guard lock(mutex);
+            request.assign(raw, sizeof raw);
+            TestServer::writeAll(connection, reply("IOR:default", ""));
+        },
+        "127.0.0.1", 13000);
+    if (!server.listening())
+        GTEST_SKIP() << "port 13000 is in use on this machine";
+
+    Buffers b;
+    EXPECT_EQ(
+        Fetchorb(nullptr, 0, nullptr, b.first.data(), &b.firstSize, b.second.data(), &b.secondSize),
+        FETCHORB_OK);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(request, std::string("\0\0\0\x11TavikClassFactory", 21));
+    EXPECT_EQ(b.firstText(), "IOR:default");
+}
+
+TEST(FetchorbRequest, NamesAreFramedAsGivenAndHostNamesAreLookedUp) {
+    std::mutex mutex;
+    std::vector<std::string> names;
+    TestServer server([&](int connection) {
+        std::string name;
+        if (!TestServer::readRequest(connection, &name))
+            return;
+        {
+            std::lock_guard lock(mutex);
+            names.push_back(name);
+        }
+        TestServer::writeAll(connection, reply("IOR:" + name, "ok"));
+    });
+    ASSERT_TRUE(server.listening());
+
+    Buffers empty;
+    EXPECT_EQ(fetch(server.port(), empty, "127.0.0.1", ""), FETCHORB_OK);
+    EXPECT_EQ(empty.firstText(), "IOR:");
+    Buffers byName;
+    EXPECT_EQ(fetch(server.port(), byName, "localhost",
+                    "Other\x01"
+                    "Factory"),
+              FETCHORB_OK);
+    EXPECT_EQ(byName.firstText(), "IOR:Other\x01"
+                                  "Factory");
+    EXPECT_EQ(byName.secondText(), "ok");
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "Other\x01"
+                                                   "Factory"}));
+}
+
+TEST(FetchorbRequest, MissingFirstBufferOrSizeFailsWithoutConnecting) {
+    TestServer server(replyWith(reply("IOR:x", "")));
+    ASSERT_TRUE(server.listening());
+    char buffer[16];
+    uint32_t size = sizeof buffer;
+    EXPECT_EQ(Fetchorb("127.0.0.1", server.port(), nullptr, nullptr, &size, nullptr, nullptr),
+              FETCHORB_FAILED);
+    EXPECT_EQ(Fetchorb("127.0.0.1", server.port(), nullptr, buffer, nullptr, nullptr, nullptr),
+              FETCHORB_FAILED);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.accepted(), 0);
+    EXPECT_EQ(DllEntryPoint(nullptr, 1, nullptr), 1);
+}
+
+// --- Buffers and sizes ---------------------------------------------------------
+
+TEST(FetchorbReply, ZeroLengthsGiveLoneTerminators) {
+    TestServer server(replyWith(reply("", "")));
+    Buffers b;
+    ASSERT_EQ(fetch(server.port(), b), FETCHORB_OK);
+    EXPECT_EQ(b.firstSize, 1u);
+    EXPECT_EQ(b.first[0], '\0');
+    EXPECT_EQ(b.secondSize, 1u);
+    EXPECT_EQ(b.second[0], '\0');
+}
+
+TEST(FetchorbReply, ExactFitIsAcceptedOneByteLessIsTooSmall) {
+    // Bytes pass through unchanged, zero bytes included.
+    const std::string ior("IOR:\0\x01\xff", 7);
+    TestServer server(replyWith(reply(ior, "second")));
+
+    Buffers exact(8, 7);
+    ASSERT_EQ(fetch(server.port(), exact), FETCHORB_OK);
+    EXPECT_EQ(exact.firstSize, 8u);
+    EXPECT_EQ(exact.first, ior + '\0');
+    EXPECT_EQ(exact.secondSize, 7u);
+    EXPECT_EQ(exact.second, std::string("second") + '\0');
+
+    Buffers shortFirst(7, 7);
+    ASSERT_EQ(fetch(server.port(), shortFirst), FETCHORB_BUFFER_TOO_SMALL);
+    EXPECT_TRUE(shortFirst.firstUntouched(7));
+    // Both strings were still read: the second, which fits, was copied.
+    EXPECT_EQ(shortFirst.secondSize, 7u);
+    EXPECT_EQ(shortFirst.secondText(), "second");
+
+    Buffers shortSecond(8, 6);
+    ASSERT_EQ(fetch(server.port(), shortSecond), FETCHORB_BUFFER_TOO_SMALL);
+    EXPECT_EQ(shortSecond.first, ior + '\0');
+    EXPECT_TRUE(shortSecond.secondUntouched(6));
+}
+
+TEST(FetchorbReply, NullSecondBufferOrSizeDiscardsTheSecondString) {
+    TestServer server(replyWith(reply("IOR:first", "a second string far too long to matter")));
+    Buffers b(16, 4);
+    EXPECT_EQ(Fetchorb("127.0.0.1", server.port(), nullptr, b.first.data(), &b.firstSize, nullptr,
+                       &b.secondSize),
+              FETCHORB_OK);
+    EXPECT_EQ(b.firstText(), "IOR:first");
+    EXPECT_EQ(b.secondSize, 4u);
+
+    Buffers c(16, 4);
+    EXPECT_EQ(Fetchorb("127.0.0.1", server.port(), nullptr, c.first.data(), &c.firstSize,
+                       c.second.data(), nullptr),
+              FETCHORB_OK);
+    EXPECT_EQ(c.firstText(), "IOR:first");
+    EXPECT_TRUE(c.secondUntouched(4));
+}
+
+TEST(FetchorbReply, ReplyDribbledOneByteAtATimeIsReassembled) {
+    const std::string bytes = reply("IOR:000102030405", "dribbled");
+    TestServer server([&](int connection) {
+        std::string name;
+        if (!TestServer::readRequest(connection, &name))
+            return;
+        const int on = 1;
+        ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        for (char byte : bytes) {
+            if (!TestServer::writeAll(connection, std::string(1, byte)))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    Buffers b;
+    ASSERT_EQ(fetch(server.port(), b), FETCHORB_OK);
+    EXPECT_EQ(b.firstText(), "IOR:000102030405");
+    EXPECT_EQ(b.secondText(), "dribbled");
+}
+
+TEST(FetchorbReply, LengthsAboveTheCapFailBeforeAnyAllocation) {
+    const uint32_t cap = FETCHORB_MAX_REPLY_LENGTH;
+    for (const uint32_t announced : {cap + 1, 0xFFFFFFFFu}) {
+        // A short body follows: a client that believed the length would wait.
+        TestServer server(replyWith(TestServer::lengthField(announced) + "IOR:"));
+        Buffers b;
+        const auto start = Clock::now();
+        EXPECT_EQ(fetch(server.port(), b), FETCHORB_FAILED) << announced;
+        EXPECT_LT(secondsSince(start), 5.0);
+        EXPECT_TRUE(b.firstUntouched(64));
+    }
+
+    // A first string that was copied stays copied when the second is refused.
+    TestServer second(replyWith(TestServer::framed("IOR:kept") + TestServer::lengthField(cap + 1)));
+    Buffers b;
+    EXPECT_EQ(fetch(second.port(), b), FETCHORB_FAILED);
+    EXPECT_EQ(b.firstText(), "IOR:kept");
+    EXPECT_TRUE(b.secondUntouched(64));
+}
+
+TEST(FetchorbReply, LengthAtTheCapIsAccepted) {
+    const std::string big(FETCHORB_MAX_REPLY_LENGTH, 'r');
+    TestServer server(replyWith(reply(big, "end")));
+    Buffers b(FETCHORB_MAX_REPLY_LENGTH + 1, 8);
+    ASSERT_EQ(fetch(server.port(), b), FETCHORB_OK);
+    EXPECT_EQ(b.firstSize, FETCHORB_MAX_REPLY_LENGTH + 1);
+    EXPECT_TRUE(b.first.compare(0, big.size(), big) == 0);
+    EXPECT_EQ(b.secondText(), "end");
+}
+
+namespace {
+
+// What a reply of raw bytes must produce, by the framing alone: the result and
+// the strings that fit their buffers (nullopt: the buffer stays untouched).
+struct Expected {
+    int32_t result;
+    std::optional<std::string> first, second;
+};
+
+Expected expectedFor(const std::string& bytes, uint32_t firstCapacity, uint32_t secondCapacity) {
+    size_t pos = 0;
+    auto take = [&](std::string* text) {
+        if (bytes.size() - pos < 4)
+            return false;
+        uint32_t length;
+        std::memcpy(&length, bytes.data() + pos, 4);
+        length = ntohl(length);
+        pos += 4;
+        if (length > FETCHORB_MAX_REPLY_LENGTH || bytes.size() - pos < length)
+            return false;
+        *text = bytes.substr(pos, length);
+        pos += length;
+        return true;
+    };
+    Expected e{FETCHORB_FAILED, std::nullopt, std::nullopt};
+    std::string first, second;
+    if (!take(&first))
+        return e;
+    const bool firstFits = first.size() + 1 <= firstCapacity;
+    if (firstFits)
+        e.first = first;
+    if (!take(&second))
+        return e;
+    const bool secondFits = second.size() + 1 <= secondCapacity;
+    if (secondFits)
+        e.second = second;
+    e.result = firstFits && secondFits ? FETCHORB_OK : FETCHORB_BUFFER_TOO_SMALL;
+    return e;
+}
+
+} // namespace
+
+TEST(FetchorbReply, RandomGarbageGivesExactlyWhatTheFramingSays) {
+    std::mt19937 random(20240613);
+    auto randomBytes = [&](size_t n) {
+        std::string s(n, '\0');
+        for (char& c : s)
+            c = static_cast<char>(random() & 0xFF);
+        return s;
+    };
+    for (int round = 0; round < 60; ++round) {
+        std::string bytes;
+        switch (round % 3) {
+        case 0: // noise
+            bytes = randomBytes(random() % 40);
+            break;
+        case 1: // a well-formed reply cut short somewhere
+            bytes = reply(randomBytes(random() % 30), randomBytes(random() % 30));
+            bytes.resize(random() % (bytes.size() + 1));
+            break;
+        default: // well formed, with noise after it
+            bytes = reply(randomBytes(random() % 30), randomBytes(random() % 30)) +
+                    randomBytes(random() % 10);
+            break;
+        }
+        TestServer server(replyWith(bytes));
+        Buffers b(20, 20);
+        const Expected e = expectedFor(bytes, 20, 20);
+        ASSERT_EQ(fetch(server.port(), b), e.result) << "round " << round;
+        if (e.first)
+            EXPECT_EQ(b.firstText(), *e.first) << "round " << round;
+        else
+            EXPECT_TRUE(b.firstUntouched(20)) << "round " << round;
+        if (e.second)
+            EXPECT_EQ(b.secondText(), *e.second) << "round " << round;
+        else
+            EXPECT_TRUE(b.secondUntouched(20)) << "round " << round;
+    }
+}
+
+// --- Failures ------------------------------------------------------------------
+
+TEST(FetchorbFailure, ServerClosingWithoutAReplyFailsAtOnce) {
+    TestServer server([](int connection) {
+        std::string name;
+        TestServer::readRequest(connection, &name);
+    });
+    Buffers b;
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(server.port(), b), FETCHORB_FAILED);
+    EXPECT_LT(secondsSince(start), 2.0);
+    EXPECT_TRUE(b.firstUntouched(64));
+}
+
+TEST(FetchorbFailure, NothingListeningFailsAfterOnePause) {
+    // A bound socket that never listens holds the port, so the refusal is sure.
+    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof local;
+    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&local), &size), 0);
+
+    Buffers b;
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(ntohs(local.sin_port), b), FETCHORB_FAILED);
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 0.9);
+    EXPECT_LT(elapsed, 3.0);
+    ::close(holder);
+}
+
+TEST(FetchorbFailure, UnresolvableHostsFailWithoutConnecting) {
+    Buffers b;
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(9, b, "no-such-host.invalid"), FETCHORB_FAILED);
+    EXPECT_LT(secondsSince(start), 10.0);
+
+    // 127.0.0.2 is a working loopback address here, but has no reverse entry.
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    ::inet_pton(AF_INET, "127.0.0.2", &peer.sin_addr);
+    char host[NI_MAXHOST];
+    if (::getnameinfo(reinterpret_cast<sockaddr*>(&peer), sizeof peer, host, sizeof host, nullptr,
+                      0, NI_NAMEREQD) == 0)
+        GTEST_SKIP() << "127.0.0.2 has a reverse entry (" << host << ") on this machine";
+    TestServer server(replyWith(reply("IOR:unreached", "")), "127.0.0.2");
+    ASSERT_TRUE(server.listening());
+    Buffers c;
+    EXPECT_EQ(fetch(server.port(), c, "127.0.0.2"), FETCHORB_FAILED);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(server.accepted(), 0);
+}
+
+TEST(FetchorbFailure, PeerResetWhileSendingFailsWithoutSigpipe) {
+    // The default action of SIGPIPE ends the process: the test then dies.
+    const auto previous = std::signal(SIGPIPE, SIG_DFL);
+    TestServer server([](int connection) {
+        char field[4];
+        TestServer::readExactly(connection, field, sizeof field);
+        const linger reset{1, 0};
+        ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    });
+    const std::string hugeName(32u * 1024u * 1024u, 'n');
+    Buffers b;
+    EXPECT_EQ(fetch(server.port(), b, "127.0.0.1", hugeName.c_str()), FETCHORB_FAILED);
+    std::signal(SIGPIPE, previous);
+}
+
+// --- Slow cases: the ten-second reply waits ------------------------------------
+
+TEST(FetchorbSlow, SilentServerFailsAfterTheReplyWait) {
+    TestServer server([](int connection) {
+        std::string name;
+        TestServer::readRequest(connection, &name);
+        TestServer::waitForClose(connection);
+    });
+    Buffers b;
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(server.port(), b), FETCHORB_FAILED);
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 9.5);
+    EXPECT_LT(elapsed, 15.0);
+}
+
+TEST(FetchorbSlow, ServerStallingMidBodyFailsAfterTheReplyWait) {
+    TestServer server([](int connection) {
+        std::string name;
+        if (TestServer::readRequest(connection, &name) &&
+            TestServer::writeAll(connection, TestServer::lengthField(100) + "only ten.."))
+            TestServer::waitForClose(connection);
+    });
+    Buffers b;
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(server.port(), b), FETCHORB_FAILED);
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 9.5);
+    EXPECT_LT(elapsed, 15.0);
+    EXPECT_TRUE(b.firstUntouched(64));
+}

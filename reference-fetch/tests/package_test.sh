@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs Fetchorb into a scratch prefix, then builds and runs a C client with
+# find_package(Fetchorb) and another with pkg-config.
+set -euo pipefail
+build=$1
+consumer=$2
+work=$3
+rm -rf "$work"
+mkdir -p "$work"
+prefix="$work/prefix"
+
+cmake --install "$build" --prefix "$prefix" --component fetchorb >"$work/install.log"
+cmake -S "$consumer" -B "$work/cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >"$work/cmake.log"
+cmake --build "$work/cmake" >>"$work/cmake.log"
+"$work/cmake/consumer"
+
+pcdir=$(dirname "$(find "$prefix" -name fetchorb.pc)")
+flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs fetchorb)
+libdir=$(PKG_CONFIG_PATH="$pcdir" pkg-config --variable=libdir fetchorb)
+cc -std=c99 -Wall -Wextra -Wpedantic -Werror "$consumer/consumer.c" $flags \
+  -Wl,-rpath,"$libdir" -o "$work/pc-consumer"
+"$work/pc-consumer"
+echo "package: ok"
