@@ -68,8 +68,9 @@ void ReportDocument::paintPage(QPainter* painter, int page) const {
         .replace(QLatin1String("{page}"), QString::number(page + 1))
         .replace(QLatin1String("{pages}"), QString::number(pageCount()));
     painter->save();
+    // Sized in layout units: the painter is already scaled to the device.
     QFont font = doc_->defaultFont();
-    font.setPointSizeF(8.0);
+    font.setPixelSize(qRound(8.0 / 72.0 * kLayoutDpi));
     font.setItalic(true);
     painter->setFont(font);
     painter->setPen(QColor(0x60, 0x60, 0x60));

@@ -1,0 +1,213 @@
+// Draft report throughput: the report rendered from 93 stored answers of about 2 KB of rich
+// text each, then exported to RTF and to PDF, beside LibreOffice (when installed) converting
+// that same RTF to PDF headless in the same run. Figures are reported as ratios.
+
+#include "reportdocument.h"
+#include "reportengine.h"
+#include "reportexporter.h"
+#include "reportfixture.h"
+#include "rtfwriter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextList>
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+
+namespace {
+
+struct Setup {
+    QTemporaryDir dir;
+    QString database;
+    std::unique_ptr<ReportEngine> engine;
+    std::unique_ptr<ReportDocument> report;
+    QString rtfPath;
+    QString soffice;
+};
+
+Setup* setup = nullptr;
+
+// About 2 KB of RTF: paragraphs with bold and italic runs and a short bulleted list.
+QString answerRtf(int step) {
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    QTextCharFormat plain;
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat italic;
+    italic.setFontItalic(true);
+    c.insertText(QStringLiteral("Answer to step %1. ").arg(step), bold);
+    c.insertText(QStringLiteral("We sell fresh bread and pastries to cafes, offices and families "
+                                "in the old town, delivered before eight every morning. "),
+                 plain);
+    c.insertText(QStringLiteral("Our customers value reliability above price. "), italic);
+    c.insertBlock();
+    c.insertText(QStringLiteral("Over the next two years we plan to add a second oven and a "
+                                "third van, and to open a small shop front at the bakery."),
+                 plain);
+    QTextListFormat bullets;
+    bullets.setStyle(QTextListFormat::ListDisc);
+    c.insertList(bullets);
+    c.insertText(QStringLiteral("Wholesale to twelve cafes"), plain);
+    c.insertBlock();
+    c.insertText(QStringLiteral("Weekly orders from four offices"), plain);
+    c.insertBlock();
+    c.insertText(QStringLiteral("Market stall on Saturdays"), bold);
+    QByteArray rtf = quill::rtf::RtfWriter::write(doc);
+    // Pad with more plain prose to the intended size.
+    const QString filler = QStringLiteral(" Seasonal demand rises before the holidays.");
+    QTextCursor end(&doc);
+    end.movePosition(QTextCursor::End);
+    end.insertBlock(QTextBlockFormat(), plain);
+    while (rtf.size() < 2048) {
+        end.insertText(filler, plain);
+        rtf = quill::rtf::RtfWriter::write(doc);
+    }
+    return QString::fromLatin1(rtf);
+}
+
+bool prepare() {
+    setup = new Setup;
+    setup->database = ReportFixture::makeDatabase(setup->dir.path());
+    if (setup->database.isEmpty())
+        return false;
+    for (int step = 1; step <= 93; ++step)
+        ReportFixture::setAnswer(setup->database, step, answerRtf(step));
+    ReportFixture::exec(setup->database,
+                        QStringLiteral("UPDATE projections SET ProductOrService = 'Loaves', "
+                                       "Customers = 10, ItemsSold = 400, SalesAmount = 1000 "
+                                       "WHERE ID <= 12"));
+    setup->engine = std::make_unique<ReportEngine>();
+    ReportEngine& e = *setup->engine;
+    e.setDataFile(0, setup->database);
+    e.setReportFileName(ReportFixture::shippedDefinition());
+    for (int16_t i = 0; i < e.subreportCount(); ++i) {
+        e.setSubreportToChange(e.subreportName(i));
+        e.setDataFile(0, setup->database);
+    }
+    setup->report = e.render();
+    setup->rtfPath = setup->dir.filePath(QStringLiteral("draft.rtf"));
+    if (!ReportExporter::write(*setup->report, ReportExporter::Format::Rtf, setup->rtfPath)
+             .isEmpty())
+        return false;
+    setup->soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    return true;
+}
+
+void BM_Render(benchmark::State& state) {
+    for (auto _ : state) {
+        auto report = setup->engine->render();
+        benchmark::DoNotOptimize(report->pageCount());
+    }
+    state.counters["pages"] = setup->report->pageCount();
+}
+
+void BM_ExportRtf(benchmark::State& state) {
+    const QString path = setup->dir.filePath(QStringLiteral("bench.rtf"));
+    for (auto _ : state)
+        ReportExporter::write(*setup->report, ReportExporter::Format::Rtf, path);
+}
+
+void BM_ExportPdf(benchmark::State& state) {
+    const QString path = setup->dir.filePath(QStringLiteral("bench.pdf"));
+    for (auto _ : state)
+        ReportExporter::write(*setup->report, ReportExporter::Format::Pdf, path);
+}
+
+// Render from the database and write both files: what a user waits for end to end.
+void BM_RenderAndExportBoth(benchmark::State& state) {
+    const QString rtf = setup->dir.filePath(QStringLiteral("both.rtf"));
+    const QString pdf = setup->dir.filePath(QStringLiteral("both.pdf"));
+    for (auto _ : state) {
+        auto report = setup->engine->render();
+        ReportExporter::write(*report, ReportExporter::Format::Rtf, rtf);
+        ReportExporter::write(*report, ReportExporter::Format::Pdf, pdf);
+    }
+}
+
+// The baseline: LibreOffice Writer converting the exported RTF to PDF (process start
+// included, with a warmed-up profile), as a user would do by hand.
+void BM_LibreOfficeRtfToPdf(benchmark::State& state) {
+    if (setup->soffice.isEmpty()) {
+        state.SkipWithError("soffice is not installed; no LibreOffice figure");
+        return;
+    }
+    const QString profile =
+        QUrl::fromLocalFile(setup->dir.filePath(QStringLiteral("lo"))).toString();
+    const QString out = setup->dir.filePath(QStringLiteral("lo-out"));
+    auto convert = [&] {
+        QProcess p;
+        p.start(setup->soffice,
+                {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
+                 QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
+                 out, setup->rtfPath});
+        return p.waitForFinished(120000) && p.exitCode() == 0 &&
+               QFile::exists(out + QStringLiteral("/draft.pdf"));
+    };
+    if (!convert()) { // first start builds the profile: not timed
+        state.SkipWithError("LibreOffice could not convert the RTF");
+        return;
+    }
+    for (auto _ : state)
+        if (!convert())
+            state.SkipWithError("LibreOffice failed during the run");
+}
+
+BENCHMARK(BM_Render)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportRtf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportPdf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderAndExportBoth)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LibreOfficeRtfToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Prints the runs as usual and, at the end, each figure as a ratio against the baselines.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& r : runs)
+            if (!r.error_occurred)
+                times[r.run_name.function_name] = r.GetAdjustedRealTime();
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double both = times["BM_RenderAndExportBoth"];
+        const double lo = times["BM_LibreOfficeRtfToPdf"];
+        std::printf("\nratios (same run)\n");
+        if (both > 0)
+            std::printf("  render share of render+RTF+PDF:        %.2f\n",
+                        times["BM_Render"] / both);
+        if (lo > 0 && both > 0) {
+            std::printf("  LibreOffice RTF->PDF / our render+RTF+PDF: %.1fx\n", lo / both);
+            std::printf("  LibreOffice RTF->PDF / our PDF export:     %.1fx\n",
+                        lo / times["BM_ExportPdf"]);
+        } else {
+            std::printf("  LibreOffice figure skipped (soffice missing or failed)\n");
+        }
+    }
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (!prepare()) {
+        std::fprintf(stderr, "report_bench: the fixture could not be prepared\n");
+        return 1;
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    delete setup;
+    return 0;
+}
