@@ -216,8 +216,14 @@ TEST(FetchorbReply, ReplyDribbledOneByteAtATimeIsReassembled) {
 TEST(FetchorbReply, LengthsAboveTheCapFailBeforeAnyAllocation) {
     const uint32_t cap = FETCHORB_MAX_REPLY_LENGTH;
     for (const uint32_t announced : {cap + 1, 0xFFFFFFFFu}) {
-        // A short body follows: a client that believed the length would wait.
-        TestServer server(replyWith(TestServer::lengthField(announced) + "IOR:"));
+        // A short body follows and the connection stays open: a client that
+        // believed the length would sit in its reply wait.
+        TestServer server([announced](int connection) {
+            std::string name;
+            if (TestServer::readRequest(connection, &name) &&
+                TestServer::writeAll(connection, TestServer::lengthField(announced) + "IOR:"))
+                TestServer::waitForClose(connection);
+        });
         Buffers b;
         const auto start = Clock::now();
         EXPECT_EQ(fetch(server.port(), b), FETCHORB_FAILED) << announced;
@@ -384,6 +390,10 @@ TEST(FetchorbFailure, PeerResetWhileSendingFailsWithoutSigpipe) {
     TestServer server([](int connection) {
         char field[4];
         TestServer::readExactly(connection, field, sizeof field);
+        // A FIN first, then the reset: a sender in CLOSE_WAIT that meets a reset
+        // gets EPIPE, the error that comes with SIGPIPE.
+        ::shutdown(connection, SHUT_WR);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const linger reset{1, 0};
         ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     });
