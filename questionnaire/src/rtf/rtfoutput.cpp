@@ -1,0 +1,131 @@
+#include "rtfoutput.h"
+
+#include "rtfdecoders.h"
+
+namespace quill::rtf {
+namespace {
+
+constexpr int lineLength = 200;
+constexpr char hexDigits[] = "0123456789abcdef";
+
+} // namespace
+
+void RtfOutput::word(std::string_view name) {
+    if (column_ > lineLength)
+        newline();
+    put('\\');
+    for (const char c : name)
+        put(c);
+    needDelimiter_ = true;
+}
+
+void RtfOutput::word(std::string_view name, int32_t param) {
+    word(name);
+    for (const char c : QByteArray::number(param))
+        put(c);
+}
+
+void RtfOutput::open() {
+    put('{');
+    needDelimiter_ = false;
+}
+
+void RtfOutput::close() {
+    put('}');
+    needDelimiter_ = false;
+}
+
+void RtfOutput::symbol(char c) {
+    put('\\');
+    put(c);
+    needDelimiter_ = false;
+}
+
+void RtfOutput::byte(uint8_t b) {
+    put('\\');
+    put('\'');
+    put(hexDigits[b >> 4]);
+    put(hexDigits[b & 15]);
+    needDelimiter_ = false;
+}
+
+void RtfOutput::text(QStringView text) {
+    for (const QChar c : text)
+        character(c.unicode());
+}
+
+void RtfOutput::character(char16_t ch) {
+    switch (ch) {
+    case u'\\':
+    case u'{':
+    case u'}':
+        symbol(static_cast<char>(ch));
+        return;
+    case u'\t':
+        word("tab");
+        return;
+    case 0x2028: // QChar::LineSeparator, Qt's line break within a paragraph
+        word("line");
+        return;
+    case 0x00A0:
+        symbol('~');
+        return;
+    case 0x00AD:
+        symbol('-');
+        return;
+    case 0x2011:
+        symbol('_');
+        return;
+    case 0xFFFC:
+    case 0xFDD0:
+    case 0xFDD1:
+    case 0x2029:
+        return;
+    default:
+        break;
+    }
+    if (ch < 0x20)
+        return;
+    if (ch < 0x80) {
+        putText(static_cast<char>(ch));
+        if (ch == u' ' && column_ > lineLength)
+            newline();
+        return;
+    }
+    if (const int b = cp1252Byte(ch); b >= 0) {
+        byte(static_cast<uint8_t>(b));
+        return;
+    }
+    word("u", static_cast<int16_t>(ch));
+    put('?');
+    needDelimiter_ = false;
+}
+
+void RtfOutput::newline() {
+    out_ += '\n';
+    column_ = 0;
+    needDelimiter_ = false;
+}
+
+void RtfOutput::append(const QByteArray& rtf) {
+    out_ += rtf;
+    const qsizetype lf = rtf.lastIndexOf('\n');
+    column_ =
+        lf < 0 ? column_ + static_cast<int>(rtf.size()) : static_cast<int>(rtf.size() - lf - 1);
+    needDelimiter_ = false;
+}
+
+void RtfOutput::put(char c) {
+    out_ += c;
+    ++column_;
+}
+
+void RtfOutput::putText(char c) {
+    if (needDelimiter_) {
+        put(' ');
+        needDelimiter_ = false;
+    }
+    put(c);
+}
+
+} // namespace quill::rtf

@@ -1,0 +1,45 @@
+// RtfOutput: the byte stream of an RTF file as the writer builds it.
+//
+// It knows RTF's lexical rules so the writer does not have to: a control word is
+// followed by a space only where the next character would otherwise join it;
+// text is escaped (\\ \{ \}), kept as 7-bit ASCII with \'hh for the rest of
+// Windows-1252 and \uN? (one fallback character, \uc1) for everything else, one
+// UTF-16 unit at a time so characters beyond the BMP become surrogate pairs.
+// Characters RTF text cannot hold (C0 controls, object placeholders) are dropped.
+// Lines are broken near 200 columns at places where RTF ignores the break.
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+#include <cstdint>
+#include <string_view>
+
+namespace quill::rtf {
+
+class RtfOutput {
+public:
+    void word(std::string_view name);
+    void word(std::string_view name, int32_t param);
+    void open();
+    void close();
+    void symbol(char c);  // a control symbol such as \*
+    void byte(uint8_t b); // \'hh
+    void text(QStringView text);
+    // One character of a level text or similar: counted as one, whatever it takes.
+    void character(char16_t ch);
+    void newline();
+    void append(const QByteArray& rtf);
+
+    const QByteArray& bytes() const { return out_; }
+
+private:
+    void put(char c);
+    void putText(char c);
+
+    QByteArray out_;
+    bool needDelimiter_ = false;
+    int column_ = 0;
+};
+
+} // namespace quill::rtf

@@ -1,0 +1,19 @@
+// Units of RTF lengths: twips (1/1440 inch) against the document's pixels.
+//
+// QTextDocument lengths in a QTextEdit are pixels at the screen's logical DPI; the
+// reader and the writer convert through the same factor, so lengths survive a
+// round trip. Without a GUI application (tools, benchmarks) the factor is that
+// of 96 DPI.
+#pragma once
+
+namespace quill::rtf {
+
+double pixelsPerTwip();
+
+// How far a list level indents, and how far its number hangs left of the text,
+// in the files word processors write. Reader and writer use the same steps, so
+// the margin a list paragraph has beyond its level survives a round trip.
+constexpr int listLevelTwips = 720;
+constexpr int listHangTwips = 360;
+
+} // namespace quill::rtf
