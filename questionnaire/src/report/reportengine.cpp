@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 
 namespace {
 constexpr int kMaxWindowSide = 16000;
@@ -143,6 +145,8 @@ void ReportEngine::setAction(int16_t action) {
     std::unique_ptr<ReportDocument> doc = render();
     auto* preview = new ReportPreview(std::move(doc), exportShown_);
     preview->resize(windowSize_);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        preview->move(screen->availableGeometry().center() - preview->rect().center());
     preview->show();
     preview->raise();
     preview->activateWindow();

@@ -87,6 +87,7 @@ private slots:
     void sysInfoStartsTheFirstToolOnPath();
     void reportShowsStoredAnswersOnly();
     void missingReportFileLeavesTheWindowAsItWas();
+    void missingFigureTableIsReportedAndTheRestRenders();
     void exitYesOnFirstAndLastStepStores();
     void exitNoAndCancelStoreNothing();
     void closeBoxStoresThePendingAnswer();
@@ -314,6 +315,30 @@ void TestHelpAboutExit::missingReportFileLeavesTheWindowAsItWas() {
     QCOMPARE(form_->text1->toPlainText(), QStringLiteral("still here"));
     QVERIFY(storedAnswer(db_, 2).isNull());
     QVERIFY(form_->isEnabled() && form_->cmdReport->isEnabled());
+}
+
+void TestHelpAboutExit::missingFigureTableIsReportedAndTheRestRenders() {
+    // A definition whose raw-materials subreport names a table the database lacks.
+    const QString rpt = dir_->filePath(QStringLiteral("DraftBusinessReport.rpt"));
+    QFile file(rpt);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray text = file.readAll();
+    file.close();
+    QVERIFY(text.contains("table    = rawmaterials"));
+    text.replace("table    = rawmaterials", "table    = stockroom");
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+    file.close();
+    ModalAnswerer answerer;
+    form_->cmdReport_Click();
+    // One message for the one subreport; the procedure went on and showed the report.
+    QCOMPARE(answerer.texts.size(), 1);
+    QVERIFY(answerer.texts.front().contains(QStringLiteral("Raw materials")));
+    ReportEngine* engine = form_->findChild<ReportEngine*>(QStringLiteral("PR1"));
+    QCOMPARE(engine->previews().size(), 1);
+    const QString shown = engine->previews().front()->report().textDocument()->toPlainText();
+    QVERIFY(shown.contains(QStringLiteral("Figures unavailable: the table 'stockroom'")));
+    QVERIFY(shown.contains(QStringLiteral("Work-related assets")));
 }
 
 void TestHelpAboutExit::exitYesOnFirstAndLastStepStores() {
