@@ -363,10 +363,10 @@ TEST(FetchorbFailure, NothingListeningFailsAfterOnePause) {
 }
 
 TEST(FetchorbFailure, UnresolvableHostsFailWithoutConnecting) {
+    // How long a failed look-up takes is the resolver's matter, not checked here.
     Buffers b;
-    const auto start = Clock::now();
     EXPECT_EQ(fetch(9, b, "no-such-host.invalid"), FETCHORB_FAILED);
-    EXPECT_LT(secondsSince(start), 10.0);
+    EXPECT_TRUE(b.firstUntouched(64));
 
     // 127.0.0.2 is a working loopback address here, but has no reverse entry.
     sockaddr_in peer{};
