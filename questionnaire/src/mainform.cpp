@@ -1,5 +1,6 @@
 #include "mainform.h"
 
+#include "answerdelegate.h"
 #include "answermodel.h"
 #include "artwork.h"
 #include "boundlabel.h"
@@ -10,9 +11,7 @@
 #include "recordcursor.h"
 #include "twips.h"
 
-#ifdef QUILLMARK_HAVE_RTF
 #include "rtftextedit.h"
-#endif
 
 #include <QAction>
 #include <QDataWidgetMapper>
@@ -21,9 +20,11 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMetaProperty>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSqlError>
 #include <QSqlIndex>
 #include <QSqlQueryModel>
@@ -212,12 +213,7 @@ void mainForm::createControls() {
     ProgressBar1->setRange(0, 0);
     placement.place(ProgressBar1, 1680, 120, 10095, 255);
 
-#ifdef QUILLMARK_HAVE_RTF
-    text1 = new RtfTextEdit(client);
-#else
-    text1 = new QTextEdit(client);
-    text1->setAcceptRichText(false);
-#endif
+    text1 = new quill::rtf::RtfTextEdit(client);
     placement.place(text1, 1680, 6000, 11415, 3255);
 
     DataGrid1 = new QTableView(client);
@@ -340,11 +336,8 @@ bool mainForm::Form_Load() {
 
 void mainForm::bindAnswerBox() {
     m_answerMapper->setModel(m_answers);
-#ifdef QUILLMARK_HAVE_RTF
-    m_answerMapper->addMapping(text1, m_answers->answerColumn()); // the RTF user property
-#else
-    m_answerMapper->addMapping(text1, m_answers->answerColumn(), "plainText");
-#endif
+    m_answerMapper->setItemDelegate(new AnswerDelegate(m_answerMapper));
+    m_answerMapper->addMapping(text1, m_answers->answerColumn());
 }
 
 void mainForm::showAnswerRow() {
@@ -365,7 +358,21 @@ void mainForm::showAnswerRow() {
 bool mainForm::storePendingAnswer() {
     if (!m_answers || !Adodc2->onRow() || !text1->document()->isModified())
         return true;
-    if (!m_answerMapper->submit()) {
+    const QByteArray property = text1->metaObject()->userProperty().name();
+    const QVariant pending = text1->property(property);
+    bool stored = false;
+    {
+        // The box already shows what is being stored; letting the model's change notice
+        // through would only read it back into the box and lay it out again.
+        const QSignalBlocker quiet(m_answers);
+        stored = m_answerMapper->submit();
+    }
+    if (!stored) {
+        // The model keeps the refused value in its cache: drop it, and put the edit back
+        // in the box, still pending, so nothing typed is lost.
+        m_answers->revertAll();
+        text1->setProperty(property, pending);
+        text1->document()->setModified(true);
         QMessageBox::critical(
             this, QStringLiteral("Quillmark"),
             errorText(QStringLiteral("Your answer could not be stored. It is still in the "

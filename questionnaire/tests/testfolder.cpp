@@ -38,12 +38,9 @@ TestFolder::TestFolder(Content content) {
     QFile(databasePath()).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 }
 
-bool TestFolder::exec(const QString& sql) const {
+bool TestFolder::exec(const QStringList& statements) const {
     Scratch s(databasePath());
-    const QStringList statements = sql.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (const QString& st : statements) {
-        if (st.trimmed().isEmpty())
-            continue;
         QSqlQuery q(s.db());
         if (!q.exec(st)) {
             qWarning() << "SQL failed:" << st << q.lastError().text();

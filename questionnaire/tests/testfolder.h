@@ -15,9 +15,10 @@ public:
     QString path() const { return m_dir.path(); }
     QString databasePath() const { return m_dir.filePath(QStringLiteral("0002.mdb")); }
 
-    // Runs statements (";"-separated, no ";" inside literals) on the database through a
-    // connection of its own, closed again before returning. False on the first error.
-    bool exec(const QString& sql) const;
+    // Runs statements on the database through a connection of its own, closed again
+    // before returning. False on the first error.
+    bool exec(const QStringList& statements) const;
+    bool exec(const QString& statement) const { return exec(QStringList{statement}); }
     // The first column of the first row of a query, read the same way.
     QVariant value(const QString& sql) const;
 

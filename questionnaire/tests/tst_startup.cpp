@@ -130,8 +130,8 @@ void StartupTest::questionWithoutSectionIsNoStep() {
                    "q.subheadingID = s.SubheadingID WHERE q.QuestionNumber = 20")
             .toInt();
     QVERIFY(folder.exec(
-        QStringLiteral("UPDATE Answers SET Answer = 'row ' || AnswerID;"
-                       "UPDATE questions SET subheadingID = 999 WHERE QuestionNumber = 5;")));
+        QStringList{"UPDATE Answers SET Answer = 'row ' || AnswerID",
+                    "UPDATE questions SET subheadingID = 999 WHERE QuestionNumber = 5"}));
     const int removed = folder
                             .value(QStringLiteral("SELECT count(*) FROM questions q JOIN "
                                                   "Subheadings s ON q.subheadingID = "

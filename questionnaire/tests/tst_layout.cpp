@@ -1,0 +1,284 @@
+// The step layout and the resize rules: overview and question layouts, the special steps
+// with their illustrations and the figure grid, and the resize figures.
+
+#include "boundlabel.h"
+#include "griddatacontrol.h"
+#include "mainform.h"
+#include "messageboxwatcher.h"
+#include "testfolder.h"
+#include "twips.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+#include <QTableView>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+std::unique_ptr<mainForm> load(const TestFolder& folder) {
+    auto form = std::make_unique<mainForm>(folder.path());
+    if (!form->Form_Load())
+        qFatal("load failed: %s", qPrintable(form->loadError()));
+    form->show();
+    return form;
+}
+
+void goToStep(mainForm& form, int step) {
+    form.Command7_Click();
+    for (int i = 1; i < step; ++i)
+        form.command3_Click();
+}
+
+// Resizes the window so that its outer size is the given twips, and runs the resize.
+void resizeOuter(mainForm& form, int widthTwips, int heightTwips) {
+    const QSize frame = form.frameGeometry().size() - form.size();
+    form.resize(Twips::toPixelsX(widthTwips) - frame.width(),
+                Twips::toPixelsY(heightTwips) - frame.height());
+    QCoreApplication::processEvents();
+}
+
+// Every designed control's twips place, to compare layouts.
+QList<QRect> layoutOf(const mainForm& f) {
+    QList<QRect> rects;
+    for (const QWidget* w : std::initializer_list<const QWidget*>{
+             f.quest, f.text1, f.DataGrid1, f.Image3, f.Image4, f.Image5, f.Image6, f.Label10,
+             f.Line1, f.Label5, f.Label6, f.Label7, f.Command7, f.command4, f.command3, f.Command8,
+             f.cmdReport, f.cmdEnd})
+        rects << f.placement.twips(w);
+    return rects;
+}
+
+QList<bool> shown(const mainForm& f) {
+    return {f.text1->isVisible(),  f.DataGrid1->isVisible(), f.Image3->isVisible(),
+            f.Image4->isVisible(), f.Image5->isVisible(),    f.Image6->isVisible()};
+}
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void overviewAndQuestionLayouts();
+    void resizeFiguresAtDesignHeight();
+    void specialSteps_data();
+    void specialSteps();
+    void gridHidesOnNextStep();
+    void gridWritesFiguresThatSurviveRestart();
+    void resizeWhileGridShowsRereadsTable();
+    void resizeKeepsOverviewAndIllustration();
+    void minimiseAndRestoreKeepLayout();
+    void tinyWindowSkipsImpossibleSizesSilently();
+};
+
+void LayoutTest::overviewAndQuestionLayouts() {
+    TestFolder folder;
+    auto form = load(folder);
+    resizeOuter(*form, 15000, 11520);
+    QVERIFY(!form->text1->isVisible());
+    QCOMPARE(form->placement.height(form->quest), 11520 - 3000);
+
+    form->command3_Click(); // step 2, a question
+    QVERIFY(form->text1->isVisible());
+    QCOMPARE(form->placement.height(form->quest), 4260);
+    QCOMPARE(form->placement.top(form->text1), 5560);
+    QCOMPARE(form->placement.height(form->text1), 2880);
+    QCOMPARE(form->placement.width(form->quest), 15000 - 2500);
+    QCOMPARE(form->placement.width(form->text1), 15000 - 2500);
+}
+
+void LayoutTest::resizeFiguresAtDesignHeight() {
+    TestFolder folder;
+    auto form = load(folder);
+    goToStep(*form, 2);
+    resizeOuter(*form, 16200, 11520);
+    QCOMPARE(form->outerHeightTwips(), 11520);
+    for (QWidget* w : {form->cmdEnd, form->command4, form->command3, form->cmdReport,
+                       form->Command7, form->Command8})
+        QCOMPARE(form->placement.top(w), 10020);
+    for (QWidget* w : {static_cast<QWidget*>(form->Label5), static_cast<QWidget*>(form->Label6),
+                       static_cast<QWidget*>(form->Label7)})
+        QCOMPARE(form->placement.top(w), 10020);
+    QCOMPARE(form->placement.top(form->Label10), 9820);
+    QCOMPARE(form->placement.top(form->Line1), 9720);
+    QCOMPARE(form->placement.height(form->quest), 4260);
+    QCOMPARE(form->placement.top(form->text1), 5560);
+    QCOMPARE(form->placement.height(form->text1), 2880);
+    QCOMPARE(form->placement.width(form->quest), form->outerWidthTwips() - 2500);
+    // Lefts and the fixed column never move.
+    QCOMPARE(form->placement.left(form->command3), 6840);
+    QCOMPARE(form->placement.twips(form->cmdHelp), QRect(360, 1560, 1095, 495));
+}
+
+void LayoutTest::specialSteps_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("table"); // empty: an illustration
+    QTest::addColumn<bool>("halfAnswer");
+    QTest::newRow("39 segmentation") << 39 << "" << false;
+    QTest::newRow("42 projections") << 42 << "projections" << false;
+    QTest::newRow("66 assets") << 66 << "assets" << false;
+    QTest::newRow("67 raw materials") << 67 << "rawmaterials" << false;
+    QTest::newRow("89 profit and loss") << 89 << "" << true;
+    QTest::newRow("90 cash flow") << 90 << "" << true;
+    QTest::newRow("91 balance sheet") << 91 << "" << true;
+}
+
+void LayoutTest::specialSteps() {
+    QFETCH(int, step);
+    QFETCH(QString, table);
+    QFETCH(bool, halfAnswer);
+    TestFolder folder;
+    auto form = load(folder);
+    resizeOuter(*form, 18000, 12000);
+    goToStep(*form, step);
+    QCOMPARE(form->Label9->text(), QString::number(step));
+
+    const int full = 18000 - 2500;
+    QCOMPARE(form->placement.width(form->quest), full / 2);
+    QCOMPARE(form->placement.width(form->text1), halfAnswer ? full / 2 : full);
+    const int rightEdge = form->placement.left(form->quest) + full / 2 + 30;
+
+    const QMap<int, QWidget*> pictures{
+        {39, form->Image3}, {89, form->Image6}, {90, form->Image5}, {91, form->Image4}};
+    QWidget* beside = table.isEmpty() ? pictures.value(step) : form->DataGrid1;
+    QVERIFY(beside->isVisible());
+    QCOMPARE(form->placement.left(beside), rightEdge);
+    int visible = 0;
+    for (QWidget* w : {static_cast<QWidget*>(form->Image3), static_cast<QWidget*>(form->Image4),
+                       static_cast<QWidget*>(form->Image5), static_cast<QWidget*>(form->Image6),
+                       static_cast<QWidget*>(form->DataGrid1), static_cast<QWidget*>(form->fig42),
+                       static_cast<QWidget*>(form->fig66), static_cast<QWidget*>(form->fig67)})
+        visible += w->isVisible();
+    QCOMPARE(visible, 1);
+    if (!table.isEmpty()) {
+        QCOMPARE(form->Adodc3->recordSource(), table);
+        QCOMPARE(form->Adodc3->model()->tableName(), table);
+        QVERIFY(form->Adodc3->model()->rowCount() > 0);
+    } else {
+        auto* label = qobject_cast<QLabel*>(beside);
+        QVERIFY(!label->pixmap().isNull());
+        QCOMPARE(label->pixmap().size(), label->property("quillmarkPictureSize").toSize());
+    }
+}
+
+void LayoutTest::gridHidesOnNextStep() {
+    TestFolder folder;
+    auto form = load(folder);
+    resizeOuter(*form, 18000, 12000);
+    goToStep(*form, 42);
+    QVERIFY(form->DataGrid1->isVisible());
+    form->command3_Click();
+    QCOMPARE(form->Label9->text(), QStringLiteral("43"));
+    QVERIFY(!form->DataGrid1->isVisible());
+    QCOMPARE(form->placement.width(form->quest), 18000 - 2500);
+    QCOMPARE(form->placement.width(form->text1), 18000 - 2500);
+}
+
+void LayoutTest::gridWritesFiguresThatSurviveRestart() {
+    TestFolder folder;
+    {
+        auto form = load(folder);
+        goToStep(*form, 66);
+        QSqlTableModel* grid = form->Adodc3->model();
+        const int owned = grid->record().indexOf(QStringLiteral("AssetOwned"));
+        const int cost = grid->record().indexOf(QStringLiteral("OwnedCost"));
+        QVERIFY(grid->setData(grid->index(0, owned), QStringLiteral("Delivery van")));
+        QVERIFY(grid->setData(grid->index(0, cost), 8500.0));
+        // The figures are in the table at once, not only when the step is left.
+        QCOMPARE(folder.value("SELECT OwnedCost FROM assets WHERE ID = 1").toDouble(), 8500.0);
+    }
+    auto form = load(folder);
+    goToStep(*form, 66);
+    QSqlTableModel* grid = form->Adodc3->model();
+    QCOMPARE(
+        grid->data(grid->index(0, grid->record().indexOf(QStringLiteral("AssetOwned")))).toString(),
+        QStringLiteral("Delivery van"));
+    // The key column is not shown to the owner.
+    QVERIFY(form->DataGrid1->isColumnHidden(grid->record().indexOf(QStringLiteral("ID"))));
+}
+
+void LayoutTest::resizeWhileGridShowsRereadsTable() {
+    TestFolder folder;
+    auto form = load(folder);
+    resizeOuter(*form, 18000, 12000);
+    goToStep(*form, 42);
+    QVERIFY(folder.exec("UPDATE projections SET Month = 'June' WHERE ID = 1"));
+    QSqlTableModel* grid = form->Adodc3->model();
+    const int month = grid->record().indexOf(QStringLiteral("Month"));
+    QVERIFY(grid->data(grid->index(0, month)).toString().isEmpty());
+
+    resizeOuter(*form, 17010, 12510);
+    QCOMPARE(form->Adodc3->model()->data(form->Adodc3->model()->index(0, month)).toString(),
+             QStringLiteral("June"));
+    QVERIFY(form->DataGrid1->isVisible());
+    const int half = (form->outerWidthTwips() - 2500) / 2;
+    QCOMPARE(form->placement.width(form->quest), half);
+    QCOMPARE(form->placement.left(form->DataGrid1), form->placement.left(form->quest) + half + 30);
+}
+
+void LayoutTest::resizeKeepsOverviewAndIllustration() {
+    TestFolder folder;
+    auto form = load(folder);
+    resizeOuter(*form, 18000, 12000);
+    QVERIFY(!form->text1->isVisible());
+    resizeOuter(*form, 16200, 11010);
+    QVERIFY(!form->text1->isVisible());
+    QCOMPARE(form->placement.height(form->quest), form->outerHeightTwips() - 3000);
+
+    goToStep(*form, 89);
+    resizeOuter(*form, 17010, 12000);
+    QVERIFY(form->Image6->isVisible());
+    const int half = (form->outerWidthTwips() - 2500) / 2;
+    QCOMPARE(form->placement.width(form->quest), half);
+    QCOMPARE(form->placement.width(form->text1), half);
+    QCOMPARE(form->placement.left(form->Image6), form->placement.left(form->quest) + half + 30);
+}
+
+void LayoutTest::minimiseAndRestoreKeepLayout() {
+    TestFolder folder;
+    auto form = load(folder);
+    for (int step : {2, 42}) {
+        goToStep(*form, step);
+        resizeOuter(*form, 17010, 12000);
+        const QList<QRect> before = layoutOf(*form);
+        const QList<bool> visible = shown(*form);
+        MessageBoxWatcher watcher;
+        form->showMinimized();
+        QCoreApplication::processEvents();
+        form->showNormal();
+        QCoreApplication::processEvents();
+        QCOMPARE(layoutOf(*form), before);
+        QCOMPARE(shown(*form), visible);
+        QVERIFY(watcher.titles.isEmpty());
+    }
+}
+
+void LayoutTest::tinyWindowSkipsImpossibleSizesSilently() {
+    TestFolder folder;
+    auto form = load(folder);
+    goToStep(*form, 90);
+    resizeOuter(*form, 17010, 12000);
+    const int questHeight = form->placement.height(form->quest);
+    const int textHeight = form->placement.height(form->text1);
+
+    MessageBoxWatcher watcher;
+    form->setMinimumSize(0, 0);
+    form->resize(60, 40); // like a minimised window: negative sizes come out
+    QCoreApplication::processEvents();
+    form->Form_Resize();
+    const int h = form->outerHeightTwips();
+    QVERIFY(h - h / 2 - 1500 < 0);
+    // The refused heights stay as they were; everything else still ran.
+    QCOMPARE(form->placement.height(form->quest), questHeight);
+    QCOMPARE(form->placement.top(form->command3), h - 1500);
+    QCOMPARE(form->placement.top(form->Line1), h - 1800);
+    QCOMPARE(form->placement.height(form->text1), h / 4 >= 0 ? h / 4 : textHeight);
+    QVERIFY(form->Image5->isVisible()); // the special layout still ran
+    QVERIFY(watcher.titles.isEmpty());
+}
+
+QTEST_MAIN(LayoutTest)
+#include "tst_layout.moc"

@@ -1,0 +1,253 @@
+// Moving through the steps: the two cursors in step, the bounces, the button states, and
+// answers stored as RTF exactly when the answer cursor moves.
+
+#include "boundlabel.h"
+#include "mainform.h"
+#include "messageboxwatcher.h"
+#include "recordcursor.h"
+#include "testfolder.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+std::unique_ptr<mainForm> load(const TestFolder& folder) {
+    auto form = std::make_unique<mainForm>(folder.path());
+    if (!form->Form_Load())
+        qFatal("load failed: %s", qPrintable(form->loadError()));
+    form->show();
+    return form;
+}
+
+void goToStep(mainForm& form, int step) {
+    form.Command7_Click();
+    for (int i = 1; i < step; ++i)
+        form.command3_Click();
+}
+
+// Types into the answer box as a user edit (the box may be hidden on an overview step).
+void type(mainForm& form, const QString& text) {
+    QTextCursor c(form.text1->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(text);
+}
+
+QString stored(const TestFolder& folder, int row) {
+    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
+        .toString();
+}
+
+// Previous, First, Next, Last.
+QList<bool> buttons(const mainForm& form) {
+    return {form.command4->isEnabled(), form.Command7->isEnabled(), form.command3->isEnabled(),
+            form.Command8->isEnabled()};
+}
+
+} // namespace
+
+class NavigationTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nextStoresAnswerAndAdvances();
+    void nextOnLastStepBouncesWithoutStoring();
+    void previousOnFirstStepBounces();
+    void lastAndFirstStoreTheEditedAnswer();
+    void answerSurvivesRestartAsRtf();
+    void viewingNeverRewritesAnAnswer_data();
+    void viewingNeverRewritesAnAnswer();
+    void fewerAnswerRowsNeverReachPastTheLast();
+    void failedStoreKeepsEditAndStep();
+};
+
+void NavigationTest::nextStoresAnswerAndAdvances() {
+    TestFolder folder;
+    auto form = load(folder);
+    type(*form, QStringLiteral("Bakery in the old town"));
+    form->command3_Click();
+
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 2"));
+    QCOMPARE(form->ProgressBar1->value(), 2);
+    QCOMPARE(form->Label9->text(), QStringLiteral("2"));
+    QCOMPARE(form->Adodc2->position(), 1);
+    QVERIFY(stored(folder, 1).startsWith(QStringLiteral("{\\rtf")));
+    QVERIFY(stored(folder, 1).contains(QStringLiteral("Bakery in the old town")));
+    QVERIFY2(form->text1->toPlainText().isEmpty(), qPrintable(form->text1->toPlainText()));
+    QVERIFY(!form->text1->isHidden());
+    QCOMPARE(buttons(*form), (QList<bool>{true, true, true, true}));
+}
+
+void NavigationTest::nextOnLastStepBouncesWithoutStoring() {
+    TestFolder folder;
+    auto form = load(folder);
+    goToStep(*form, 93);
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
+    type(*form, QStringLiteral("closing words"));
+
+    form->command3_Click();
+    QCOMPARE(form->Label9->text(), QStringLiteral("93"));
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
+    QCOMPARE(form->ProgressBar1->value(), 93);
+    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
+    QVERIFY(stored(folder, 93).isEmpty()); // a bounce stores nothing...
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("closing words")); // ...and loses nothing
+
+    form->command4_Click();
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 92"));
+    QVERIFY(stored(folder, 93).contains(QStringLiteral("closing words")));
+    QCOMPARE(buttons(*form), (QList<bool>{true, true, true, true}));
+}
+
+void NavigationTest::previousOnFirstStepBounces() {
+    TestFolder folder;
+    auto form = load(folder);
+    form->command4_Click();
+    QCOMPARE(form->Label9->text(), QStringLiteral("1"));
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 1"));
+    QCOMPARE(form->ProgressBar1->value(), 1);
+    QCOMPARE(form->Adodc1->position(), 0);
+    QCOMPARE(form->Adodc2->position(), 0);
+    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
+}
+
+void NavigationTest::lastAndFirstStoreTheEditedAnswer() {
+    TestFolder folder;
+    QVERIFY(
+        folder.exec("UPDATE Answers SET Answer = '{\\rtf1\\ansi final row}' WHERE AnswerID = 93"));
+    auto form = load(folder);
+    type(*form, QStringLiteral("first answer"));
+
+    form->Command8_Click();
+    QCOMPARE(form->Label9->text(), QStringLiteral("93"));
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
+    QCOMPARE(form->ProgressBar1->value(), 93);
+    QCOMPARE(form->Adodc2->position(), 92);
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("final row"));
+    QVERIFY(stored(folder, 1).contains(QStringLiteral("first answer")));
+    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
+
+    form->text1->selectAll();
+    type(*form, QStringLiteral(" and more"));
+    form->Command7_Click();
+    QCOMPARE(form->Label9->text(), QStringLiteral("1"));
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 1"));
+    QCOMPARE(form->ProgressBar1->value(), 1);
+    QVERIFY(stored(folder, 93).contains(QStringLiteral("final row and more")));
+    QVERIFY(form->text1->toPlainText().contains(QStringLiteral("first answer")));
+    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
+}
+
+void NavigationTest::answerSurvivesRestartAsRtf() {
+    TestFolder folder;
+    {
+        auto form = load(folder);
+        goToStep(*form, 2);
+        QTextCursor c(form->text1->document());
+        QTextCharFormat bold;
+        bold.setFontWeight(QFont::Bold);
+        c.insertText(QStringLiteral("We bake "), QTextCharFormat());
+        c.insertText(QStringLiteral("sourdough"), bold);
+        form->command3_Click();
+    }
+    auto form = load(folder);
+    goToStep(*form, 2);
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("We bake sourdough"));
+    QTextCursor c(form->text1->document());
+    c.setPosition(10);
+    QVERIFY(c.charFormat().fontWeight() >= QFont::Bold);
+}
+
+void NavigationTest::viewingNeverRewritesAnAnswer_data() {
+    QTest::addColumn<QByteArray>("answer");
+    QTest::newRow("truncated") << QByteArray("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Our mar");
+    QTest::newRow("unbalanced") << QByteArray("{\\rtf1 }}}} text {\\b bold");
+    QTest::newRow("deeply nested") << QByteArray("{\\rtf1 ") + QByteArray(20000, '{') + "deep";
+    QByteArray huge("{\\rtf1\\ansi ");
+    while (huge.size() < 4 * 1024 * 1024)
+        huge += "{\\b Figures} and plans for the coming year.\\par ";
+    QTest::newRow("huge") << huge + "}";
+    QTest::newRow("not rtf") << QByteArray("plain notes from an older version");
+}
+
+void NavigationTest::viewingNeverRewritesAnAnswer() {
+    QFETCH(QByteArray, answer);
+    TestFolder folder;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "seed");
+        db.setDatabaseName(folder.databasePath());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE Answers SET Answer = ? WHERE AnswerID = 3"));
+        q.addBindValue(QString::fromLatin1(answer));
+        QVERIFY(q.exec());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+    const QString before = stored(folder, 3);
+
+    auto form = load(folder);
+    goToStep(*form, 3); // reads it: no crash, no hang
+    QVERIFY(!form->text1->isReadOnly());
+    form->command3_Click();
+    form->command4_Click();
+    form->Command7_Click();
+    QCOMPARE(stored(folder, 3), before);
+}
+
+void NavigationTest::fewerAnswerRowsNeverReachPastTheLast() {
+    TestFolder folder;
+    QVERIFY(folder.exec(QStringList{"UPDATE Answers SET Answer = '{\\rtf1 row ' || AnswerID || '}'",
+                                    "DELETE FROM Answers WHERE AnswerID > 90"}));
+    auto form = load(folder);
+    QCOMPARE(form->Adodc2->RecordCount(), 90);
+
+    form->Command8_Click();
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
+    QVERIFY(form->text1->toPlainText().isEmpty());
+    QVERIFY(form->text1->isReadOnly());
+    QTest::keyClicks(form->text1, QStringLiteral("lost?"));
+    QVERIFY(form->text1->toPlainText().isEmpty());
+
+    form->command4_Click();
+    form->command4_Click();
+    QCOMPARE(form->Label9->text(), QStringLiteral("91"));
+    QVERIFY(form->text1->isReadOnly());
+    form->command4_Click();
+    QCOMPARE(form->Label9->text(), QStringLiteral("90"));
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("row 90"));
+    QVERIFY(!form->text1->isReadOnly());
+    type(*form, QStringLiteral(" edited"));
+    form->command3_Click();
+    QVERIFY(stored(folder, 90).contains(QStringLiteral("row 90 edited")));
+    QCOMPARE(folder.value("SELECT count(*) FROM Answers").toInt(), 90);
+    QCOMPARE(stored(folder, 89), QStringLiteral("{\\rtf1 row 89}"));
+}
+
+void NavigationTest::failedStoreKeepsEditAndStep() {
+    TestFolder folder;
+    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
+                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    auto form = load(folder);
+    goToStep(*form, 2);
+    type(*form, QStringLiteral("precious words"));
+    {
+        MessageBoxWatcher watcher;
+        form->command3_Click();
+        QCOMPARE(watcher.titles, QStringList{QStringLiteral("Quillmark")});
+    }
+    QCOMPARE(form->Label9->text(), QStringLiteral("2"));
+    QCOMPARE(form->Label6->text(), QStringLiteral(" 2"));
+    QCOMPARE(form->Adodc2->position(), 1);
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("precious words"));
+    QVERIFY(form->text1->document()->isModified());
+}
+
+QTEST_MAIN(NavigationTest)
+#include "tst_navigation.moc"
