@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   g++ cmake ninja-build pkg-config clang
+  # loopback-only network namespaces for the socket tests
+  iproute2
   # unit tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   # the support library's registry store
