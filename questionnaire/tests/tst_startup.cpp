@@ -28,6 +28,7 @@ private slots:
     void overviewFlagIsExactText_data();
     void overviewFlagIsExactText();
     void questionWithoutSectionIsNoStep();
+    void folderNameWithUriCharacters();
     void refusesBadDatabase_data();
     void refusesBadDatabase();
     void refusesLockedDatabase();
@@ -154,6 +155,24 @@ void StartupTest::questionWithoutSectionIsNoStep() {
     QCOMPARE(form.Label9->text(), QStringLiteral("6"));
     QCOMPARE(form.text1->toPlainText(), QStringLiteral("row 5"));
     QCOMPARE(form.Label6->text(), QStringLiteral(" 5"));
+}
+
+void StartupTest::folderNameWithUriCharacters() {
+    TestFolder folder;
+    // The file is opened by URI; a folder name must not be read as a query or an escape.
+    const QString odd = folder.path() + QStringLiteral("/my plans #1 %20?x=y");
+    QVERIFY(QDir().mkpath(odd));
+    QVERIFY(QFile::copy(folder.databasePath(), odd + QStringLiteral("/0002.mdb")));
+    {
+        mainForm form(odd);
+        QVERIFY2(form.Form_Load(), qPrintable(form.loadError()));
+        QCOMPARE(form.Adodc1->RecordCount(), 93);
+    }
+    {
+        mainForm form(odd + QStringLiteral("/missing"));
+        QVERIFY(!form.Form_Load());
+    }
+    QCOMPARE(QDir(odd).entryList(QDir::Files), QStringList{QStringLiteral("0002.mdb")});
 }
 
 void StartupTest::refusesBadDatabase_data() {
