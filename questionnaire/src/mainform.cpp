@@ -5,6 +5,7 @@
 #include "artwork.h"
 #include "boundlabel.h"
 #include "designcolors.h"
+#include "figuredelegate.h"
 #include "griddatacontrol.h"
 #include "numbertext.h"
 #include "questionstore.h"
@@ -220,6 +221,7 @@ void mainForm::createControls() {
     const QFont gridFont = designFont(QStringLiteral("Verdana"), 8.25, false, true);
     DataGrid1->setFont(gridFont);
     DataGrid1->horizontalHeader()->setFont(gridFont);
+    DataGrid1->setItemDelegate(new FigureDelegate(DataGrid1));
     DataGrid1->hide();
     placement.place(DataGrid1, 10680, 960, 6855, 4095);
 

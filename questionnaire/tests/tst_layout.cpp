@@ -8,6 +8,7 @@
 #include "testfolder.h"
 #include "twips.h"
 
+#include <QAbstractItemDelegate>
 #include <QLabel>
 #include <QPushButton>
 #include <QSqlRecord>
@@ -169,12 +170,28 @@ void LayoutTest::gridWritesFiguresThatSurviveRestart() {
         auto form = load(folder);
         goToStep(*form, 66);
         QSqlTableModel* grid = form->Adodc3->model();
-        const int owned = grid->record().indexOf(QStringLiteral("AssetOwned"));
-        const int cost = grid->record().indexOf(QStringLiteral("OwnedCost"));
-        QVERIFY(grid->setData(grid->index(0, owned), QStringLiteral("Delivery van")));
-        QVERIFY(grid->setData(grid->index(0, cost), 8500.0));
-        // The figures are in the table at once, not only when the step is left.
-        QCOMPARE(folder.value("SELECT OwnedCost FROM assets WHERE ID = 1").toDouble(), 8500.0);
+        QAbstractItemDelegate* cells = form->DataGrid1->itemDelegate();
+        // Types into a cell the way the grid's editor does, and commits it.
+        auto typeInto = [&](int row, const char* column, const QString& keys) {
+            const QModelIndex index = grid->index(row, grid->record().indexOf(column));
+            std::unique_ptr<QWidget> editor(
+                cells->createEditor(form->DataGrid1->viewport(), QStyleOptionViewItem(), index));
+            cells->setEditorData(editor.get(), index);
+            QTest::keyClicks(editor.get(), keys);
+            cells->setModelData(editor.get(), grid, index);
+        };
+        typeInto(0, "AssetOwned", QStringLiteral("Delivery van"));
+        typeInto(0, "OwnedCost", QStringLiteral("8500.5"));
+        typeInto(1, "OwnedCost", QStringLiteral("12abc")); // letters never reach a figure
+        typeInto(2, "RequiredCost", QStringLiteral("x"));  // nothing typed: stays empty
+        // The figures are in the table at once, as numbers, not only when the step is left.
+        QCOMPARE(folder
+                     .value("SELECT typeof(OwnedCost) || ' ' || OwnedCost FROM assets WHERE "
+                            "ID = 1")
+                     .toString(),
+                 QStringLiteral("real 8500.5"));
+        QCOMPARE(folder.value("SELECT OwnedCost FROM assets WHERE ID = 2").toDouble(), 12.0);
+        QVERIFY(folder.value("SELECT RequiredCost IS NULL FROM assets WHERE ID = 3").toBool());
     }
     auto form = load(folder);
     goToStep(*form, 66);
