@@ -1,5 +1,7 @@
 #include "rtfdocumentbuilder.h"
 
+#include "rtfunits.h"
+
 #include <QTextDocument>
 #include <QTextList>
 #include <QTextTable>
@@ -22,7 +24,7 @@ constexpr int maxTablesWithWidths = 256;
 } // namespace
 
 RtfDocumentBuilder::RtfDocumentBuilder(QTextDocument* doc, double pixelsPerTwip)
-    : doc_(doc), pixelsPerTwip_(pixelsPerTwip), cursor_(doc) {}
+    : pixelsPerTwip_(pixelsPerTwip), cursor_(doc) {}
 
 RtfDocumentBuilder::~RtfDocumentBuilder() = default;
 
@@ -227,9 +229,12 @@ RtfDocumentBuilder::placeCells(std::vector<int32_t>& edges) const {
         for (std::size_t i = 0; i < row.cells.size(); ++i) {
             // A cell without an edge, or with one left of its neighbour, gets an
             // inch: the file says nothing better.
+            // (Within the lengths the reader accepts, so a written table reads
+            // back with the same edges.)
             int32_t right = i < row.def.cells.size() ? row.def.cells[i].right : previous + 1440;
             if (right <= previous)
                 right = previous + (i < row.def.cells.size() ? 1 : 1440);
+            right = std::min(right, std::max<int32_t>(previous + 1, maxTwips));
             rights[r].push_back(right);
             all.push_back(right);
             previous = right;

@@ -111,7 +111,6 @@ private:
                         bool cellStart);
     void attachToList(QTextCursor& cursor, const RtfListRef& list);
 
-    QTextDocument* doc_;
     double pixelsPerTwip_;
     QTextCursor cursor_;
     bool freshBlock_ = true; // the cursor's block is empty and not yet used

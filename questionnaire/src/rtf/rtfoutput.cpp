@@ -96,9 +96,10 @@ void RtfOutput::character(char16_t ch) {
         byte(static_cast<uint8_t>(b));
         return;
     }
+    // The fallback as \'3f rather than a bare "?": some readers skip the
+    // character after a bare fallback as well.
     word("u", static_cast<int16_t>(ch));
-    put('?');
-    needDelimiter_ = false;
+    byte('?');
 }
 
 void RtfOutput::newline() {

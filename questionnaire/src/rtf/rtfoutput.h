@@ -3,7 +3,7 @@
 // It knows RTF's lexical rules so the writer does not have to: a control word is
 // followed by a space only where the next character would otherwise join it;
 // text is escaped (\\ \{ \}), kept as 7-bit ASCII with \'hh for the rest of
-// Windows-1252 and \uN? (one fallback character, \uc1) for everything else, one
+// Windows-1252 and \uN\'3f (a "?" fallback, \uc1) for everything else, one
 // UTF-16 unit at a time so characters beyond the BMP become surrogate pairs.
 // Characters RTF text cannot hold (C0 controls, object placeholders) are dropped.
 // Lines are broken near 200 columns at places where RTF ignores the break.

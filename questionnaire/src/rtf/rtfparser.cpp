@@ -14,8 +14,7 @@ namespace {
 
 using Kw = RtfKeyword;
 
-// Word's own limits: 22 inches for any length, 1638 points for a font.
-constexpr int32_t maxTwips = 31680;
+// Word's own limit for a font size: 1638 points (lengths: maxTwips).
 constexpr double maxPointSize = 1638.0;
 constexpr int maxTabStops = 32;
 // Qt finds a format among those a document already has by a hash that does not
@@ -82,9 +81,14 @@ QString hyperlinkTarget(const QString& instruction) {
             break;
         QString arg;
         if (instruction.at(i) == u'"') {
-            const qsizetype end = instruction.indexOf(u'"', i + 1);
-            arg = instruction.mid(i + 1, end < 0 ? -1 : end - i - 1);
-            i = end < 0 ? instruction.size() : end + 1;
+            // A quoted argument; inside it \" is a quote and \\ a backslash.
+            for (++i; i < instruction.size() && instruction.at(i) != u'"'; ++i) {
+                if (instruction.at(i) == u'\\' && i + 1 < instruction.size() &&
+                    (instruction.at(i + 1) == u'"' || instruction.at(i + 1) == u'\\'))
+                    ++i;
+                arg += instruction.at(i);
+            }
+            ++i;
         } else {
             const qsizetype start = i;
             while (i < instruction.size() && !instruction.at(i).isSpace())
@@ -643,10 +647,10 @@ bool RtfParser::handleCharWord(Kw kw, const RtfToken& token) {
         ch.background = token.param > 0 ? token.param : -1;
         return true;
     case Kw::super:
-        ch.vertical = 1;
+        ch.vertical = isOn(token) ? 1 : (ch.vertical == 1 ? 0 : ch.vertical);
         return true;
     case Kw::sub:
-        ch.vertical = 2;
+        ch.vertical = isOn(token) ? 2 : (ch.vertical == 2 ? 0 : ch.vertical);
         return true;
     case Kw::nosupersub:
         ch.vertical = 0;

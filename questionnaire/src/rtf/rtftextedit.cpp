@@ -82,11 +82,15 @@ void RtfTextEdit::insertFromMimeData(const QMimeData* source) {
 }
 
 QMimeData* RtfTextEdit::createMimeDataFromSelection() const {
-    // Copying offers RTF too, so a word processor keeps the formatting.
-    QMimeData* data = QTextEdit::createMimeDataFromSelection();
+    // Copying offers RTF beside plain text and HTML, so a word processor keeps
+    // the formatting. (QTextEdit's own mime data cannot carry a further format.)
+    const QTextDocumentFragment fragment = textCursor().selection();
+    auto* data = new QMimeData;
+    data->setText(fragment.toPlainText());
+    data->setHtml(fragment.toHtml());
     QTextDocument selected;
     selected.setDefaultFont(document()->defaultFont());
-    QTextCursor(&selected).insertFragment(textCursor().selection());
+    QTextCursor(&selected).insertFragment(fragment);
     data->setData(QStringLiteral("text/rtf"), RtfWriter::write(selected));
     return data;
 }

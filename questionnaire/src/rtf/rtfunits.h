@@ -14,6 +14,10 @@ double pixelsPerTwip();
 // in the files word processors write. Reader and writer use the same steps, so
 // the margin a list paragraph has beyond its level survives a round trip.
 constexpr int listLevelTwips = 720;
+
+// The longest length the reader accepts (22 inches, as word processors do) and
+// the writer produces, so what one writes the other reads unclamped.
+constexpr int maxTwips = 31680;
 constexpr int listHangTwips = 360;
 
 } // namespace quill::rtf

@@ -186,10 +186,15 @@ std::vector<int32_t> DocumentWriter::columnEdges(const QTextTable* table) const 
         fixed += widths[c];
     }
     const double share = variable ? std::max(360.0, (defaultTableTwips - fixed) / variable) : 0;
+    double total = 0;
+    for (int c = 0; c < columns; ++c)
+        total += widths[c] > 0 ? widths[c] : share;
+    // Readers clamp lengths; a wider table is scaled to fit, keeping proportions.
+    const double scale = total > maxTwips ? maxTwips / total : 1.0;
     std::vector<int32_t> edges{0};
     double x = 0;
     for (int c = 0; c < columns; ++c) {
-        x += widths[c] > 0 ? widths[c] : share;
+        x += (widths[c] > 0 ? widths[c] : share) * scale;
         edges.push_back(std::max(edges.back() + 1, static_cast<int32_t>(std::lround(x))));
     }
     return edges;
@@ -386,8 +391,10 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
                 body_.symbol('*');
                 body_.word("fldinst");
                 body_.open();
+                // Field syntax: a quoted argument escapes its quotes and backslashes.
                 QString target = link;
-                target.replace(u'"', QLatin1StringView("%22"));
+                target.replace(u'\\', QLatin1StringView("\\\\"));
+                target.replace(u'"', QLatin1StringView("\\\""));
                 body_.text(QStringLiteral(" HYPERLINK \"%1\" ").arg(target));
                 body_.close();
                 body_.close();
@@ -423,8 +430,15 @@ void DocumentWriter::setRun(const RunProps& want) {
         want.strike ? body_.word("strike") : body_.word("strike", 0);
     if (want.underline != current_.underline)
         body_.word(underlineWord(want.underline));
-    if (want.vertical != current_.vertical)
-        body_.word(want.vertical == 1 ? "super" : want.vertical == 2 ? "sub" : "nosupersub");
+    if (want.vertical != current_.vertical) {
+        // Some readers know only the toggle form, others only \nosupersub.
+        if (current_.vertical != 0) {
+            body_.word(current_.vertical == 1 ? "super" : "sub", 0);
+            body_.word("nosupersub");
+        }
+        if (want.vertical != 0)
+            body_.word(want.vertical == 1 ? "super" : "sub");
+    }
     if (want.caps != current_.caps) {
         if (current_.caps == 1)
             body_.word("caps", 0);
@@ -563,8 +577,12 @@ void DocumentWriter::writeListTables(RtfOutput& out) const {
         const QTextListFormat& format = lists_[i];
         const bool bullet = isBulletStyle(format.style());
         const int nfc = nfcForListStyle(format.style());
+        // Qt numbers "1." when a list says nothing about its prefix and suffix.
         const QString prefix = bullet ? QString() : format.numberPrefix();
-        const QString suffix = bullet ? QString() : format.numberSuffix();
+        const QString suffix = bullet ? QString()
+                               : format.hasProperty(QTextFormat::ListNumberSuffix)
+                                   ? format.numberSuffix()
+                                   : QStringLiteral(".");
         out.open();
         out.word("list");
         out.word("listtemplateid", static_cast<int32_t>(i + 1));

@@ -47,8 +47,14 @@ inline QStringList blockTexts(const QTextDocument& doc) {
 inline QString describeChar(const QTextCharFormat& f, const QTextDocument& doc) {
     const QStringList families = f.property(QTextFormat::FontFamilies).toStringList();
     const QString family = families.isEmpty() ? doc.defaultFont().family() : families.first();
-    const double size = f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize()
-                                                                  : doc.defaultFont().pointSizeF();
+    double size = f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize()
+                                                            : doc.defaultFont().pointSizeF();
+    if (!f.hasProperty(QTextFormat::FontPointSize) &&
+        f.hasProperty(QTextFormat::FontSizeAdjustment)) {
+        // Qt's own scale for relative sizes (HTML's <big>, headings).
+        static constexpr double scale[] = {0.7, 0.8, 1.0, 1.2, 1.5, 2.0, 2.4};
+        size *= scale[qBound(0, f.intProperty(QTextFormat::FontSizeAdjustment) + 2, 6)];
+    }
     QStringList d;
     d << family << QString::number(size);
     if (f.fontWeight() >= QFont::DemiBold)
@@ -136,6 +142,8 @@ inline QString describeBlock(const QTextBlock& block, const QTextDocument& doc) 
     QStringList parts;
     for (const auto& [text, description] : runs)
         parts << text + u'|' + description;
+    if (block.length() <= 1 && !QTextCursor(block).currentTable())
+        parts << "mark|" + describeChar(block.charFormat(), doc); // an empty line's size
     return d.join(u' ') + " [" + parts.join(QStringLiteral("] [")) + "]";
 }
 

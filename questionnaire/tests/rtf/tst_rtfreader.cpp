@@ -427,6 +427,17 @@ void TestRtfReader::hugeInput() {
     doc = readRtf(groups);
     QCOMPARE(doc->characterCount(), 100001);
 
+    // Qt compares formats that differ only in lists (tab stops, column widths)
+    // one by one; thousands of distinct ones must not make reading quadratic.
+    QByteArray lists = "{\\rtf1";
+    for (int i = 0; i < 20000; ++i) {
+        lists += "\\pard\\tx" + QByteArray::number(i + 10) + " t\\par\\trowd\\cellx" +
+                 QByteArray::number(i + 10) + "\\intbl c\\cell\\row\\pard p\\par\n";
+    }
+    lists += "}";
+    doc = readRtf(lists);
+    QCOMPARE(doc->blockCount(), 60000);
+
     // A long table.
     QByteArray table = "{\\rtf1";
     for (int i = 0; i < 5000; ++i)

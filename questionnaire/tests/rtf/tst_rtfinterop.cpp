@@ -1,0 +1,191 @@
+// The writer's output as independent readers see it: pandoc and unrtf (both from
+// Debian, installed by scripts/deps.sh) must find every paragraph's text, in order.
+#include <QtTest>
+
+#include "rtftestsupport.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextList>
+#include <QTextTable>
+
+using namespace quill::rtf;
+using namespace quill::rtf::testing;
+
+namespace {
+
+// White space of any kind (tabs, line breaks, no-break spaces) as one space.
+QString normalized(const QString& text) {
+    QString out;
+    bool space = false;
+    for (const QChar c : text) {
+        if (c.isSpace() || c == QChar::LineSeparator) {
+            space = true;
+            continue;
+        }
+        if (space && !out.isEmpty())
+            out += u' ';
+        space = false;
+        out += c;
+    }
+    return out;
+}
+
+// Runs an RTF reader on the file; its standard output, or a null string.
+QByteArray runReader(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        process.kill();
+        qWarning() << program << process.readAllStandardError();
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+// Every non-empty paragraph of doc, in document order, must be in output.
+void verifyParagraphsIn(const QTextDocument& doc, const QString& output) {
+    const QString haystack = normalized(output);
+    qsizetype from = 0;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        const QString needle = normalized(b.text());
+        if (needle.isEmpty())
+            continue;
+        const qsizetype at = haystack.indexOf(needle, from);
+        QVERIFY2(at >= 0, qPrintable(QStringLiteral("\"%1\" is missing after position %2 of:\n%3")
+                                         .arg(needle)
+                                         .arg(from)
+                                         .arg(haystack)));
+        from = at + needle.size();
+    }
+}
+
+// A document with what answers hold: formatting, lists, a table with merged
+// cells, a link, RTF's own special characters; 1252 text only when latin1Only.
+std::unique_ptr<QTextDocument> sampleDocument(bool latin1Only) {
+    auto doc = std::make_unique<QTextDocument>();
+    QTextCursor c(doc.get());
+    QTextCharFormat heading;
+    heading.setFontWeight(QFont::Bold);
+    heading.setFontPointSize(16);
+    c.insertText("Market analysis", heading);
+    c.insertBlock(QTextBlockFormat(), QTextCharFormat());
+
+    QTextCharFormat bold, italic, underline, red, serif;
+    bold.setFontWeight(QFont::Bold);
+    italic.setFontItalic(true);
+    underline.setFontUnderline(true);
+    red.setForeground(Qt::red);
+    serif.setFontFamilies({"DejaVu Serif"});
+    c.insertText("Our customers are ");
+    c.insertText("small", bold);
+    c.insertText(" caf\u00e9s in the ");
+    c.insertText("old town", italic);
+    c.insertText(", with ");
+    c.insertText("{braces}", underline);
+    c.insertText(" and a \\backslash in ");
+    c.insertText("red serif", red);
+    c.insertText(" text.", serif);
+
+    QTextBlockFormat centred;
+    centred.setAlignment(Qt::AlignHCenter);
+    c.insertBlock(centred, QTextCharFormat());
+    c.insertText(latin1Only ? "Pr\u00fcfung \u00e0 la carte, na\u00efve"
+                            : "Prices in \u20ac, \u201cquoted\u201d \u2014 \u0395\u03bb\u03bb\u03b7"
+                              "\u03bd\u03b9\u03ba\u03ac \u65e5\u672c\u8a9e");
+
+    c.insertBlock(QTextBlockFormat());
+    QTextListFormat bullets;
+    bullets.setStyle(QTextListFormat::ListDisc);
+    QTextList* list = c.createList(bullets);
+    c.insertText("First point");
+    c.insertBlock();
+    c.insertText("Second point");
+    c.insertBlock(QTextBlockFormat());
+    QTextListFormat numbers;
+    numbers.setStyle(QTextListFormat::ListDecimal);
+    numbers.setIndent(2);
+    c.createList(numbers);
+    c.insertText("Nested numbered");
+    c.insertBlock();
+    list->add(c.block());
+    c.insertText("Third point");
+
+    c.insertBlock(QTextBlockFormat());
+    c.insertText("Figures:");
+    c.insertBlock(QTextBlockFormat());
+    QTextTable* table = c.insertTable(3, 3);
+    const char* cells[3][3] = {{"Year", "Revenue", "Costs"},
+                               {"2024", "120000", "90000"},
+                               {"2025", "250000 in total", nullptr}};
+    table->mergeCells(2, 1, 1, 2);
+    for (int r = 0; r < 3; ++r) {
+        for (int col = 0; col < 3; ++col) {
+            if (cells[r][col])
+                table->cellAt(r, col).firstCursorPosition().insertText(cells[r][col]);
+        }
+    }
+    c.setPosition(table->lastPosition() + 1);
+    QTextCharFormat link;
+    link.setAnchor(true);
+    link.setAnchorHref("https://example.org/plan");
+    c.insertText("See ");
+    c.insertText("our site", link);
+    c.insertText(" for more.", QTextCharFormat());
+    return doc;
+}
+
+QString writeSample(const QTemporaryDir& dir, const QTextDocument& doc) {
+    const QString path = dir.filePath("sample.rtf");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(RtfWriter::write(doc));
+    return path;
+}
+
+} // namespace
+
+class TestRtfInterop : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pandocReadsTheText();
+    void unrtfReadsTheText();
+};
+
+void TestRtfInterop::pandocReadsTheText() {
+    const QString pandoc = QStandardPaths::findExecutable("pandoc");
+    QVERIFY2(!pandoc.isEmpty(), "pandoc is not installed (scripts/deps.sh installs it)");
+    QTemporaryDir dir;
+    auto doc = sampleDocument(false);
+    const QString path = writeSample(dir, *doc);
+    const QByteArray out =
+        runReader(pandoc, {"-f", "rtf", "-t", "plain", "--wrap=none", "--columns=1000", path});
+    QVERIFY(!out.isEmpty());
+    verifyParagraphsIn(*doc, QString::fromUtf8(out));
+}
+
+void TestRtfInterop::unrtfReadsTheText() {
+    // unrtf writes text in Windows-1252 and shows only the fallback of \uN
+    // characters, so this document keeps to Latin-1 letters.
+    const QString unrtf = QStandardPaths::findExecutable("unrtf");
+    QVERIFY2(!unrtf.isEmpty(), "unrtf is not installed (scripts/deps.sh installs it)");
+    QTemporaryDir dir;
+    auto doc = sampleDocument(true);
+    const QString path = writeSample(dir, *doc);
+    const QByteArray out = runReader(unrtf, {"--text", "--nopict", path});
+    QVERIFY(!out.isEmpty());
+    QString text = QStringDecoder("windows-1252").decode(out);
+    // Its banner lines are not the document's.
+    QStringList lines = text.split(u'\n');
+    lines.removeIf([](const QString& line) { return line.startsWith(u'#'); });
+    verifyParagraphsIn(*doc, lines.join(u'\n'));
+}
+
+QTEST_MAIN(TestRtfInterop)
+#include "tst_rtfinterop.moc"
