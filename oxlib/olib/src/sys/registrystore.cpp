@@ -496,17 +496,50 @@ int32_t checkValueName(const char* name) {
     return kErrSuccess;
 }
 
-// The key a call addresses: `parent` and the path below it, checked.
-int32_t target(Store& s, void* parent, const char* subKey, KeyHandle& base,
-               std::vector<std::string_view>& parts, std::string& path) {
-    if (int32_t rc = s.resolve(parent, base); rc != kErrSuccess)
+// Every public call holds the store for its whole length, and a problem left by
+// an earlier call on this thread must not be mistaken for one of its own.
+class Call {
+public:
+    explicit Call(Store& s) : lock_(s.mutex) { t_problem.clear(); }
+
+private:
+    std::lock_guard<std::mutex> lock_;
+};
+
+// The key a call addresses: `parent` and the path below it.
+struct Target {
+    KeyHandle base;
+    std::vector<std::string_view> parts;
+    std::string path; // folded
+};
+
+int32_t target(Store& s, void* parent, const char* subKey, Target& t) {
+    if (int32_t rc = s.resolve(parent, t.base); rc != kErrSuccess)
         return rc;
     std::string problem;
-    if (int32_t rc = splitKeyPath(subKey, parts, problem); rc != kErrSuccess)
+    if (int32_t rc = splitKeyPath(subKey, t.parts, problem); rc != kErrSuccess)
         return fail(rc, problem);
-    if (depthOf(base.path) + parts.size() > kMaxDepth)
+    if (depthOf(t.base.path) + t.parts.size() > kMaxDepth)
         return fail(kErrInvalidParameter, "a key path is deeper than 512 levels");
-    path = childPath(base.path, parts);
+    t.path = childPath(t.base.path, t.parts);
+    return kErrSuccess;
+}
+
+// As target(), for a call that hands out a handle: `*key` is cleared first so a
+// failed call never leaves the caller holding a stale one.
+int32_t handleTarget(Store& s, void* parent, const char* subKey, void** key, Target& t) {
+    if (key == nullptr)
+        return fail(kErrInvalidParameter, "no place for the key handle");
+    *key = nullptr;
+    return target(s, parent, subKey, t);
+}
+
+// The key `key` stands for, provided it was opened with `right`.
+int32_t openedWith(Store& s, void* key, uint32_t right, const char* refusal, KeyHandle& k) {
+    if (int32_t rc = s.resolve(key, k); rc != kErrSuccess)
+        return rc;
+    if ((k.access & right) == 0)
+        return fail(kErrAccessDenied, refusal);
     return kErrSuccess;
 }
 
@@ -537,16 +570,11 @@ size_t openHandles() {
 
 int32_t openKey(void* parent, const char* subKey, uint32_t access, void** key) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
-    if (key == nullptr)
-        return fail(kErrInvalidParameter, "no place for the key handle");
-    *key = nullptr;
-    KeyHandle base;
-    std::vector<std::string_view> parts;
-    std::string path;
-    if (int32_t rc = target(s, parent, subKey, base, parts, path); rc != kErrSuccess)
+    const Call call(s);
+    Target t;
+    if (int32_t rc = handleTarget(s, parent, subKey, key, t); rc != kErrSuccess)
         return rc;
+    const auto& [base, parts, path] = t;
     const bool wantsWrite = (access & kWriteRights) != 0;
     int32_t rc = s.connect(base.store, wantsWrite ? Need::Modify : Need::Read, base.root);
     int64_t id = base.id;
@@ -568,16 +596,11 @@ int32_t openKey(void* parent, const char* subKey, uint32_t access, void** key) {
 
 int32_t createKey(void* parent, const char* subKey, uint32_t access, void** key) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
-    if (key == nullptr)
-        return fail(kErrInvalidParameter, "no place for the key handle");
-    *key = nullptr;
-    KeyHandle base;
-    std::vector<std::string_view> parts;
-    std::string path;
-    if (int32_t rc = target(s, parent, subKey, base, parts, path); rc != kErrSuccess)
+    const Call call(s);
+    Target t;
+    if (int32_t rc = handleTarget(s, parent, subKey, key, t); rc != kErrSuccess)
         return rc;
+    const auto& [base, parts, path] = t;
     if (int32_t rc = s.connect(base.store, Need::Write, base.root); rc != kErrSuccess)
         return rc;
     Connection& c = s.connection();
@@ -614,21 +637,19 @@ int32_t createKey(void* parent, const char* subKey, uint32_t access, void** key)
 
 int32_t closeKey(void* key) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
+    const Call call(s);
     return s.close(key);
 }
 
 int32_t queryValue(void* key, const char* name, uint32_t* type, unsigned char* data,
                    uint32_t* size) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
+    const Call call(s);
     KeyHandle k;
-    if (int32_t rc = s.resolve(key, k); rc != kErrSuccess)
+    if (int32_t rc =
+            openedWith(s, key, kKeyQueryValue, "the key was not opened for reading values", k);
+        rc != kErrSuccess)
         return rc;
-    if ((k.access & kKeyQueryValue) == 0)
-        return fail(kErrAccessDenied, "the key was not opened for reading values");
     if (data != nullptr && size == nullptr)
         return fail(kErrInvalidParameter, "a data buffer without a size");
     if (int32_t rc = s.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
@@ -658,13 +679,12 @@ int32_t queryValue(void* key, const char* name, uint32_t* type, unsigned char* d
 int32_t setValue(void* key, const char* name, uint32_t type, const unsigned char* data,
                  uint32_t size) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
+    const Call call(s);
     KeyHandle k;
-    if (int32_t rc = s.resolve(key, k); rc != kErrSuccess)
+    if (int32_t rc =
+            openedWith(s, key, kKeySetValue, "the key was not opened for writing values", k);
+        rc != kErrSuccess)
         return rc;
-    if ((k.access & kKeySetValue) == 0)
-        return fail(kErrAccessDenied, "the key was not opened for writing values");
     if (data == nullptr && size != 0)
         return fail(kErrInvalidParameter, "value data missing");
     if (int32_t rc = checkValueName(name); rc != kErrSuccess)
@@ -690,13 +710,12 @@ int32_t setValue(void* key, const char* name, uint32_t type, const unsigned char
 
 int32_t deleteValue(void* key, const char* name) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
+    const Call call(s);
     KeyHandle k;
-    if (int32_t rc = s.resolve(key, k); rc != kErrSuccess)
+    if (int32_t rc =
+            openedWith(s, key, kKeySetValue, "the key was not opened for writing values", k);
+        rc != kErrSuccess)
         return rc;
-    if ((k.access & kKeySetValue) == 0)
-        return fail(kErrAccessDenied, "the key was not opened for writing values");
     if (int32_t rc = s.connect(k.store, Need::Modify, k.root); rc != kErrSuccess)
         return rc;
     Connection& c = s.connection();
@@ -714,13 +733,11 @@ int32_t deleteValue(void* key, const char* name) {
 
 int32_t deleteTree(void* parent, const char* subKey) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
-    KeyHandle base;
-    std::vector<std::string_view> parts;
-    std::string path;
-    if (int32_t rc = target(s, parent, subKey, base, parts, path); rc != kErrSuccess)
+    const Call call(s);
+    Target t;
+    if (int32_t rc = target(s, parent, subKey, t); rc != kErrSuccess)
         return rc;
+    const auto& [base, parts, path] = t;
     if (int32_t rc = s.connect(base.store, Need::Modify, base.root); rc != kErrSuccess)
         return rc == kErrFileNotFound ? fail(rc, "the key does not exist") : rc;
     Connection& c = s.connection();
@@ -753,13 +770,12 @@ int32_t deleteTree(void* parent, const char* subKey) {
 
 int32_t enumKey(void* key, uint32_t index, char* name, uint32_t* nameSize) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
+    const Call call(s);
     KeyHandle k;
-    if (int32_t rc = s.resolve(key, k); rc != kErrSuccess)
+    if (int32_t rc = openedWith(s, key, kKeyEnumerateSubKeys,
+                                "the key was not opened for listing sub-keys", k);
+        rc != kErrSuccess)
         return rc;
-    if ((k.access & kKeyEnumerateSubKeys) == 0)
-        return fail(kErrAccessDenied, "the key was not opened for listing sub-keys");
     if (name == nullptr || nameSize == nullptr)
         return fail(kErrInvalidParameter, "no name buffer");
     if (int32_t rc = s.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
@@ -784,13 +800,12 @@ int32_t enumKey(void* key, uint32_t index, char* name, uint32_t* nameSize) {
 int32_t enumValue(void* key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
                   unsigned char* data, uint32_t* dataSize) {
     Store& s = store();
-    std::lock_guard lock(s.mutex);
-    t_problem.clear();
+    const Call call(s);
     KeyHandle k;
-    if (int32_t rc = s.resolve(key, k); rc != kErrSuccess)
+    if (int32_t rc =
+            openedWith(s, key, kKeyQueryValue, "the key was not opened for reading values", k);
+        rc != kErrSuccess)
         return rc;
-    if ((k.access & kKeyQueryValue) == 0)
-        return fail(kErrAccessDenied, "the key was not opened for reading values");
     if (name == nullptr || nameSize == nullptr || (data != nullptr && dataSize == nullptr))
         return fail(kErrInvalidParameter, "no name or size buffer");
     if (int32_t rc = s.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
