@@ -6,6 +6,7 @@
 #include "mainform.h"
 #include "messageboxwatcher.h"
 #include "testfolder.h"
+#include "testform.h"
 #include "twips.h"
 
 #include <QAbstractItemDelegate>
@@ -18,20 +19,6 @@
 #include <QtTest>
 
 namespace {
-
-std::unique_ptr<mainForm> load(const TestFolder& folder) {
-    auto form = std::make_unique<mainForm>(folder.path());
-    if (!form->Form_Load())
-        qFatal("load failed: %s", qPrintable(form->loadError()));
-    form->show();
-    return form;
-}
-
-void goToStep(mainForm& form, int step) {
-    form.Command7_Click();
-    for (int i = 1; i < step; ++i)
-        form.command3_Click();
-}
 
 // Resizes the window so that its outer size is the given twips, and runs the resize.
 void resizeOuter(mainForm& form, int widthTwips, int heightTwips) {
@@ -76,7 +63,7 @@ private slots:
 
 void LayoutTest::resizeFiguresAtDesignHeight() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     resizeOuter(*form, 16200, 11520);
     QCOMPARE(form->outerHeightTwips(), 11520);
     QVERIFY(!form->text1->isVisible()); // step 1, an overview: the question takes the height
@@ -118,7 +105,7 @@ void LayoutTest::specialSteps() {
     QFETCH(QString, table);
     QFETCH(bool, halfAnswer);
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     resizeOuter(*form, 18000, 12000);
     goToStep(*form, step);
     QCOMPARE(form->Label9->text(), QString::number(step));
@@ -153,7 +140,7 @@ void LayoutTest::specialSteps() {
 
 void LayoutTest::gridHidesOnNextStep() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     resizeOuter(*form, 18000, 12000);
     goToStep(*form, 42);
     QVERIFY(form->DataGrid1->isVisible());
@@ -167,7 +154,7 @@ void LayoutTest::gridHidesOnNextStep() {
 void LayoutTest::gridWritesFiguresThatSurviveRestart() {
     TestFolder folder;
     {
-        auto form = load(folder);
+        auto form = loadForm(folder);
         goToStep(*form, 66);
         QSqlTableModel* grid = form->Adodc3->model();
         QAbstractItemDelegate* cells = form->DataGrid1->itemDelegate();
@@ -193,7 +180,7 @@ void LayoutTest::gridWritesFiguresThatSurviveRestart() {
         QCOMPARE(folder.value("SELECT OwnedCost FROM assets WHERE ID = 2").toDouble(), 12.0);
         QVERIFY(folder.value("SELECT RequiredCost IS NULL FROM assets WHERE ID = 3").toBool());
     }
-    auto form = load(folder);
+    auto form = loadForm(folder);
     goToStep(*form, 66);
     QSqlTableModel* grid = form->Adodc3->model();
     QCOMPARE(
@@ -205,7 +192,7 @@ void LayoutTest::gridWritesFiguresThatSurviveRestart() {
 
 void LayoutTest::resizeWhileGridShowsRereadsTable() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     resizeOuter(*form, 18000, 12000);
     goToStep(*form, 42);
     QVERIFY(folder.exec("UPDATE projections SET Month = 'June' WHERE ID = 1"));
@@ -224,7 +211,7 @@ void LayoutTest::resizeWhileGridShowsRereadsTable() {
 
 void LayoutTest::resizeKeepsOverviewAndIllustration() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     resizeOuter(*form, 18000, 12000);
     QVERIFY(!form->text1->isVisible());
     resizeOuter(*form, 16200, 11010);
@@ -242,7 +229,7 @@ void LayoutTest::resizeKeepsOverviewAndIllustration() {
 
 void LayoutTest::minimiseAndRestoreKeepLayout() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     for (int step : {2, 42}) {
         goToStep(*form, step);
         resizeOuter(*form, 17010, 12000);
@@ -261,7 +248,7 @@ void LayoutTest::minimiseAndRestoreKeepLayout() {
 
 void LayoutTest::tinyWindowSkipsImpossibleSizesSilently() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     goToStep(*form, 90);
     resizeOuter(*form, 17010, 12000);
     const int questHeight = form->placement.height(form->quest);

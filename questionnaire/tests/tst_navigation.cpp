@@ -6,6 +6,7 @@
 #include "messageboxwatcher.h"
 #include "recordcursor.h"
 #include "testfolder.h"
+#include "testform.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -17,20 +18,6 @@
 #include <QtTest>
 
 namespace {
-
-std::unique_ptr<mainForm> load(const TestFolder& folder) {
-    auto form = std::make_unique<mainForm>(folder.path());
-    if (!form->Form_Load())
-        qFatal("load failed: %s", qPrintable(form->loadError()));
-    form->show();
-    return form;
-}
-
-void goToStep(mainForm& form, int step) {
-    form.Command7_Click();
-    for (int i = 1; i < step; ++i)
-        form.command3_Click();
-}
 
 // Types into the answer box as a user edit (the box may be hidden on an overview step).
 void type(mainForm& form, const QString& text) {
@@ -69,7 +56,7 @@ private slots:
 
 void NavigationTest::nextStoresAnswerAndAdvances() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     type(*form, QStringLiteral("Bakery in the old town"));
     form->command3_Click();
 
@@ -86,7 +73,7 @@ void NavigationTest::nextStoresAnswerAndAdvances() {
 
 void NavigationTest::nextOnLastStepBouncesWithoutStoring() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     goToStep(*form, 93);
     QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
     type(*form, QStringLiteral("closing words"));
@@ -107,7 +94,7 @@ void NavigationTest::nextOnLastStepBouncesWithoutStoring() {
 
 void NavigationTest::previousOnFirstStepBounces() {
     TestFolder folder;
-    auto form = load(folder);
+    auto form = loadForm(folder);
     form->command4_Click();
     QCOMPARE(form->Label9->text(), QStringLiteral("1"));
     QCOMPARE(form->Label6->text(), QStringLiteral(" 1"));
@@ -121,7 +108,7 @@ void NavigationTest::lastAndFirstStoreTheEditedAnswer() {
     TestFolder folder;
     QVERIFY(
         folder.exec("UPDATE Answers SET Answer = '{\\rtf1\\ansi final row}' WHERE AnswerID = 93"));
-    auto form = load(folder);
+    auto form = loadForm(folder);
     type(*form, QStringLiteral("first answer"));
 
     form->Command8_Click();
@@ -147,7 +134,7 @@ void NavigationTest::lastAndFirstStoreTheEditedAnswer() {
 void NavigationTest::answerSurvivesRestartAsRtf() {
     TestFolder folder;
     {
-        auto form = load(folder);
+        auto form = loadForm(folder);
         goToStep(*form, 2);
         QTextCursor c(form->text1->document());
         QTextCharFormat bold;
@@ -156,7 +143,7 @@ void NavigationTest::answerSurvivesRestartAsRtf() {
         c.insertText(QStringLiteral("sourdough"), bold);
         form->command3_Click();
     }
-    auto form = load(folder);
+    auto form = loadForm(folder);
     goToStep(*form, 2);
     QCOMPARE(form->text1->toPlainText(), QStringLiteral("We bake sourdough"));
     QTextCursor c(form->text1->document());
@@ -192,7 +179,7 @@ void NavigationTest::viewingNeverRewritesAnAnswer() {
     QSqlDatabase::removeDatabase(QStringLiteral("seed"));
     const QString before = stored(folder, 3);
 
-    auto form = load(folder);
+    auto form = loadForm(folder);
     goToStep(*form, 3); // reads it: no crash, no hang
     QVERIFY(!form->text1->isReadOnly());
     form->command3_Click();
@@ -205,7 +192,7 @@ void NavigationTest::fewerAnswerRowsNeverReachPastTheLast() {
     TestFolder folder;
     QVERIFY(folder.exec(QStringList{"UPDATE Answers SET Answer = '{\\rtf1 row ' || AnswerID || '}'",
                                     "DELETE FROM Answers WHERE AnswerID > 90"}));
-    auto form = load(folder);
+    auto form = loadForm(folder);
     QCOMPARE(form->Adodc2->RecordCount(), 90);
 
     form->Command8_Click();
@@ -234,7 +221,7 @@ void NavigationTest::failedStoreKeepsEditAndStep() {
     TestFolder folder;
     QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
                         "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
-    auto form = load(folder);
+    auto form = loadForm(folder);
     goToStep(*form, 2);
     type(*form, QStringLiteral("precious words"));
     {
