@@ -5,13 +5,13 @@
 //
 //   quillmark_nextstep_bench            (offscreen unless a display is set)
 
+#include "benchsupport.h"
 #include "mainform.h"
 #include "recordcursor.h"
 #include "rtftextedit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -22,11 +22,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 // About 20 KB of the formatting a pasted answer carries.
 QByteArray richAnswer() {
@@ -42,24 +37,15 @@ QByteArray richAnswer() {
     return rtf + "}";
 }
 
-void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type != QtDebugMsg && !msg.contains(QLatin1String("propagateSizeHints")))
-        std::fprintf(stderr, "%s\n", qPrintable(msg));
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quietHandler);
+    prepareWindowBench();
     QApplication app(argc, argv);
 
     QTemporaryDir folder;
-    if (!QFile::copy(QStringLiteral(QUILLMARK_SHIPPED_DB), folder.filePath("0002.mdb"))) {
-        std::fprintf(stderr, "cannot copy the shipped database\n");
+    if (!copyShippedDatabase(folder))
         return 1;
-    }
     const QByteArray answer = richAnswer();
 
     std::vector<double> next;

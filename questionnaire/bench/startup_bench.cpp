@@ -4,11 +4,11 @@
 //
 //   quillmark_startup_bench [runs]      (offscreen unless a display is set)
 
+#include "benchsupport.h"
 #include "mainform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QTemporaryDir>
@@ -19,11 +19,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
 
 // Milliseconds until the window is shown and its first paint is done.
 double timeToReady(const std::function<std::unique_ptr<QWidget>()>& make) {
@@ -39,26 +34,16 @@ double timeToReady(const std::function<std::unique_ptr<QWidget>()>& make) {
     return ms;
 }
 
-// The offscreen platform warns on every window about size hints it does not support.
-void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg) {
-    if (type != QtDebugMsg && !msg.contains(QLatin1String("propagateSizeHints")))
-        std::fprintf(stderr, "%s\n", qPrintable(msg));
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(quietHandler);
+    prepareWindowBench();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(3, atoi(argv[1])) : 21;
 
     QTemporaryDir folder;
-    if (!QFile::copy(QStringLiteral(QUILLMARK_SHIPPED_DB), folder.filePath("0002.mdb"))) {
-        std::fprintf(stderr, "cannot copy the shipped database\n");
+    if (!copyShippedDatabase(folder))
         return 1;
-    }
 
     auto makeForm = [&]() -> std::unique_ptr<QWidget> {
         auto form = std::make_unique<mainForm>(folder.path());
