@@ -1,16 +1,13 @@
 // fetchorb: fetch an object reference from the command line.
+#include "commandline.h"
+
 #include <fetchorb.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
-
-constexpr int kUsageError = 64;
 
 const char* const kUsage =
     "Usage: fetchorb [--host HOST] [--port PORT] [--name FACTORY] [--buffer-size BYTES]\n"
@@ -28,18 +25,7 @@ const char* const kUsage =
     "64 the command line was wrong.\n";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "fetchorb: %s\nTry 'fetchorb --help'.\n", message.c_str());
-    return kUsageError;
-}
-
-bool parseNumber(const char* text, unsigned long long min, unsigned long long max,
-                 unsigned long long* value) {
-    if (text == nullptr || *text < '0' || *text > '9')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    *value = std::strtoull(text, &end, 10);
-    return errno == 0 && *end == 0 && *value >= min && *value <= max;
+    return ::usageError("fetchorb", message);
 }
 
 } // namespace

@@ -1,16 +1,12 @@
 // fetchorb-server: a reference server for tests and demos.
+#include "commandline.h"
 #include "creferenceserver.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
 
 namespace {
-
-constexpr int kUsageError = 64;
 
 const char* const kUsage =
     "Usage: fetchorb-server [OPTION]... [NAME=REFERENCE]...\n"
@@ -30,17 +26,7 @@ const char* const kUsage =
     "Once listening it prints \"listening on ADDR:PORT\" on standard output.\n";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "fetchorb-server: %s\nTry 'fetchorb-server --help'.\n", message.c_str());
-    return kUsageError;
-}
-
-bool parseNumber(const char* text, unsigned long long max, unsigned long long* value) {
-    if (text == nullptr || *text < '0' || *text > '9')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    *value = std::strtoull(text, &end, 10);
-    return errno == 0 && *end == 0 && *value <= max;
+    return ::usageError("fetchorb-server", message);
 }
 
 void logLine(const std::string& line) {
@@ -70,12 +56,12 @@ int main(int argc, char** argv) {
             options.host = value;
             ++i;
         } else if (arg == "--port") {
-            if (!parseNumber(value, 65535, &number))
+            if (!parseNumber(value, 0, 65535, &number))
                 return usageError("--port needs a number from 0 to 65535");
             options.port = static_cast<uint16_t>(number);
             ++i;
         } else if (arg == "--count" || arg == "--workers") {
-            if (!parseNumber(value, arg == "--workers" ? 256 : ~0ull, &number) || number == 0)
+            if (!parseNumber(value, 1, arg == "--workers" ? 256 : ~0ull, &number))
                 return usageError(arg + " needs a positive number");
             if (arg == "--count")
                 options.maxRequests = number;
