@@ -49,6 +49,15 @@ private:
         fail(e.line, QStringLiteral("'%1' must be yes or no").arg(e.key));
     }
 
+    double number(const Entry& e, double min, double max) const {
+        bool ok = false;
+        const double v = e.value.toDouble(&ok);
+        if (!ok || v < min || v > max)
+            fail(e.line,
+                 QStringLiteral("%1 must be a number from %2 to %3").arg(e.key).arg(min).arg(max));
+        return v;
+    }
+
     QString identifier(const Entry& e) const {
         if (!isIdentifier(e.value))
             fail(e.line, QStringLiteral("'%1' is not a plain column or table name").arg(e.value));
@@ -200,17 +209,11 @@ void Parser::applyReport(const Entry& e) {
         else
             fail(e.line, QStringLiteral("page must be A4 or Letter"));
     } else if (e.key == u"margin-mm") {
-        bool ok = false;
-        def_.marginMm = e.value.toDouble(&ok);
-        if (!ok || def_.marginMm < 5 || def_.marginMm > 50)
-            fail(e.line, QStringLiteral("margin-mm must be a number from 5 to 50"));
+        def_.marginMm = number(e, 5, 50);
     } else if (e.key == u"font") {
         def_.fontFamily = e.value;
     } else if (e.key == u"font-size") {
-        bool ok = false;
-        def_.fontSize = e.value.toDouble(&ok);
-        if (!ok || def_.fontSize < 6 || def_.fontSize > 36)
-            fail(e.line, QStringLiteral("font-size must be a number from 6 to 36"));
+        def_.fontSize = number(e, 6, 36);
     } else if (e.key == u"footer") {
         def_.footer = e.value;
     } else if (e.key == u"appendix") {

@@ -147,7 +147,11 @@ void TestReportEngine::malformedDefinitions_data() {
         << QByteArray("quillmark-report 1\n[report]\ntitle = T\n" + chapters + "[subreport X]\n")
         << "needs a table";
     QTest::newRow("bad margin")
-        << QByteArray("quillmark-report 1\n[report]\ntitle = T\nmargin-mm = wide\n") << "margin-mm";
+        << QByteArray("quillmark-report 1\n[report]\ntitle = T\nmargin-mm = wide\n")
+        << "line 4: margin-mm must be a number from 5 to 50";
+    QTest::newRow("font size out of range")
+        << QByteArray("quillmark-report 1\n[report]\ntitle = T\nfont-size = 36.5\n")
+        << "line 4: font-size must be a number from 6 to 36";
     QTest::newRow("duplicate subreport")
         << QByteArray("quillmark-report 1\n[report]\ntitle = T\n" + chapters +
                       "[subreport X]\ntable = a\n[subreport x]\ntable = b\n")
