@@ -17,7 +17,7 @@ namespace quill::rtf {
     /* destinations we read */                                                                   \
     X(fonttbl) X(colortbl) X(listtable) X(listoverridetable) X(field) X(fldinst) X(fldrslt)      \
     X(pn) X(pntxtb) X(pntxta) X(leveltext) X(upr) X(ud)                                          \
-    /* destinations we skip */                                                                   \
+    /* destinations we skip: keep stylesheet first and protusertbl last */                      \
     X(stylesheet) X(info) X(pict) X(shppict) X(nonshppict) X(object) X(objdata) X(header)       \
     X(footer) X(headerl) X(headerr) X(headerf) X(footerl) X(footerr) X(footerf) X(footnote)      \
     X(annotation) X(atnid) X(atnauthor) X(bkmkstart) X(bkmkend) X(xe) X(tc) X(txe) X(rxe)        \
@@ -65,5 +65,11 @@ enum class RtfKeyword {
 };
 
 RtfKeyword lookupKeyword(std::string_view name);
+
+// Destinations whose whole group the reader skips: pictures, objects, headers,
+// footers, notes, document information, themes, bookmarks and the like.
+constexpr bool isSkippedDestination(RtfKeyword kw) {
+    return kw >= RtfKeyword::stylesheet && kw <= RtfKeyword::protusertbl;
+}
 
 } // namespace quill::rtf
