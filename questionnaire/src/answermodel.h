@@ -1,19 +1,65 @@
 #pragma once
 
-#include <QSqlTableModel>
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QVariant>
 
-// The answer rows, in the order that pairs them with the steps: the k-th row answers the
-// k-th step. Editable; an edit is written to its row at once (on field change).
-class AnswerModel : public QSqlTableModel {
+// The answer rows, in the order that pairs them with the steps: the k-th row in AnswerID
+// order answers the k-th step.
+//
+// A client-side snapshot: select() reads every row once, and from then on row k is the row
+// whose key was k-th at that read. An edit is staged by setData and written by submit(),
+// which updates exactly one row, the one with that row's key, and then reads that same row
+// back by its key, so the snapshot always holds what the file holds. No write or re-read
+// ever goes by position or through a statement shared with other rows: a stored answer can
+// land only in its own row. A refused write leaves the snapshot as it was.
+class AnswerModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
     AnswerModel(QObject* parent, const QSqlDatabase& db);
 
+    // Reads all rows. False with lastError() set when they cannot be read.
+    bool select();
+
+    // The columns of the table, as read by select().
+    QSqlRecord record() const { return m_columns; }
     // The column of the answer text.
     int answerColumn() const;
+    // The key (AnswerID) of a row.
+    QVariant key(int row) const;
 
-protected:
-    // "SELECT * from Answers", made explicit about its order.
-    QString selectStatement() const override;
+    QSqlError lastError() const { return m_lastError; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Stages a new answer for a row; only the answer column takes edits.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+public slots:
+    // Writes the staged answers, each to its own row. On the first failure the rest are
+    // dropped, lastError() says why and false is returned; rows already written stay written.
+    bool submit() override;
+    // Drops the staged answers.
+    void revert() override;
+
+private:
+    bool writeRow(int row, const QVariant& answer);
+    bool readRow(int row);
+
+    QSqlDatabase m_db;
+    QSqlRecord m_columns;
+    QList<QSqlRecord> m_rows;
+    QHash<int, QVariant> m_staged;
+    QSqlError m_lastError;
+    int m_keyColumn = -1;
+    int m_answerColumn = -1;
 };

@@ -30,7 +30,9 @@
 #include <QSqlIndex>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
+#include <QSqlTableModel>
 #include <QTableView>
+#include <QTextCursor>
 #include <QTextEdit>
 
 namespace {
@@ -309,7 +311,6 @@ bool mainForm::Form_Load() {
             errorText(QStringLiteral("The answers cannot be read."), m_answers->lastError());
         return false;
     }
-    QuestionStore::fetchAll(m_answers);
     bindAnswerBox();
     Adodc2->MoveFirst();
 
@@ -325,7 +326,7 @@ bool mainForm::Form_Load() {
     ProgressBar1->setMaximum(n);
     Label7->setText(QStringLiteral("of ") + signedNumberText(n));
     Label6->setText(signedNumberText(1));
-    ProgressBar1->setValue(1);
+    setProgressValue(1);
 
     // 10. The first step is laid out as an overview until the first move.
     Label1->setCaption(QStringLiteral("1"));
@@ -360,30 +361,74 @@ void mainForm::showAnswerRow() {
 bool mainForm::storePendingAnswer() {
     if (!m_answers || !Adodc2->onRow() || !text1->document()->isModified())
         return true;
+    if (text1->isHidden()) {
+        // An overview step shows no answer box, so nothing typed there is the owner's answer:
+        // whatever reached the hidden box is dropped, never stored in the step's row.
+        text1->document()->setModified(false);
+        return true;
+    }
     const QByteArray property = text1->metaObject()->userProperty().name();
     const QVariant pending = text1->property(property);
     bool stored = false;
     {
+        // Another program may hold the file locked; the store then waits up to the busy
+        // timeout, and the owner sees at once that the program is working, not hung.
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
         // The box already shows what is being stored; letting the model's change notice
         // through would only read it back into the box and lay it out again.
         const QSignalBlocker quiet(m_answers);
         stored = m_answerMapper->submit();
+        QGuiApplication::restoreOverrideCursor();
     }
     if (!stored) {
-        // The model keeps the refused value in its cache: drop it, and put the edit back
-        // in the box, still pending, so nothing typed is lost.
-        m_answers->revertAll();
+        // The model drops a refused value; put the edit back in the box, still pending, so
+        // nothing typed is lost.
+        m_answers->revert();
         text1->setProperty(property, pending);
         text1->document()->setModified(true);
-        QMessageBox::critical(
-            this, QStringLiteral("Quillmark"),
-            errorText(QStringLiteral("Your answer could not be stored. It is still in the "
-                                     "answer box; the step has not changed."),
-                      m_answers->lastError()));
+        const QSqlError e = m_answers->lastError();
+        const bool locked = e.nativeErrorCode() == QLatin1String("5") ||
+                            e.nativeErrorCode() == QLatin1String("6") ||
+                            e.databaseText().contains(QLatin1String("locked"));
+        const QString what =
+            locked ? QStringLiteral("Your answer could not be stored: another program kept the "
+                                    "database locked for more than 5 seconds. Your answer is "
+                                    "still in the answer box and the step has not changed; "
+                                    "move on again once the other program is done.")
+                   : QStringLiteral("Your answer could not be stored. It is still in the "
+                                    "answer box; the step has not changed.");
+        QMessageBox::critical(this, QStringLiteral("Quillmark"), errorText(what, e));
         return false;
     }
     text1->document()->setModified(false);
     return true;
+}
+
+void mainForm::focusStep(bool newStep) {
+    // The answer box comes first in the focus order: on a question step the caret waits in
+    // it, whatever moved the step (button, mouse or key). An overview step has no box, and
+    // Next is what the owner wants there.
+    if (!text1->isHidden() && !text1->isReadOnly()) {
+        // On a step just shown, writing goes on where its answer ends; a bounce at either
+        // end leaves the caret where it was.
+        if (newStep) {
+            QTextCursor end = text1->textCursor();
+            end.movePosition(QTextCursor::End);
+            text1->setTextCursor(end);
+        }
+        text1->setFocus(Qt::OtherFocusReason);
+    }
+    else if (command3->isEnabled())
+        command3->setFocus(Qt::OtherFocusReason);
+    else if (command4->isEnabled())
+        command4->setFocus(Qt::OtherFocusReason);
+}
+
+void mainForm::setProgressValue(int value) {
+    ProgressBar1->setValue(value);
+    // QProgressBar skips the repaint when a step is narrower than one chunk of the style,
+    // so the bar would lag a step behind the counter.
+    ProgressBar1->update();
 }
 
 int mainForm::outerWidthTwips() const {
@@ -428,6 +473,5 @@ void mainForm::resizeEvent(QResizeEvent* event) {
 
 void mainForm::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (text1->isVisible() && !text1->hasFocus())
-        text1->setFocus();
+    focusStep();
 }

@@ -137,6 +137,11 @@ private:
     void createMenu();
     void bindAnswerBox();
     void showAnswerRow();
+    // Puts the caret in the answer box on a question step (at the end of the answer when the
+    // step is `newStep`), focus on Next on an overview.
+    void focusStep(bool newStep = true);
+    // Sets the progress bar's value and repaints it.
+    void setProgressValue(int value);
     // The left of `quest` plus its width plus 30: where a picture or the grid goes.
     int questionRightEdge() const;
     // Shows an illustration, drawing its picture the first time.

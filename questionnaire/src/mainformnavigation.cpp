@@ -23,11 +23,13 @@ void mainForm::command3_Click() {
         Adodc1->MovePrevious();
         command3->setEnabled(false);
         Command8->setEnabled(false);
+        focusStep(false);
         return;
     }
     Adodc2->MoveNext();
-    ProgressBar1->setValue(ProgressBar1->value() + 1);
+    setProgressValue(ProgressBar1->value() + 1);
     Label6->setText(signedNumberText(leadingNumber(Label6->text()) + 1));
+    focusStep();
 }
 
 void mainForm::command4_Click() {
@@ -41,11 +43,13 @@ void mainForm::command4_Click() {
         Adodc1->MoveNext();
         command4->setEnabled(false);
         Command7->setEnabled(false);
+        focusStep(false);
         return;
     }
     Adodc2->MovePrevious();
-    ProgressBar1->setValue(ProgressBar1->value() - 1);
+    setProgressValue(ProgressBar1->value() - 1);
     Label6->setText(signedNumberText(leadingNumber(Label6->text()) - 1));
+    focusStep();
 }
 
 void mainForm::Command7_Click() {
@@ -57,8 +61,9 @@ void mainForm::Command7_Click() {
     command3->setEnabled(true);
     Command8->setEnabled(true);
     Adodc2->MoveFirst();
-    ProgressBar1->setValue(1);
+    setProgressValue(1);
     Label6->setText(signedNumberText(1));
+    focusStep();
 }
 
 void mainForm::Command8_Click() {
@@ -72,6 +77,7 @@ void mainForm::Command8_Click() {
     // Positioned by the step count, not by the number of answer rows.
     Adodc2->MoveFirst();
     Adodc2->Move(ProgressBar1->maximum() - 1);
-    ProgressBar1->setValue(ProgressBar1->maximum());
+    setProgressValue(ProgressBar1->maximum());
     Label6->setText(signedNumberText(ProgressBar1->maximum()));
+    focusStep();
 }

@@ -1,6 +1,5 @@
 #include "questionstore.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -34,14 +33,6 @@ const TableColumns& required(int i) {
     return tables[i];
 }
 
-bool hasSqliteHeader(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    static const QByteArray magic("SQLite format 3\0", 16);
-    return f.read(magic.size()) == magic;
-}
-
 QString engineMessage(const QSqlError& e) {
     QString text = e.databaseText().trimmed();
     const QString driver = e.driverText().trimmed();
@@ -50,6 +41,30 @@ QString engineMessage(const QSqlError& e) {
     if (!driver.isEmpty() && !text.contains(driver))
         text += QStringLiteral(" (") + driver + QLatin1Char(')');
     return text;
+}
+
+const char* const NotADatabase = "The file is not a database (or cannot be read).";
+
+// SQLite opens any file lazily; the first read tells whether it is a database, and a file
+// of no pages (an empty file, which SQLite would take for an empty database) is refused too.
+// The test goes through the engine, never through a handle of our own: on Linux, closing any
+// descriptor of the file drops every lock this process's connections hold on it, and the
+// next program to close the file would then delete the live write-ahead log.
+bool checkDatabase(QSqlDatabase& db, QString* error) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA page_count")) || !q.next()) {
+        const QSqlError e = q.lastError();
+        const bool foreign = e.nativeErrorCode() == QLatin1String("26") ||
+                             e.databaseText().contains(QLatin1String("not a database"));
+        *error = foreign ? QString::fromLatin1(NotADatabase) : engineMessage(e);
+        return false;
+    }
+    if (q.value(0).toLongLong() <= 0) {
+        *error = QString::fromLatin1(NotADatabase);
+        return false;
+    }
+    return true;
 }
 
 // Reads the schema and checks it; false with `error` set on the first problem.
@@ -125,13 +140,6 @@ bool open(const QString& connectionString, const QString& connectionName, QStrin
         *error = where + QStringLiteral("It is not a file.");
         return false;
     }
-    // SQLite takes an empty file for an empty database; the header test refuses it and any
-    // other foreign file before the engine opens it.
-    if (!hasSqliteHeader(path)) {
-        *error = where + QStringLiteral("The file is not a database (or cannot be read).");
-        return false;
-    }
-
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
@@ -144,7 +152,7 @@ bool open(const QString& connectionString, const QString& connectionName, QStrin
         QString why;
         if (!db.open()) {
             why = engineMessage(db.lastError());
-        } else if (checkSchema(db, &why)) {
+        } else if (checkDatabase(db, &why) && checkSchema(db, &why)) {
             // Readers and the writer no longer block each other; a failure here (another
             // process in exclusive mode) leaves the rollback journal, which still works.
             QSqlQuery wal(db);
