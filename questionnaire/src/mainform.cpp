@@ -129,7 +129,7 @@ void mainForm::createControls() {
     client->setAutoFillBackground(true);
     client->setFont(designFont(QStringLiteral("Verdana"), 8.25, false, true));
 
-    const QFont heading = designFont(QStringLiteral("Verdana"), 14.25, true, false);
+    const QFont heading = designFont(QStringLiteral("Verdana"), SectionTitlePoints, true, false);
     const QFont counter = designFont(QStringLiteral("Verdana"), 11.25, false, false);
     const QFont buttonFont = designFont(QStringLiteral("MS Sans Serif"), 8.25, false, false);
 
@@ -448,6 +448,8 @@ void mainForm::showPicture(QLabel* image) {
         image->setPixmap(Artwork::render(image->property(PictureName).toString(),
                                          image->property(PictureSize).toSize()));
     }
+    // Whole and on top: nothing created after it (the section title) paints over it.
+    image->raise();
     image->show();
 }
 

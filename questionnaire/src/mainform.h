@@ -37,6 +37,9 @@ class mainForm : public QMainWindow {
     Q_OBJECT
 
 public:
+    // The section title's designed type size.
+    static constexpr qreal SectionTitlePoints = 14.25;
+
     // `programFolder` is where "0002.mdb" lies (the executable's folder, no trailing "/").
     explicit mainForm(const QString& programFolder, QWidget* parent = nullptr);
     ~mainForm() override;
@@ -140,6 +143,8 @@ private:
     // Puts the caret in the answer box on a question step (at the end of the answer when the
     // step is `newStep`), focus on Next on an overview.
     void focusStep(bool newStep = true);
+    // Keeps the section title clear of a shown illustration, smaller type before it is cut.
+    void fitSectionTitle();
     // Sets the progress bar's value and repaints it.
     void setProgressValue(int value);
     // The left of `quest` plus its width plus 30: where a picture or the grid goes.

@@ -7,9 +7,13 @@
 #include "boundlabel.h"
 #include "numbertext.h"
 
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTextEdit>
+
+#include <algorithm>
 
 void mainForm::Label1_Change() {
     const int h = outerHeightTwips();
@@ -74,6 +78,32 @@ void mainForm::Label9_Change() {
     default:
         break;
     }
+    fitSectionTitle();
+}
+
+void mainForm::fitSectionTitle() {
+    // The section title's designed strip runs under the top of the tallest illustrations;
+    // the title ends before a shown picture instead of painting over it.
+    const QRect designed(3240, 480, 10095, 375);
+    int right = designed.right();
+    for (const QWidget* w : {static_cast<QWidget*>(Image3), static_cast<QWidget*>(Image4),
+                             static_cast<QWidget*>(Image5), static_cast<QWidget*>(Image6),
+                             static_cast<QWidget*>(DataGrid1)}) {
+        const QRect r = placement.twips(w);
+        if (!w->isHidden() && r.top() <= designed.bottom() && r.left() > designed.left())
+            right = std::min(right, r.left() - 60);
+    }
+    placement.setWidth(Label2, std::max(0, right - designed.left()));
+
+    // A long title gets a smaller type before it would be cut.
+    QFont f = Label2->font();
+    qreal points = SectionTitlePoints;
+    f.setPointSizeF(points);
+    while (points > 8 && QFontMetrics(f).horizontalAdvance(Label2->text()) > Label2->width()) {
+        points -= 0.75;
+        f.setPointSizeF(points);
+    }
+    Label2->setFont(f);
 }
 
 void mainForm::Form_Resize() {

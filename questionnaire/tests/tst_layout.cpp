@@ -59,6 +59,8 @@ private slots:
     void resizeKeepsOverviewAndIllustration();
     void minimiseAndRestoreKeepLayout();
     void tinyWindowSkipsImpossibleSizesSilently();
+    void illustrationsStayWholeBesideTheTitle_data();
+    void illustrationsStayWholeBesideTheTitle();
 };
 
 void LayoutTest::resizeFiguresAtDesignHeight() {
@@ -268,6 +270,56 @@ void LayoutTest::tinyWindowSkipsImpossibleSizesSilently() {
     QCOMPARE(form->placement.height(form->text1), h / 4 >= 0 ? h / 4 : textHeight);
     QVERIFY(form->Image5->isVisible()); // the special layout still ran
     QVERIFY(watcher.titles.isEmpty());
+}
+
+void LayoutTest::illustrationsStayWholeBesideTheTitle_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("step");
+    for (int step : {39, 89, 90, 91}) {
+        QTest::addRow("1600x1000 step %d", step) << 24000 << 15000 << step;
+        QTest::addRow("1024x768 step %d", step) << 15360 << 11520 << step;
+    }
+}
+
+void LayoutTest::illustrationsStayWholeBesideTheTitle() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, step);
+    TestFolder folder;
+    auto form = loadForm(folder);
+    resizeOuter(*form, width, height);
+    goToStep(*form, step);
+    QLabel* image = nullptr;
+    for (QLabel* l : {form->Image3, form->Image4, form->Image5, form->Image6})
+        if (l->isVisible())
+            image = l;
+    QVERIFY(image);
+    // Nothing painted over the picture, and the title itself is not cut.
+    const QRect picture = image->geometry();
+    QVERIFY2(!form->Label2->geometry().intersects(picture),
+             qPrintable(QStringLiteral("title %1,%2 %3x%4 over picture at %5")
+                            .arg(form->Label2->x())
+                            .arg(form->Label2->y())
+                            .arg(form->Label2->width())
+                            .arg(form->Label2->height())
+                            .arg(picture.left())));
+    QVERIFY(QFontMetrics(form->Label2->font()).horizontalAdvance(form->Label2->text()) <=
+            form->Label2->width());
+    const QWidget* client = image->parentWidget();
+    for (const QWidget* sibling : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (sibling == image || !sibling->isVisible() || !sibling->geometry().intersects(picture))
+            continue;
+        // Whatever overlaps the picture lies beneath it.
+        const QObjectList order = client->children();
+        QVERIFY2(order.indexOf(const_cast<QWidget*>(sibling)) <
+                     order.indexOf(image),
+                 qPrintable(sibling->objectName() + QLatin1String(" ") +
+                            sibling->metaObject()->className()));
+    }
+    // Back on a plain step the title has its designed width again.
+    form->command3_Click();
+    QCOMPARE(form->placement.width(form->Label2), 10095);
 }
 
 QTEST_MAIN(LayoutTest)

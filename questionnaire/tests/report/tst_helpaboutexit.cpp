@@ -342,7 +342,8 @@ void TestHelpAboutExit::missingFigureTableIsReportedAndTheRestRenders() {
 }
 
 void TestHelpAboutExit::exitYesOnFirstAndLastStepStores() {
-    // First step: Previous bounces, Next moves on and so stores what the box holds.
+    // First step: Previous bounces and Next moves on. It is an overview, with no answer box,
+    // so whatever reached the hidden box is not the owner's answer and is not stored.
     form_->text1->setPlainText(QStringLiteral("first step words"));
     form_->text1->document()->setModified(true);
     {
@@ -354,7 +355,17 @@ void TestHelpAboutExit::exitYesOnFirstAndLastStepStores() {
         QCOMPARE(answerer.buttons.front(),
                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     }
-    QVERIFY(storedAnswer(db_, 1).toString().contains(QStringLiteral("first step words")));
+    QVERIFY(storedAnswer(db_, 1).isNull());
+
+    // A question step: the Previous move stores it.
+    form_->Command7_Click();
+    form_->command3_Click();
+    typeAnswer(*form_, QStringLiteral("second step words"));
+    {
+        ModalAnswerer answerer(QMessageBox::Yes);
+        QVERIFY(endsTheProgram([&] { form_->cmdEnd_Click(); }));
+    }
+    QVERIFY(storedAnswer(db_, 2).toString().contains(QStringLiteral("second step words")));
 
     // Last step: the Previous move stores it.
     form_->Command8_Click();
