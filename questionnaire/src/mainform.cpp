@@ -34,6 +34,8 @@
 #include <QTableView>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -89,6 +91,10 @@ mainForm::mainForm(const QString& programFolder, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         r.moveCenter(screen->availableGeometry().center());
     setGeometry(r);
+
+    m_frameCheck.setSingleShot(true);
+    m_frameCheck.setInterval(150);
+    connect(&m_frameCheck, &QTimer::timeout, this, &mainForm::checkOuterSize);
 }
 
 mainForm::~mainForm() {
@@ -431,12 +437,21 @@ void mainForm::setProgressValue(int value) {
     ProgressBar1->update();
 }
 
+QSize mainForm::outerSize() const {
+    // QWidget keeps the frame's extents from the last move or show and can be a border
+    // width out after a change of window state; the window asks the platform, which knows
+    // the extents the window manager announced last.
+    if (const QWindow* w = windowHandle(); w && w->handle())
+        return w->frameGeometry().size();
+    return frameGeometry().size();
+}
+
 int mainForm::outerWidthTwips() const {
-    return Twips::fromPixelsX(frameGeometry().width());
+    return Twips::fromPixelsX(outerSize().width());
 }
 
 int mainForm::outerHeightTwips() const {
-    return Twips::fromPixelsY(frameGeometry().height());
+    return Twips::fromPixelsY(outerSize().height());
 }
 
 int mainForm::questionRightEdge() const {
@@ -469,8 +484,28 @@ void mainForm::showGridTable(const QString& table) {
 
 void mainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (m_loaded)
+    if (m_loaded) {
         Form_Resize();
+            m_laidOutFor = QSize(outerWidthTwips(), outerHeightTwips());
+        m_frameCheck.start();
+    }
+}
+
+void mainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_loaded)
+        m_frameCheck.start();
+}
+
+void mainForm::checkOuterSize() {
+    // A window manager may announce a frame's new extents only after the resize that
+    // changed them (a maximised window loses its borders), so the outer size the layout
+    // used can be stale by the border widths: lay out again with the current one.
+    const QSize outer(outerWidthTwips(), outerHeightTwips());
+    if (m_loaded && outer != m_laidOutFor) {
+        m_laidOutFor = outer;
+        Form_Resize();
+    }
 }
 
 void mainForm::showEvent(QShowEvent* event) {

@@ -3,7 +3,9 @@
 #include "placement.h"
 
 #include <QMainWindow>
+#include <QSize>
 #include <QString>
+#include <QTimer>
 
 class AnswerModel;
 class BoundLabel;
@@ -58,7 +60,7 @@ public:
     // database error it tells the user, keeps the edit in the box and returns false.
     bool storePendingAnswer();
 
-    // The window's outer size (frame, title and menu bar included) in twips.
+    // The window's current outer size (frame, title and menu bar included) in twips.
     int outerWidthTwips() const;
     int outerHeightTwips() const;
 
@@ -132,6 +134,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override; // mainformactions.cpp
 
@@ -162,4 +165,9 @@ private:
     QDataWidgetMapper* m_questionMapper = nullptr;
     QDataWidgetMapper* m_answerMapper = nullptr;
     bool m_loaded = false;
+    // Looks at the outer size again shortly after a resize or a change of window state.
+    void checkOuterSize();
+    QSize outerSize() const;
+    QTimer m_frameCheck;
+    QSize m_laidOutFor;
 };

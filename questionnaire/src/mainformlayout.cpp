@@ -85,12 +85,13 @@ void mainForm::fitSectionTitle() {
     // The section title's designed strip runs under the top of the tallest illustrations;
     // the title ends before a shown picture instead of painting over it.
     const QRect designed(3240, 480, 10095, 375);
-    int right = designed.right();
+    int right = designed.left() + designed.width();
     for (const QWidget* w : {static_cast<QWidget*>(Image3), static_cast<QWidget*>(Image4),
                              static_cast<QWidget*>(Image5), static_cast<QWidget*>(Image6),
                              static_cast<QWidget*>(DataGrid1)}) {
         const QRect r = placement.twips(w);
-        if (!w->isHidden() && r.top() <= designed.bottom() && r.left() > designed.left())
+        if (!w->isHidden() && r.top() < designed.top() + designed.height() &&
+            r.left() > designed.left())
             right = std::min(right, r.left() - 60);
     }
     placement.setWidth(Label2, std::max(0, right - designed.left()));
