@@ -1,11 +1,14 @@
 // The log front end. Events are packed into an OXArray of OString and handed on;
-// the level decides only whether callers build traces.
+// the level decides only whether callers build traces. Beside it, the message
+// formatter that turns a message id and its strings into text.
 //
 // Until the logger that binds the configured logging libraries is in place,
 // delivery reaches the observer (if one is installed) and nothing else: with no
 // logging library configured, that is also what the logger does.
 #include <oxlib/olog.h>
 #include <oxlib/ologobserver.h>
+#include <oxlib/omessageformatter.h>
+#include <oxlib/oresmanager.h>
 #include <oxlib/ostring.h>
 #include <oxlib/oxarray.h>
 
@@ -95,4 +98,162 @@ bool logTrace(const char* format, ...) {
 uint32_t logLevel() {
     static const uint32_t level = readLevel();
     return level;
+}
+
+// ---------------------------------------------------------------------------
+// Message formatting
+
+namespace {
+
+bool isMarkerDigit(const OStringIterator& it) {
+    const uint16_t c = it.current().value();
+    return c >= '0' && c <= '9';
+}
+
+bool isPercent(const OStringIterator& it) {
+    return it.current() == OChar('%');
+}
+
+// One step over a character the walk expects to be there; stepping off the end
+// of the text is the string iterator's check.
+void stepChecked(OStringIterator& it) {
+    OX_ASSERT_AT(!it.isAtEnd(), "ostring.h", "489", "!isAtEnd ()");
+    it.advance(1);
+}
+
+// At a marker's "%": the position after its last digit.
+OStringIterator skipMarker(OStringIterator it) {
+    it.advance(1);
+    while (isMarkerDigit(it))
+        it.advance(1);
+    return it;
+}
+
+bool startsMarker(const OStringIterator& it) {
+    if (!isPercent(it))
+        return false;
+    OStringIterator next = it;
+    next.advance(1);
+    return isMarkerDigit(next);
+}
+
+} // namespace
+
+OMessageFormatter::OMessageFormatter(uint32_t messageId)
+    : OMessageFormatter(messageId, loadResourceString(messageId)) {}
+
+OMessageFormatter::OMessageFormatter(uint32_t messageId, const OString& templateText)
+    : m_messageId(messageId), m_template(templateText) {
+    split();
+}
+
+void OMessageFormatter::split() {
+    // Count pass: one piece more than there are markers.
+    int32_t markers = 0;
+    for (OStringIterator it(m_template); !it.isAtEnd(); it.advance(1))
+        if (startsMarker(it))
+            ++markers;
+    m_nPieces = markers + 1;
+    m_pieces.setSize(static_cast<uint32_t>(m_nPieces));
+
+    // Split pass: the text between markers, each marker with all its digits cut out.
+    int32_t piece = 0;
+    const NativeChar* pieceStart = m_template.c_str();
+    OStringIterator it(m_template);
+    while (!it.isAtEnd()) {
+        if (!isPercent(it)) {
+            it.advance(1);
+            continue;
+        }
+        if (startsMarker(it)) {
+            m_pieces[piece++] = m_template.substring(pieceStart, it.position());
+            it = skipMarker(it);
+            pieceStart = it.position();
+            continue;
+        }
+        OStringIterator next = it;
+        next.advance(1);
+        if (isPercent(next)) {
+            // "%%": the second "%" may start a marker, as the count pass saw it.
+            it = next;
+            continue;
+        }
+        // A "%" and the character after it are text; a "%" at the very end
+        // steps off the text, which the iterator's check reports.
+        it.advance(1);
+        stepChecked(it);
+    }
+    m_pieces[piece] = m_template.substring(pieceStart, it.position());
+}
+
+void OMessageFormatter::addInsert(const OString& text) {
+    ++m_nInserts;
+    OString marker("%");
+    marker.append(m_nInserts);
+
+    // The first marker that reads exactly "%N" takes the string; without one it
+    // goes to the last piece, after everything else.
+    int32_t index = 0;
+    OStringIterator it(m_template);
+    while (!it.isAtEnd()) {
+        if (!startsMarker(it)) {
+            it.advance(1);
+            continue;
+        }
+        const OStringIterator end = skipMarker(it);
+        if (m_template.substring(it, end) == marker)
+            break;
+        ++index;
+        it = end;
+    }
+    m_pieces[index].append(text);
+}
+
+OString OMessageFormatter::build() const {
+    OString text;
+    for (int32_t i = 0; i < m_nPieces; ++i)
+        text.append(m_pieces[i]);
+    return text;
+}
+
+OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OString>& strings,
+                         bool reportOnFailure) {
+    OMessageFormatter formatter(messageId);
+    const uint32_t n = count < strings.getSize() ? count : strings.getSize();
+    for (uint32_t i = 0; i < n; ++i)
+        formatter.addInsert(strings[static_cast<int32_t>(i)]);
+    OString text = formatter.build();
+
+    if (text.isEmpty()) {
+        // The assertion message itself never falls back: reporting its failure
+        // would format another assertion.
+        if (messageId == kMsgAssertionFailed)
+            return text;
+        if (!reportOnFailure) {
+            logAssertion("olog.cpp", "231", "false",
+                         "2nd time failure on looking resource string for the same logging "
+                         "message\n");
+            return text;
+        }
+        logAssertion("olog.cpp", "238", "false",
+                     "Cannot look up resource string in formatting logging messages\n");
+        OXArray<OString> fallbackStrings;
+        fallbackStrings.add(OString::fromNumber(messageId));
+        fallbackStrings.add(OString::fromNumber(count));
+        text = formatLogMessage(kMsgTemplateMissing, 2, fallbackStrings, false);
+        if (text.isEmpty())
+            return text;
+        logEvent(EVENTLOG_ERROR_TYPE, kCategoryLogger, kMsgTemplateMissing,
+                 fallbackStrings[0].c_str(), fallbackStrings[1].c_str());
+    }
+
+    for (OStringIterator it(text); !it.isAtEnd(); it.advance(1))
+        if (it.current() == OChar('\n'))
+            text.replaceChar(it, OChar(' '));
+    for (OStringIterator it(text); !it.isAtEnd(); it.advance(1))
+        if (it.current() == OChar('\r'))
+            text.replaceChar(it, OChar(' '));
+    text.trimLeft();
+    text.trimRight();
+    return text;
 }
