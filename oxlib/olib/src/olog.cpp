@@ -224,7 +224,9 @@ OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OStri
         formatter.addInsert(strings[static_cast<int32_t>(i)]);
     OString text = formatter.build();
 
-    if (text.isEmpty()) {
+    // Strings without a template would still give a text (they are appended),
+    // so it is the template that tells whether the lookup failed.
+    if (!formatter.hasTemplate()) {
         // The assertion message itself never falls back: reporting its failure
         // would format another assertion.
         if (messageId == kMsgAssertionFailed)
@@ -233,7 +235,7 @@ OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OStri
             logAssertion("olog.cpp", "231", "false",
                          "2nd time failure on looking resource string for the same logging "
                          "message\n");
-            return text;
+            return OString();
         }
         logAssertion("olog.cpp", "238", "false",
                      "Cannot look up resource string in formatting logging messages\n");

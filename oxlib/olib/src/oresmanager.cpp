@@ -69,12 +69,12 @@ void* loadStringLibrary(const char* baseName) {
                             HKEY_LOCAL_MACHINE);
     const OString folder = strings.readString("Path");
 
-    oxsys::LibraryHandle handle = oxsys::loadLibrary(makePath(folder, name).c_str());
+    oxsys::LibraryHandle handle = oxsys::loadLibraryAnyCase(makePath(folder, name).c_str());
     if (handle == nullptr)
         handle = oxsys::loadLibrary((name + oxsys::kLibraryExtension).c_str());
     if (handle == nullptr) {
         name = base + "_en";
-        handle = oxsys::loadLibrary(makePath(folder, name).c_str());
+        handle = oxsys::loadLibraryAnyCase(makePath(folder, name).c_str());
     }
     if (handle == nullptr)
         handle = oxsys::loadLibrary((name + oxsys::kLibraryExtension).c_str());

@@ -35,6 +35,8 @@ public:
     OString build() const;
 
     uint32_t messageId() const { return m_messageId; }
+    // Whether there is a template at all (the string table has the id).
+    bool hasTemplate() const { return !m_template.isEmpty(); }
 
 private:
     void split();
@@ -48,11 +50,13 @@ private:
 
 // The finished text of a message: the formatted template with every line feed
 // and carriage return turned into a space and white space trimmed at both ends.
-// When the template is missing (the text comes out empty), an assertion is
-// reported and, with `reportOnFailure`, the text of message 34405 stands in and
-// an error event 34405 (category 15) names the id and the count; without it, or
-// when 34405 has no template either, the result is empty. Message 33009 (the
-// assertion report) never falls back, so a report cannot recurse. At most
-// `count` strings are used, and no more than `strings` holds.
+// When the string table has no template for the id, an assertion is reported
+// and, with `reportOnFailure`, the text of message 34405 stands in and an error
+// event 34405 (category 15) names the id and the count; without it, or when
+// 34405 has no template either, the result is empty. (The strings alone, run
+// together, are no message, so a missing template falls back even when the
+// event has strings.) Message 33009, the assertion report, never falls back, so
+// a report cannot recurse: it comes back as built, untouched. At most `count`
+// strings are used, and no more than `strings` holds.
 OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OString>& strings,
                          bool reportOnFailure);

@@ -273,6 +273,12 @@ constexpr char kPathSeparator = '/';
 constexpr const char* kStringTableEntry = "oxStringTable";
 using StringTableFunction = const char* (*)(uint32_t id);
 
+// LoadLibraryA of a message library's file. Windows matches file names without
+// regard to case, and the names made from the language keep the case of its
+// abbreviation ("stringres_DE"), so on POSIX a path whose file is not there is
+// tried once more with the folder's entry whose name differs only in case
+// (stringres_de.so); a bare name is looked up as it stands.
+LibraryHandle loadLibraryAnyCase(const char* path);
 // GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME): the user's
 // language abbreviation ("DEU" on Windows; two upper-case letters, "DE", on
 // POSIX, where C, POSIX and no setting at all give "EN"). Returns the characters

@@ -616,14 +616,36 @@ void sleepMilliseconds(uint32_t milliseconds) {
 
 // --- String resources -----------------------------------------------------------
 
+#include <dirent.h>
 #include <link.h>
+#include <strings.h>
 
 #include <algorithm>
-
 #include <climits>
 #include <cstdlib>
 
 namespace oxsys {
+
+LibraryHandle loadLibraryAnyCase(const char* path) {
+    if (LibraryHandle handle = loadLibrary(path))
+        return handle;
+    const char* slash = path ? std::strrchr(path, '/') : nullptr;
+    if (slash == nullptr)
+        return nullptr;
+    const std::string folder(path, static_cast<size_t>(slash - path) + (slash == path ? 1 : 0));
+    const char* name = slash + 1;
+    std::string match; // the first in byte order when several differ only in case
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir))
+            if (strcasecmp(entry->d_name, name) == 0 && std::strcmp(entry->d_name, name) != 0 &&
+                (match.empty() || match > entry->d_name))
+                match = entry->d_name;
+        closedir(dir);
+    }
+    if (match.empty())
+        return nullptr; // the first attempt's failure stays the last error
+    return loadLibrary((folder + (folder == "/" ? "" : "/") + match).c_str());
+}
 
 int32_t userLanguageAbbreviation(char* buffer, int32_t size) {
     if (buffer == nullptr || size < 3)

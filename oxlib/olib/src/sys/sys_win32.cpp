@@ -325,6 +325,10 @@ void sleepMilliseconds(uint32_t milliseconds) {
 
 namespace oxsys {
 
+LibraryHandle loadLibraryAnyCase(const char* path) {
+    return LoadLibraryA(path); // the file system ignores case already
+}
+
 int32_t userLanguageAbbreviation(char* buffer, int32_t size) {
     return GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME, buffer, size);
 }
