@@ -18,6 +18,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -129,14 +130,6 @@ OStringIterator skipMarker(OStringIterator it) {
     return it;
 }
 
-bool startsMarker(const OStringIterator& it) {
-    if (!isPercent(it))
-        return false;
-    OStringIterator next = it;
-    next.advance(1);
-    return isMarkerDigit(next);
-}
-
 } // namespace
 
 OMessageFormatter::OMessageFormatter(uint32_t messageId)
@@ -148,69 +141,74 @@ OMessageFormatter::OMessageFormatter(uint32_t messageId, const OString& template
 }
 
 void OMessageFormatter::split() {
-    // Count pass: one piece more than there are markers.
-    int32_t markers = 0;
-    for (OStringIterator it(m_template); !it.isAtEnd(); it.advance(1))
-        if (startsMarker(it))
-            ++markers;
-    m_nPieces = markers + 1;
-    m_pieces.setSize(static_cast<uint32_t>(m_nPieces));
-
-    // Split pass: the text between markers, each marker with all its digits cut out.
-    int32_t piece = 0;
-    const NativeChar* pieceStart = m_template.c_str();
+    // One walk finds the markers (the count pass and the split pass see the same
+    // ones: a "%" that starts no marker never hides one that does), then the
+    // pieces are the text between them.
+    m_markers.clear();
+    const NativeChar* const base = m_template.c_str();
     OStringIterator it(m_template);
     while (!it.isAtEnd()) {
         if (!isPercent(it)) {
             it.advance(1);
             continue;
         }
-        if (startsMarker(it)) {
-            m_pieces[piece++] = m_template.substring(pieceStart, it.position());
-            it = skipMarker(it);
-            pieceStart = it.position();
-            continue;
-        }
         OStringIterator next = it;
         next.advance(1);
+        if (isMarkerDigit(next)) {
+            const OStringIterator end = skipMarker(it);
+            m_markers.push_back({static_cast<int32_t>(it.position() - base),
+                                 static_cast<int32_t>(end.position() - it.position())});
+            it = end;
+            continue;
+        }
         if (isPercent(next)) {
-            // "%%": the second "%" may start a marker, as the count pass saw it.
+            // "%%": the second "%" may start a marker.
             it = next;
             continue;
         }
         // A "%" and the character after it are text; a "%" at the very end
         // steps off the text, which the iterator's check reports.
-        it.advance(1);
+        it = next;
         stepChecked(it);
     }
-    m_pieces[piece] = m_template.substring(pieceStart, it.position());
+
+    m_nPieces = static_cast<int32_t>(m_markers.size()) + 1;
+    m_pieces.setSize(static_cast<uint32_t>(m_nPieces));
+    int32_t pieceStart = 0;
+    for (size_t i = 0; i < m_markers.size(); ++i) {
+        m_pieces[static_cast<int32_t>(i)] =
+            m_template.substring(base + pieceStart, base + m_markers[i].offset);
+        pieceStart = m_markers[i].offset + m_markers[i].length;
+    }
+    m_pieces[m_nPieces - 1] =
+        m_template.substring(base + pieceStart, base + m_template.getNativeCharsUsed());
 }
 
 void OMessageFormatter::addInsert(const OString& text) {
     ++m_nInserts;
-    OString marker("%");
-    marker.append(m_nInserts);
+    char marker[16];
+    const int markerLength = std::snprintf(marker, sizeof marker, "%%%u", m_nInserts);
 
     // The first marker that reads exactly "%N" takes the string; without one it
     // goes to the last piece, after everything else.
-    int32_t index = 0;
-    OStringIterator it(m_template);
-    while (!it.isAtEnd()) {
-        if (!startsMarker(it)) {
-            it.advance(1);
-            continue;
-        }
-        const OStringIterator end = skipMarker(it);
-        if (m_template.substring(it, end) == marker)
-            break;
+    const NativeChar* const base = m_template.c_str();
+    size_t index = 0;
+    while (index < m_markers.size() &&
+           !(m_markers[index].length == markerLength &&
+             std::memcmp(base + m_markers[index].offset, marker,
+                         static_cast<size_t>(markerLength)) == 0))
         ++index;
-        it = end;
-    }
-    m_pieces[index].append(text);
+    m_pieces[static_cast<int32_t>(index)].append(text);
 }
 
 OString OMessageFormatter::build() const {
+    if (m_nPieces == 1)
+        return m_pieces[0];
+    int32_t total = 0;
+    for (int32_t i = 0; i < m_nPieces; ++i)
+        total += m_pieces[i].getNativeCharsUsed();
     OString text;
+    text.reserveNew(total); // an empty string holds the static buffer: nothing to release
     for (int32_t i = 0; i < m_nPieces; ++i)
         text.append(m_pieces[i]);
     return text;
@@ -249,12 +247,14 @@ OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OStri
                  fallbackStrings[0].c_str(), fallbackStrings[1].c_str());
     }
 
-    for (OStringIterator it(text); !it.isAtEnd(); it.advance(1))
-        if (it.current() == OChar('\n'))
-            text.replaceChar(it, OChar(' '));
-    for (OStringIterator it(text); !it.isAtEnd(); it.advance(1))
-        if (it.current() == OChar('\r'))
-            text.replaceChar(it, OChar(' '));
+    // Line feeds and carriage returns become spaces, in one walk (a space is
+    // neither, so the order of the two replacements does not matter). Neither
+    // byte is ever part of a double-byte character, so a text without either
+    // byte needs no walk.
+    if (std::strpbrk(text.c_str(), "\n\r") != nullptr)
+        for (OStringIterator it(text); !it.isAtEnd(); it.advance(1))
+            if (it.current() == OChar('\n') || it.current() == OChar('\r'))
+                text.replaceChar(it, OChar(' '));
     text.trimLeft();
     text.trimRight();
     return text;

@@ -15,6 +15,7 @@
 #include <oxlib/oxarray.h>
 
 #include <cstdint>
+#include <vector>
 
 // Message id of the text that stands in for a missing template; its strings
 // are the missing message's id and its number of strings, in decimal.
@@ -41,11 +42,18 @@ public:
 private:
     void split();
 
+    // Where a marker stands in the template, in bytes, "%" and digits together.
+    struct Marker {
+        int32_t offset;
+        int32_t length;
+    };
+
     uint32_t m_messageId;
     OString m_template;
     int32_t m_nPieces = 1; // markers + 1
     OXArray<OString> m_pieces;
     uint32_t m_nInserts = 0;
+    std::vector<Marker> m_markers;
 };
 
 // The finished text of a message: the formatted template with every line feed

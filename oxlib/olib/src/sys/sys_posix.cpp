@@ -677,10 +677,20 @@ int32_t userLanguageAbbreviation(char* buffer, int32_t size) {
 
 namespace {
 
-// The main program's scope, as a null module handle means on Windows.
-void* mainProgram() {
-    static void* const handle = dlopen(nullptr, RTLD_NOW);
-    return handle;
+StringTableFunction tableOf(void* scope) {
+    void* address = scope ? dlsym(scope, kStringTableEntry) : nullptr;
+    StringTableFunction lookup = nullptr;
+    static_assert(sizeof address == sizeof lookup);
+    std::memcpy(&lookup, &address, sizeof lookup);
+    return lookup;
+}
+
+// The main program's table, as a null module handle means on Windows. The
+// program is loaded before anything else, so its answer never changes and a
+// search of the whole global scope is made once.
+StringTableFunction mainProgramTable() {
+    static const StringTableFunction table = tableOf(dlopen(nullptr, RTLD_NOW));
+    return table;
 }
 
 } // namespace
@@ -688,11 +698,7 @@ void* mainProgram() {
 int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size) {
     if (buffer == nullptr || size <= 0)
         return 0;
-    void* const scope = module != nullptr ? module : mainProgram();
-    void* address = scope ? dlsym(scope, kStringTableEntry) : nullptr;
-    StringTableFunction lookup = nullptr;
-    static_assert(sizeof address == sizeof lookup);
-    std::memcpy(&lookup, &address, sizeof lookup);
+    const StringTableFunction lookup = module != nullptr ? tableOf(module) : mainProgramTable();
     const char* text = lookup ? lookup(id) : nullptr;
     const size_t length = text ? std::strlen(text) : 0;
     const size_t n = std::min(length, static_cast<size_t>(size - 1));
