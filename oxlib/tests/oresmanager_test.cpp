@@ -1,6 +1,7 @@
 // The string resources over real message libraries: the built stringres_en.so
 // and stringres_de.so copied into a temporary folder that a temporary registry
 // store names, the user's language set through the locale variables.
+#include "childprocess.h"
 #include "logcapture.h"
 #include "programstrings.h"
 #include "tempregistry.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -173,6 +175,54 @@ TEST_F(StringResources, IdOnlyInTheMainProgramComesThroughTheFallback) {
               "No message text was found for message id %1 (an event with %2 insertion "
               "strings).");
     setProgramFallbackTemplate(false);
+}
+
+// The search by bare name follows the loader's path, which is read when a
+// process starts: each case runs in a child of this program (this test's other
+// half) with LD_LIBRARY_PATH naming the folder, and the registry naming another.
+class SearchOrder : public StringResources {
+protected:
+    // The path the child's string resources loaded, or "" when none.
+    std::string childLoads(const std::string& searchPath) {
+        const std::string registered = store_.folder() + "/registered";
+        fs::create_directories(registered);
+        registerFolder(registered);
+        setenv("LD_LIBRARY_PATH", searchPath.c_str(), 1);
+        setenv("OX_SEARCH_ORDER_STORE", store_.path().c_str(), 1);
+        const ChildResult child = runChild(
+            {"/proc/self/exe", "--gtest_filter=SearchOrderChild.ReportsWhatLoaded"});
+        unsetenv("OX_SEARCH_ORDER_STORE");
+        unsetenv("LD_LIBRARY_PATH");
+        EXPECT_EQ(child.status, 0) << child.out << child.err;
+        const size_t at = child.out.find("loaded=[");
+        if (at == std::string::npos)
+            return "(no answer)";
+        const size_t end = child.out.find(']', at);
+        return child.out.substr(at + 8, end - at - 8);
+    }
+};
+
+TEST(SearchOrderChild, ReportsWhatLoaded) {
+    const char* store = std::getenv("OX_SEARCH_ORDER_STORE");
+    if (store == nullptr)
+        GTEST_SKIP() << "runs as the child of SearchOrder's cases";
+    setenv("OXLIB_REGISTRY", store, 1);
+    initStringResources();
+    std::printf("loaded=[%s]\n", getStringLibraryPath().c_str());
+}
+
+TEST_F(SearchOrder, LanguageNameByBareNameWhenTheFolderLacksIt) {
+    Locale locale(nullptr, nullptr, "de_DE.UTF-8");
+    ship(OX_STRINGRES_DE, "stringres_DE.so"); // a bare name matches exactly
+    ship(OX_STRINGRES_EN, "stringres_en.so");
+    EXPECT_EQ(childLoads(libraries_), libraries_ + "/stringres_DE.so"); // attempt 2
+}
+
+TEST_F(SearchOrder, EnglishByBareNameLast) {
+    Locale locale(nullptr, nullptr, "de_DE.UTF-8");
+    ship(OX_STRINGRES_EN, "stringres_en.so");
+    EXPECT_EQ(childLoads(libraries_), libraries_ + "/stringres_en.so"); // attempt 4
+    EXPECT_EQ(childLoads(store_.folder() + "/empty"), "");
 }
 
 TEST(UserLanguage, FollowsTheLocaleVariablesInTheirOrder) {
