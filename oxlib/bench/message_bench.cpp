@@ -80,8 +80,8 @@ void Format_snprintf(benchmark::State& state) {
 
 void Format_fmt(benchmark::State& state) {
     for (auto _ : state) {
-        std::string text = fmt::format("Connection to {} on port {} failed: {}", kHost, kPort,
-                                       kReason);
+        std::string text =
+            fmt::format("Connection to {} on port {} failed: {}", kHost, kPort, kReason);
         benchmark::DoNotOptimize(text);
     }
     state.SetItemsProcessed(state.iterations());

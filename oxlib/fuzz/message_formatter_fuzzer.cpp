@@ -57,8 +57,8 @@ std::string model(const std::string& text, const std::vector<std::string>& strin
     for (size_t k = 0; k < strings.size(); ++k) {
         const std::string marker = "%" + std::to_string(k + 1);
         size_t index = 0;
-        while (index < markers.size() && text.compare(markers[index].at, markers[index].length,
-                                                      marker) != 0)
+        while (index < markers.size() &&
+               text.compare(markers[index].at, markers[index].length, marker) != 0)
             ++index;
         pieces[index] += strings[k];
     }

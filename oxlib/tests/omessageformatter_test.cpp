@@ -51,8 +51,7 @@ TEST(MessageFormatter, MultiDigitMarkerIsOneNumber) {
                                                        "s7", "s8", "s9", "s10", "s11", "s12"};
     EXPECT_EQ(format("<%12>", twelve), "<s12>s1s2s3s4s5s6s7s8s9s10s11");
     EXPECT_EQ(format("<%12>", {"first"}), "<>first"); // never the first followed by a 2
-    EXPECT_EQ(format("%1-%10", {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}),
-              "a-jbcdefghi");
+    EXPECT_EQ(format("%1-%10", {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}), "a-jbcdefghi");
 }
 
 TEST(MessageFormatter, PercentSignsThatStartNoMarker) {
@@ -91,8 +90,7 @@ protected:
 };
 
 TEST_F(FormatLogMessage, FoundTemplateMakesNoReports) {
-    const OString text =
-        formatLogMessage(kProgramConnectionId, 2, array({"db", "refused"}), true);
+    const OString text = formatLogMessage(kProgramConnectionId, 2, array({"db", "refused"}), true);
     EXPECT_EQ(std::string(text.c_str()), "Connection to db failed: refused");
     // A count beyond the strings there are uses the strings there are.
     EXPECT_EQ(std::string(formatLogMessage(kProgramConnectionId, 5, array({"db"}), true).c_str()),
@@ -137,8 +135,8 @@ TEST_F(FormatLogMessage, MissingStandInGivesEmptyWithTheSecondReport) {
 
 TEST_F(FormatLogMessage, AssertionMessageNeverFallsBack) {
     setProgramFallbackTemplate(true);
-    EXPECT_EQ(std::string(formatLogMessage(kMsgAssertionFailed, 3, array({"f\n", "1", "e"}), true)
-                              .c_str()),
+    EXPECT_EQ(std::string(
+                  formatLogMessage(kMsgAssertionFailed, 3, array({"f\n", "1", "e"}), true).c_str()),
               "f\n1e");
     EXPECT_TRUE(formatLogMessage(kMsgAssertionFailed, 0, array({}), true).isEmpty());
     EXPECT_TRUE(log_.events().empty());

@@ -189,8 +189,8 @@ protected:
         registerFolder(registered);
         setenv("LD_LIBRARY_PATH", searchPath.c_str(), 1);
         setenv("OX_SEARCH_ORDER_STORE", store_.path().c_str(), 1);
-        const ChildResult child = runChild(
-            {"/proc/self/exe", "--gtest_filter=SearchOrderChild.ReportsWhatLoaded"});
+        const ChildResult child =
+            runChild({"/proc/self/exe", "--gtest_filter=SearchOrderChild.ReportsWhatLoaded"});
         unsetenv("OX_SEARCH_ORDER_STORE");
         unsetenv("LD_LIBRARY_PATH");
         EXPECT_EQ(child.status, 0) << child.out << child.err;
@@ -230,7 +230,7 @@ TEST(UserLanguage, FollowsTheLocaleVariablesInTheirOrder) {
     auto language = [&](const char* lcAll, const char* lcMessages, const char* lang) {
         Locale locale(lcAll, lcMessages, lang);
         return oxsys::userLanguageAbbreviation(buffer, sizeof buffer) == 0 ? std::string("?")
-                                                                          : std::string(buffer);
+                                                                           : std::string(buffer);
     };
     EXPECT_EQ(language(nullptr, nullptr, nullptr), "EN");
     EXPECT_EQ(language(nullptr, nullptr, "C"), "EN");

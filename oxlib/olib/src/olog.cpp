@@ -193,10 +193,9 @@ void OMessageFormatter::addInsert(const OString& text) {
     // goes to the last piece, after everything else.
     const NativeChar* const base = m_template.c_str();
     size_t index = 0;
-    while (index < m_markers.size() &&
-           !(m_markers[index].length == markerLength &&
-             std::memcmp(base + m_markers[index].offset, marker,
-                         static_cast<size_t>(markerLength)) == 0))
+    while (index < m_markers.size() && !(m_markers[index].length == markerLength &&
+                                         std::memcmp(base + m_markers[index].offset, marker,
+                                                     static_cast<size_t>(markerLength)) == 0))
         ++index;
     m_pieces[static_cast<int32_t>(index)].append(text);
 }

@@ -720,8 +720,8 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
         path.assign(exe, static_cast<size_t>(n));
     } else {
         link_map* map = nullptr;
-        if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr ||
-            map->l_name[0] == 0)
+        if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+            map->l_name == nullptr || map->l_name[0] == 0)
             return 0;
         path = map->l_name;
         // A library loaded by a relative path: the full name, as Windows gives it.

@@ -340,7 +340,8 @@ int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size
 int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
     if (buffer == nullptr || size <= 0)
         return 0;
-    const DWORD n = GetModuleFileNameA(static_cast<HMODULE>(module), buffer, static_cast<DWORD>(size));
+    const DWORD n =
+        GetModuleFileNameA(static_cast<HMODULE>(module), buffer, static_cast<DWORD>(size));
     // Older systems leave a cut name without its terminator.
     buffer[n < static_cast<DWORD>(size) ? n : size - 1] = 0;
     return static_cast<int32_t>(n < static_cast<DWORD>(size) ? n : size - 1);
