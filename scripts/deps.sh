@@ -20,6 +20,8 @@ packages=(
   xvfb xauth
   # independent RTF readers used by the tests
   unrtf pandoc
+  # message formatting benchmark: fmt::format as a baseline
+  libfmt-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs Fetchorb into a scratch prefix, then builds and runs a C client with
-# find_package(Fetchorb) and another with pkg-config.
+# find_package(Fetchorb) and another with pkg-config; the message libraries must
+# be installed beside the library.
 set -euo pipefail
 build=$1
 consumer=$2
@@ -20,4 +21,9 @@ libdir=$(PKG_CONFIG_PATH="$pcdir" pkg-config --variable=libdir fetchorb)
 cc -std=c99 -Wall -Wextra -Wpedantic -Werror "$consumer/consumer.c" $flags \
   -Wl,-rpath,"$libdir" -o "$work/pc-consumer"
 "$work/pc-consumer"
+
+# The message libraries ship beside the library.
+for lang in en de; do
+  [[ -f "$libdir/stringres_$lang.so" ]] || { echo "package: no stringres_$lang.so in $libdir"; exit 1; }
+done
 echo "package: ok"

@@ -1,11 +1,14 @@
 // The log front end. Events are packed into an OXArray of OString and handed on;
-// the level decides only whether callers build traces.
+// the level decides only whether callers build traces. Beside it, the message
+// formatter that turns a message id and its strings into text.
 //
 // Until the logger that binds the configured logging libraries is in place,
 // delivery reaches the observer (if one is installed) and nothing else: with no
 // logging library configured, that is also what the logger does.
 #include <oxlib/olog.h>
 #include <oxlib/ologobserver.h>
+#include <oxlib/omessageformatter.h>
+#include <oxlib/oresmanager.h>
 #include <oxlib/ostring.h>
 #include <oxlib/oxarray.h>
 
@@ -15,6 +18,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -95,4 +99,162 @@ bool logTrace(const char* format, ...) {
 uint32_t logLevel() {
     static const uint32_t level = readLevel();
     return level;
+}
+
+// ---------------------------------------------------------------------------
+// Message formatting
+
+namespace {
+
+bool isMarkerDigit(const OStringIterator& it) {
+    const uint16_t c = it.current().value();
+    return c >= '0' && c <= '9';
+}
+
+bool isPercent(const OStringIterator& it) {
+    return it.current() == OChar('%');
+}
+
+// One step over a character the walk expects to be there; stepping off the end
+// of the text is the string iterator's check.
+void stepChecked(OStringIterator& it) {
+    OX_ASSERT_AT(!it.isAtEnd(), "ostring.h", "489", "!isAtEnd ()");
+    it.advance(1);
+}
+
+// At a marker's "%": the position after its last digit.
+OStringIterator skipMarker(OStringIterator it) {
+    it.advance(1);
+    while (isMarkerDigit(it))
+        it.advance(1);
+    return it;
+}
+
+} // namespace
+
+OMessageFormatter::OMessageFormatter(uint32_t messageId)
+    : OMessageFormatter(messageId, loadResourceString(messageId)) {}
+
+OMessageFormatter::OMessageFormatter(uint32_t messageId, const OString& templateText)
+    : m_messageId(messageId), m_template(templateText) {
+    split();
+}
+
+void OMessageFormatter::split() {
+    // One walk finds the markers (the count pass and the split pass see the same
+    // ones: a "%" that starts no marker never hides one that does), then the
+    // pieces are the text between them.
+    m_markers.clear();
+    const NativeChar* const base = m_template.c_str();
+    OStringIterator it(m_template);
+    while (!it.isAtEnd()) {
+        if (!isPercent(it)) {
+            it.advance(1);
+            continue;
+        }
+        OStringIterator next = it;
+        next.advance(1);
+        if (isMarkerDigit(next)) {
+            const OStringIterator end = skipMarker(it);
+            m_markers.push_back({static_cast<int32_t>(it.position() - base),
+                                 static_cast<int32_t>(end.position() - it.position())});
+            it = end;
+            continue;
+        }
+        if (isPercent(next)) {
+            // "%%": the second "%" may start a marker.
+            it = next;
+            continue;
+        }
+        // A "%" and the character after it are text; a "%" at the very end
+        // steps off the text, which the iterator's check reports.
+        it = next;
+        stepChecked(it);
+    }
+
+    m_nPieces = static_cast<int32_t>(m_markers.size()) + 1;
+    m_pieces.setSize(static_cast<uint32_t>(m_nPieces));
+    int32_t pieceStart = 0;
+    for (size_t i = 0; i < m_markers.size(); ++i) {
+        m_pieces[static_cast<int32_t>(i)] =
+            m_template.substring(base + pieceStart, base + m_markers[i].offset);
+        pieceStart = m_markers[i].offset + m_markers[i].length;
+    }
+    m_pieces[m_nPieces - 1] =
+        m_template.substring(base + pieceStart, base + m_template.getNativeCharsUsed());
+}
+
+void OMessageFormatter::addInsert(const OString& text) {
+    ++m_nInserts;
+    char marker[16];
+    const int markerLength = std::snprintf(marker, sizeof marker, "%%%u", m_nInserts);
+
+    // The first marker that reads exactly "%N" takes the string; without one it
+    // goes to the last piece, after everything else.
+    const NativeChar* const base = m_template.c_str();
+    size_t index = 0;
+    while (index < m_markers.size() && !(m_markers[index].length == markerLength &&
+                                         std::memcmp(base + m_markers[index].offset, marker,
+                                                     static_cast<size_t>(markerLength)) == 0))
+        ++index;
+    m_pieces[static_cast<int32_t>(index)].append(text);
+}
+
+OString OMessageFormatter::build() const {
+    if (m_nPieces == 1)
+        return m_pieces[0];
+    int32_t total = 0;
+    for (int32_t i = 0; i < m_nPieces; ++i)
+        total += m_pieces[i].getNativeCharsUsed();
+    OString text;
+    text.reserveNew(total); // an empty string holds the static buffer: nothing to release
+    for (int32_t i = 0; i < m_nPieces; ++i)
+        text.append(m_pieces[i]);
+    return text;
+}
+
+OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OString>& strings,
+                         bool reportOnFailure) {
+    OMessageFormatter formatter(messageId);
+    const uint32_t n = count < strings.getSize() ? count : strings.getSize();
+    for (uint32_t i = 0; i < n; ++i)
+        formatter.addInsert(strings[static_cast<int32_t>(i)]);
+    OString text = formatter.build();
+
+    // Strings without a template would still give a text (they are appended),
+    // so it is the template that tells whether the lookup failed.
+    if (!formatter.hasTemplate()) {
+        // The assertion message itself never falls back: reporting its failure
+        // would format another assertion.
+        if (messageId == kMsgAssertionFailed)
+            return text;
+        if (!reportOnFailure) {
+            logAssertion("olog.cpp", "231", "false",
+                         "2nd time failure on looking resource string for the same logging "
+                         "message\n");
+            return OString();
+        }
+        logAssertion("olog.cpp", "238", "false",
+                     "Cannot look up resource string in formatting logging messages\n");
+        OXArray<OString> fallbackStrings;
+        fallbackStrings.add(OString::fromNumber(messageId));
+        fallbackStrings.add(OString::fromNumber(count));
+        text = formatLogMessage(kMsgTemplateMissing, 2, fallbackStrings, false);
+        if (text.isEmpty())
+            return text;
+        logEvent(EVENTLOG_ERROR_TYPE, kCategoryLogger, kMsgTemplateMissing,
+                 fallbackStrings[0].c_str(), fallbackStrings[1].c_str());
+    }
+
+    // Line feeds and carriage returns become spaces, in one walk (a space is
+    // neither, so the order of the two replacements does not matter). Neither
+    // byte is ever part of a double-byte character, so a text without either
+    // byte needs no walk.
+    if (std::strpbrk(text.c_str(), "\n\r") != nullptr)
+        for (OStringIterator it(text); !it.isAtEnd(); it.advance(1))
+            if (it.current() == OChar('\n') || it.current() == OChar('\r'))
+                text.replaceChar(it, OChar(' '));
+    text.trimLeft();
+    text.trimRight();
+    return text;
 }

@@ -249,3 +249,47 @@ bool lookupHostAddress(uint32_t address);
 void sleepMilliseconds(uint32_t milliseconds);
 
 } // namespace oxsys
+
+// --- String resources ---------------------------------------------------------
+// Windows: GetLocaleInfoA, LoadStringA and GetModuleFileNameA over the module
+// handles of the loader section. POSIX: the user's language from LC_ALL /
+// LC_MESSAGES / LANG, and message libraries that are shared objects exporting
+// kStringTableEntry (the generated tables of oxlib/resources); a null module is
+// the main program (dlopen(NULL)), which may carry a table of its own.
+namespace oxsys {
+
+// The file name extension of a loadable library, and the separator a folder
+// gets before a file name.
+#if defined(_WIN32)
+constexpr const char* kLibraryExtension = ".dll";
+constexpr char kPathSeparator = '\\';
+#else
+constexpr const char* kLibraryExtension = ".so";
+constexpr char kPathSeparator = '/';
+#endif
+
+// The entry point of a message library on POSIX:
+//   extern "C" const char* oxStringTable(uint32_t id);  // the template, or null
+constexpr const char* kStringTableEntry = "oxStringTable";
+using StringTableFunction = const char* (*)(uint32_t id);
+
+// LoadLibraryA of a message library's file. Windows matches file names without
+// regard to case, and the names made from the language keep the case of its
+// abbreviation ("stringres_DE"), so on POSIX a path whose file is not there is
+// tried once more with the folder's entry whose name differs only in case
+// (stringres_de.so); a bare name is looked up as it stands.
+LibraryHandle loadLibraryAnyCase(const char* path);
+// GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME): the user's
+// language abbreviation ("DEU" on Windows; two upper-case letters, "DE", on
+// POSIX, where C, POSIX and no setting at all give "EN"). Returns the characters
+// written with the terminator, 0 on failure (the buffer is then undefined).
+int32_t userLanguageAbbreviation(char* buffer, int32_t size);
+// LoadStringA: copies string `id` of `module` (null: the main program) into
+// `buffer`, cut to size - 1 bytes and zero-terminated. Returns the bytes copied
+// without the terminator; 0 when the module has no such string.
+int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size);
+// GetModuleFileNameA: the full file name of `module` (null: the main program),
+// cut to size - 1 bytes. Returns its length; 0 on failure.
+int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size);
+
+} // namespace oxsys

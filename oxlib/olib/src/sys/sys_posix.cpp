@@ -613,3 +613,128 @@ void sleepMilliseconds(uint32_t milliseconds) {
 }
 
 } // namespace oxsys
+
+// --- String resources -----------------------------------------------------------
+
+#include <dirent.h>
+#include <link.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace oxsys {
+
+LibraryHandle loadLibraryAnyCase(const char* path) {
+    if (LibraryHandle handle = loadLibrary(path))
+        return handle;
+    const char* slash = path ? std::strrchr(path, '/') : nullptr;
+    if (slash == nullptr)
+        return nullptr;
+    const std::string folder(path, static_cast<size_t>(slash - path) + (slash == path ? 1 : 0));
+    const char* name = slash + 1;
+    std::string match; // the first in byte order when several differ only in case
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir))
+            if (strcasecmp(entry->d_name, name) == 0 && std::strcmp(entry->d_name, name) != 0 &&
+                (match.empty() || match > entry->d_name))
+                match = entry->d_name;
+        closedir(dir);
+    }
+    if (match.empty())
+        return nullptr; // the first attempt's failure stays the last error
+    return loadLibrary((folder + (folder == "/" ? "" : "/") + match).c_str());
+}
+
+int32_t userLanguageAbbreviation(char* buffer, int32_t size) {
+    if (buffer == nullptr || size < 3)
+        return 0;
+    // The variables in the order the C library's message catalogues obey them.
+    const char* value = nullptr;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(name);
+        if (v != nullptr && *v != 0) {
+            value = v;
+            break;
+        }
+    }
+    auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (value == nullptr || std::strcmp(value, "C") == 0 || std::strcmp(value, "POSIX") == 0 ||
+        std::strncmp(value, "C.", 2) == 0) {
+        std::memcpy(buffer, "EN", 3);
+        return 3;
+    }
+    // "de_DE.UTF-8", "de": the language is the leading letters.
+    if (!isLetter(value[0]) || !isLetter(value[1]))
+        return 0;
+    buffer[0] = upper(value[0]);
+    buffer[1] = upper(value[1]);
+    buffer[2] = 0;
+    return 3;
+}
+
+namespace {
+
+StringTableFunction tableOf(void* scope) {
+    void* address = scope ? dlsym(scope, kStringTableEntry) : nullptr;
+    StringTableFunction lookup = nullptr;
+    static_assert(sizeof address == sizeof lookup);
+    std::memcpy(&lookup, &address, sizeof lookup);
+    return lookup;
+}
+
+// The main program's table, as a null module handle means on Windows. The
+// program is loaded before anything else, so its answer never changes and a
+// search of the whole global scope is made once.
+StringTableFunction mainProgramTable() {
+    static const StringTableFunction table = tableOf(dlopen(nullptr, RTLD_NOW));
+    return table;
+}
+
+} // namespace
+
+int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size) {
+    if (buffer == nullptr || size <= 0)
+        return 0;
+    const StringTableFunction lookup = module != nullptr ? tableOf(module) : mainProgramTable();
+    const char* text = lookup ? lookup(id) : nullptr;
+    const size_t length = text ? std::strlen(text) : 0;
+    const size_t n = std::min(length, static_cast<size_t>(size - 1));
+    if (n != 0)
+        std::memcpy(buffer, text, n);
+    buffer[n] = 0;
+    return static_cast<int32_t>(n);
+}
+
+int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
+    if (buffer == nullptr || size <= 0)
+        return 0;
+    std::string path;
+    if (module == nullptr) {
+        char exe[PATH_MAX];
+        const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
+        if (n <= 0)
+            return 0;
+        path.assign(exe, static_cast<size_t>(n));
+    } else {
+        link_map* map = nullptr;
+        if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
+            map->l_name == nullptr || map->l_name[0] == 0)
+            return 0;
+        path = map->l_name;
+        // A library loaded by a relative path: the full name, as Windows gives it.
+        if (path[0] != '/') {
+            char full[PATH_MAX];
+            if (realpath(map->l_name, full) != nullptr)
+                path = full;
+        }
+    }
+    const size_t n = std::min(path.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, path.data(), n);
+    buffer[n] = 0;
+    return static_cast<int32_t>(n);
+}
+
+} // namespace oxsys

@@ -320,3 +320,31 @@ void sleepMilliseconds(uint32_t milliseconds) {
 }
 
 } // namespace oxsys
+
+// --- String resources -----------------------------------------------------------
+
+namespace oxsys {
+
+LibraryHandle loadLibraryAnyCase(const char* path) {
+    return LoadLibraryA(path); // the file system ignores case already
+}
+
+int32_t userLanguageAbbreviation(char* buffer, int32_t size) {
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME, buffer, size);
+}
+
+int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size) {
+    return LoadStringA(static_cast<HINSTANCE>(module), id, buffer, size);
+}
+
+int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
+    if (buffer == nullptr || size <= 0)
+        return 0;
+    const DWORD n =
+        GetModuleFileNameA(static_cast<HMODULE>(module), buffer, static_cast<DWORD>(size));
+    // Older systems leave a cut name without its terminator.
+    buffer[n < static_cast<DWORD>(size) ? n : size - 1] = 0;
+    return static_cast<int32_t>(n < static_cast<DWORD>(size) ? n : size - 1);
+}
+
+} // namespace oxsys

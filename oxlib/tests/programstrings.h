@@ -1,0 +1,15 @@
+// The string table the test program carries itself. The string resources find
+// it through the main program module when the message library lacks an id or
+// none is loaded, just as a host program's own table would be found.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint32_t kProgramOnlyId = 60001;       // "Only the program knows this text."
+constexpr uint32_t kProgramLongId = 60002;       // 300 times "L"
+constexpr uint32_t kProgramConnectionId = 60003; // "Connection to %1 failed: %2"
+constexpr uint32_t kProgramLinesId = 60004;      // "%1"
+constexpr uint32_t kProgramMissingId = 60999;    // never in any table
+
+// Whether the program's table holds the stand-in template of id 34405.
+void setProgramFallbackTemplate(bool present);
