@@ -7,6 +7,7 @@
 #include "messageboxwatcher.h"
 #include "mainform.h"
 #include "recordcursor.h"
+#include "reportdatabase.h"
 #include "testfolder.h"
 #include "testform.h"
 
@@ -230,8 +231,19 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
     QCOMPARE(deletedDescriptors(), QStringList());
 
     // The report's own connection opens and closes the file while we run, too.
+    {
+        ReportDatabase report(folder.databasePath());
+        QCOMPARE(report.select(QStringLiteral("SELECT count(*) FROM Answers WHERE Answer "
+                                              "IS NOT NULL"))
+                     .rows.value(0)
+                     .value(0)
+                     .toInt(),
+                 2);
+    }
+    QVERIFY(QFileInfo::exists(folder.databasePath() + QStringLiteral("-wal")));
     form->text1->insertPlainText(QStringLiteral("last words"));
     form->command3_Click();
+    QCOMPARE(deletedDescriptors(), QStringList());
     form.reset();
     QVERIFY(stored(folder, 3).contains(QStringLiteral("after the others")));
     QVERIFY(stored(folder, 4).contains(QStringLiteral("last words")));
