@@ -141,9 +141,12 @@ std::string takeDlError() {
 
 LibraryHandle loadLibrary(const char* name) {
     dlerror();
-    void* handle = name ? dlopen(name, RTLD_NOW) : nullptr;
+    // dlopen("") would give the main program, whose every global symbol would
+    // then pass for the library's; Windows refuses an empty name, and so do we.
+    const bool named = name != nullptr && *name != 0;
+    void* handle = named ? dlopen(name, RTLD_NOW) : nullptr;
     if (handle == nullptr) {
-        t_loaderError = name ? takeDlError() : "no library name";
+        t_loaderError = named ? takeDlError() : "no library name";
         return nullptr;
     }
     std::lock_guard lock(g_librariesMutex);
