@@ -212,10 +212,12 @@ std::string systemErrorText(int32_t code) {
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <atomic>
 
@@ -303,6 +305,11 @@ int32_t failFromErrno() {
     return failWith(winsockCode(errno));
 }
 
+bool isBlocking(int socket) {
+    const int flags = ::fcntl(socket, F_GETFL);
+    return flags >= 0 && (flags & O_NONBLOCK) == 0;
+}
+
 int32_t lookupCode(int status) {
     switch (status) {
     case EAI_NONAME:
@@ -382,8 +389,19 @@ int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t lengt
     std::memcpy(&peer.sin_port, address->data, sizeof peer.sin_port);
     std::memcpy(&peer.sin_addr, address->data + 2, sizeof peer.sin_addr);
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0)
-        return failFromErrno();
+        return isBlocking(socket) && (errno == EINPROGRESS || errno == EAGAIN)
+                   ? failWith(kWsaEtimedout) // SO_SNDTIMEO ran out
+                   : failFromErrno();
     return 0;
+}
+
+int32_t socketSetSendTimeout(Socket socket, int32_t seconds) {
+    if (seconds < 0)
+        return failWith(kWsaEinval);
+    const timeval limit{seconds, 0};
+    return ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0
+               ? failFromErrno()
+               : 0;
 }
 
 int32_t socketSelect(int32_t, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
@@ -457,7 +475,13 @@ int32_t socketSend(Socket socket, const char* data, int32_t length, int32_t flag
     if (length < 0)
         return failWith(kWsaEfault);
     const ssize_t n = ::send(socket, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
-    return n < 0 ? failFromErrno() : static_cast<int32_t>(n);
+    if (n >= 0)
+        return static_cast<int32_t>(n);
+    // A blocking socket says "would block" only when SO_SNDTIMEO has run out.
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && isBlocking(socket) &&
+        (flags & MSG_DONTWAIT) == 0)
+        return failWith(kWsaEtimedout);
+    return failFromErrno();
 }
 
 int32_t socketShutdown(Socket socket, int32_t how) {
