@@ -242,6 +242,16 @@ int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t lengt
                      length);
 }
 
+int32_t socketSetSendTimeout(Socket socket, int32_t seconds) {
+    if (seconds < 0) {
+        ::WSASetLastError(WSAEINVAL);
+        return SOCKET_ERROR;
+    }
+    const DWORD limit = static_cast<DWORD>(seconds) * 1000;
+    return ::setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_SNDTIMEO,
+                        reinterpret_cast<const char*>(&limit), sizeof limit);
+}
+
 int32_t socketSelect(int32_t count, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
                      const SocketTimeout* timeout) {
     fd_set sets[3];
