@@ -1051,8 +1051,11 @@ void RtfParser::pictureData(const RtfToken& token) {
             p.data.append(token.data.data(), static_cast<qsizetype>(token.data.size()));
         return;
     }
-    if (!room(token.data.size() / 2 + 1))
+    // Two digits a byte at most; the exact count is checked as they come.
+    if (!room(0))
         return;
+    p.data.reserve(std::min<qsizetype>(maxPictureBytes,
+                                       p.data.size() + qsizetype(token.data.size() / 2 + 1)));
     for (const char c : token.data) {
         int digit = -1;
         if (c >= '0' && c <= '9')
@@ -1066,6 +1069,8 @@ void RtfParser::pictureData(const RtfToken& token) {
         if (p.nibble < 0) {
             p.nibble = digit;
         } else {
+            if (!room(1))
+                return;
             p.data.append(static_cast<char>(p.nibble * 16 + digit));
             p.nibble = -1;
         }
