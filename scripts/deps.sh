@@ -20,6 +20,8 @@ packages=(
   xvfb xauth
   # independent RTF readers used by the tests
   unrtf pandoc
+  # RTF picture tests: LibreOffice converts the writer's output to PDF, poppler lists its images
+  libreoffice-writer-nogui poppler-utils
 )
 
 missing=()
