@@ -132,7 +132,7 @@ void RtfParser::parse(std::string_view input) {
             continue;
         if (stack_.empty() && token.type != RtfToken::Type::GroupOpen)
             continue;
-        if (top().dest == Dest::Picture &&
+        if (pictureDepth_ != 0 && top().dest == Dest::Picture &&
             (token.type == RtfToken::Type::Text || token.type == RtfToken::Type::Binary)) {
             pictureData(token);
             groupStart_ = ignorable_ = false;
