@@ -428,14 +428,21 @@ void DocumentWriter::writePicture(const QTextImageFormat& format) {
     // Qt's own rule: a missing side keeps the picture's proportions.
     double width = format.width();
     double height = format.height();
-    if (width <= 0 && height <= 0) {
+    const bool hasWidth = width > 0 && std::isfinite(width);
+    const bool hasHeight = height > 0 && std::isfinite(height);
+    if (!hasWidth && !hasHeight) {
         width = pixels.width();
         height = pixels.height();
-    } else if (width <= 0) {
+    } else if (!hasWidth) {
         width = height * pixels.width() / pixels.height();
-    } else if (height <= 0) {
+    } else if (!hasHeight) {
         height = width * pixels.height() / pixels.width();
     }
+    // Within what readers accept, in double before it becomes a whole number.
+    const auto goal = [&](double pixels) {
+        return static_cast<int32_t>(
+            std::lround(std::clamp(pixels / pixelsPerTwip_, 1.0, double(maxTwips))));
+    };
     // Word processors read a \pict inside \shppict (pandoc only a bare one, and
     // keeps the text); a \nonshppict copy would double the stored data.
     body_.open();
@@ -446,8 +453,8 @@ void DocumentWriter::writePicture(const QTextImageFormat& format) {
     body_.word(pictureKind(bytes) == PictureKind::Jpeg ? "jpegblip" : "pngblip");
     body_.word("picw", pixels.width());
     body_.word("pich", pixels.height());
-    body_.word("picwgoal", std::clamp(twips(width), 1, maxTwips));
-    body_.word("pichgoal", std::clamp(twips(height), 1, maxTwips));
+    body_.word("picwgoal", goal(width));
+    body_.word("pichgoal", goal(height));
     body_.hex(bytes);
     body_.close();
     body_.close();

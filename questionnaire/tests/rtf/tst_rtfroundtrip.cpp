@@ -514,6 +514,15 @@ void TestRtfRoundTrip::pictures() {
     const QByteArray without = RtfWriter::write(missing);
     QVERIFY(!without.contains("\\pict"));
     QCOMPARE(readRtf(without)->toPlainText(), "ab");
+
+    // Sizes no page holds are written as the largest a reader accepts.
+    QTextDocument absurd;
+    QTextImageFormat wide;
+    wide.setName(addPicture(&absurd, png));
+    wide.setWidth(1e12);
+    wide.setHeight(-5);
+    QTextCursor(&absurd).insertImage(wide);
+    QVERIFY(RtfWriter::write(absurd).contains("\\picwgoal31680\\pichgoal31680\n"));
 }
 
 QTEST_MAIN(TestRtfRoundTrip)
