@@ -47,8 +47,8 @@ QByteArray pictureFromMime(const QMimeData* source) {
     return {};
 }
 
-// The bytes behind an <img> of pasted HTML: a data: URL or a local file. Other
-// sources are whatever the document itself loads for the name.
+// The bytes behind a pasted picture: a data: URL or a local file (an <img> of
+// HTML), or whatever the document holds or loads for the name (pasted RTF).
 QByteArray pictureFromHtmlSource(const QString& source, const QTextDocument& doc) {
     if (source.startsWith(QLatin1StringView("data:"), Qt::CaseInsensitive)) {
         const qsizetype comma = source.indexOf(u',');
@@ -79,12 +79,13 @@ QByteArray pictureFromHtmlSource(const QString& source, const QTextDocument& doc
 
 // Gives every picture of pasted text a resource in target (named after its data,
 // so the writer stores it), within the document's limits. A picture without data
-// stays a reference, which the writer leaves out.
+// here, or past the limits, is taken out of the pasted text: it would show, then
+// be lost when the answer is stored.
 void adoptPictures(QTextDocument& pasted, QTextDocument* target) {
     PictureUsage used = pictureUsage(*target);
     struct Change {
         int position, length;
-        QTextImageFormat format;
+        QTextImageFormat format; // no name: taken out
     };
     std::vector<Change> changes;
     for (QTextBlock block = pasted.begin(); block.isValid(); block = block.next()) {
@@ -95,12 +96,16 @@ void adoptPictures(QTextDocument& pasted, QTextDocument* target) {
             QTextImageFormat format = fragment.charFormat().toImageFormat();
             const QByteArray bytes = pictureFromHtmlSource(format.name(), pasted);
             const QSize pixels = picturePixelSize(bytes);
-            if (!pixels.isValid())
+            if (!pixels.isValid()) {
+                changes.push_back({fragment.position(), fragment.length(), {}});
                 continue;
+            }
             const QString name = pictureName(bytes);
             if (target->resource(QTextDocument::ImageResource, QUrl(name)).isNull()) {
-                if (!pictureFits(used, bytes.size(), pixels))
+                if (!pictureFits(used, bytes.size(), pixels)) {
+                    changes.push_back({fragment.position(), fragment.length(), {}});
                     continue;
+                }
                 used.bytes += bytes.size();
                 used.pixels += int64_t(pixels.width()) * pixels.height();
                 ++used.count;
@@ -110,11 +115,15 @@ void adoptPictures(QTextDocument& pasted, QTextDocument* target) {
             changes.push_back({fragment.position(), fragment.length(), format});
         }
     }
+    // From the end, so taking a picture out moves none still to change.
     QTextCursor cursor(&pasted);
-    for (const Change& change : changes) {
-        cursor.setPosition(change.position);
-        cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(change.format);
+    for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
+        cursor.setPosition(it->position);
+        cursor.setPosition(it->position + it->length, QTextCursor::KeepAnchor);
+        if (it->format.name().isEmpty())
+            cursor.removeSelectedText();
+        else
+            cursor.setCharFormat(it->format);
     }
 }
 
@@ -178,7 +187,7 @@ void RtfTextEdit::insertFromMimeData(const QMimeData* source) {
         QTextDocument pasted;
         pasted.setDefaultFont(document()->defaultFont());
         if (RtfReader::read(rtf, &pasted)) {
-            copyPictures(pasted, document());
+            adoptPictures(pasted, document());
             cursor.insertFragment(QTextDocumentFragment(&pasted));
             ensureCursorVisible();
             return;

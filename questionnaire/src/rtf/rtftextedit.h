@@ -13,7 +13,8 @@
 // in the formatting at the cursor. Pictures (image/png and image/jpeg data, other
 // image data as PNG, pictures in pasted RTF, and <img> of pasted HTML with a
 // data: URL or a local file) become image resources of the document, so the RTF
-// stores them; a picture over the limits of rtfpicture.h is not pasted.
+// stores them; a picture without data (an <img> of a web address) or over the
+// limits of rtfpicture.h is not pasted, since it could not be stored.
 #pragma once
 
 #include <QByteArray>

@@ -297,6 +297,13 @@ void TestRtfTextEdit::picturesThroughRtfClipboard() {
     huge.setImageData(QImage(8000, 8000, QImage::Format_Mono));
     to.insertFromMimeData(&huge);
     QCOMPARE(to.toPlainText(), QString("a\uFFFCb"));
+
+    // Nor is one whose data is elsewhere: it would be lost when stored.
+    QMimeData remote;
+    remote.setHtml("<p>x<img src=\"https://example.org/a.png\">y</p>");
+    PasteEdit web;
+    web.insertFromMimeData(&remote);
+    QCOMPARE(web.toPlainText(), "xy");
 }
 
 QTEST_MAIN(TestRtfTextEdit)
