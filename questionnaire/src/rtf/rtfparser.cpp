@@ -1054,8 +1054,8 @@ void RtfParser::pictureData(const RtfToken& token) {
     // Two digits a byte at most; the exact count is checked as they come.
     if (!room(0))
         return;
-    p.data.reserve(std::min<qsizetype>(maxPictureBytes,
-                                       p.data.size() + qsizetype(token.data.size() / 2 + 1)));
+    p.data.reserve(
+        std::min<qsizetype>(maxPictureBytes, p.data.size() + qsizetype(token.data.size() / 2 + 1)));
     for (const char c : token.data) {
         int digit = -1;
         if (c >= '0' && c <= '9')

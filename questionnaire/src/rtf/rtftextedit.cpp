@@ -64,7 +64,7 @@ QByteArray pictureFromHtmlSource(const QString& source, const QTextDocument& doc
         return storablePicture(bytes);
     }
     const QUrl url(source);
-    const QString path = url.isLocalFile() ? url.toLocalFile()
+    const QString path = url.isLocalFile()        ? url.toLocalFile()
                          : url.scheme().isEmpty() ? source
                                                   : QString();
     if (!path.isEmpty()) {
