@@ -1012,11 +1012,8 @@ void RtfParser::handlePictureWord(Kw kw, const RtfToken& token) {
         p.data.clear(); // not kept, so not held either
         break;
     case Kw::picw:
-        p.width = std::max(0, value);
-        break;
     case Kw::pich:
-        p.height = std::max(0, value);
-        break;
+        break; // the data's own header says its pixels, more reliably
     case Kw::picwgoal:
         p.goalWidth = std::clamp(value, 0, maxTwips);
         break;

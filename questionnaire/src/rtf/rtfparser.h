@@ -124,7 +124,6 @@ private:
     // The \pict group being read.
     struct Picture {
         QByteArray data;
-        int32_t width = 0, height = 0;         // \picw \pich
         int32_t goalWidth = 0, goalHeight = 0; // twips
         int32_t scaleX = 100, scaleY = 100;    // percent
         int nibble = -1;                       // a hex digit waiting for its pair
