@@ -22,6 +22,8 @@ packages=(
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
   libfmt-dev
+  # RTF picture tests: LibreOffice converts the writer's output to PDF, poppler lists its images
+  libreoffice-writer-nogui poppler-utils
 )
 
 missing=()
