@@ -20,6 +20,8 @@ packages=(
   xvfb xauth
   # independent RTF readers used by the tests
   unrtf pandoc
+  # time tests: the German locale (generated below) and the tz database
+  locales tzdata
 )
 
 missing=()
@@ -34,4 +36,15 @@ if ((${#missing[@]})); then
   [[ $(id -u) -eq 0 ]] || sudo="sudo"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The time tests compare the formatter with strftime in German as well.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "deps: generating the de_DE.UTF-8 locale"
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo locale-gen
 fi

@@ -96,17 +96,20 @@ ODate::ODate(int16_t year, uint8_t nMonth, uint8_t nDay) {
                                        1720994 + b);
 }
 
+// The three quotients are true divisions. Multiplying by rounded reciprocals
+// instead puts one day of the supported range, 6700-03-01, on the wrong side of
+// a whole number and yields the non-existent 6700-02-29.
 ODate::Civil ODate::decompose() const {
     const int64_t z = int64_t{m_dayNumber} + 1;
     int64_t a = z;
     if (z >= 2299161) {
-        const int64_t alpha = truncated((static_cast<double>(z) - 1867216.25) * 2.7379070069885075e-05);
+        const int64_t alpha = truncated((static_cast<double>(z) - 1867216.25) / 36524.25);
         a = z + 1 + alpha - alpha / 4;
     }
     const int64_t b = a > 1721423 ? a + 1524 : a + 1158;
-    const int64_t c = truncated((static_cast<double>(b) - 122.1) * 0.0027378507871321013);
+    const int64_t c = truncated((static_cast<double>(b) - 122.1) / 365.25);
     const int64_t d = truncated(static_cast<double>(c) * 365.25);
-    const int64_t e = truncated(static_cast<double>(b - d) * 0.03267963176590926);
+    const int64_t e = truncated(static_cast<double>(b - d) / 30.6001);
     const int64_t day = b - truncated(static_cast<double>(e) * 30.6001) - d;
     const int64_t month = e < 13.5 ? e - 1 : e - 13;
     const int64_t year = month > 2.5 ? c - 4716 : c - 4715;
