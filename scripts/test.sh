@@ -3,7 +3,9 @@
 # The preset is default, asan or tsan (default: default).
 #
 # Before the suite, the RTF reader's fuzzer (a clang build of its own) runs for
-# OX_FUZZ_SECONDS seconds (default 60; 0 skips it) over the committed corpus.
+# OX_FUZZ_SECONDS seconds (default 60; 0 skips it) over the committed corpus, and
+# the time module's two fuzzers (zone readers, Format pictures) a quarter of that
+# each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
@@ -13,7 +15,7 @@ scripts/deps.sh
 
 if [[ "$fuzz_seconds" != 0 ]]; then
   cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILL_FUZZ=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILL_FUZZ=ON -DOX_FUZZ=ON \
     -DOX_BUILD_TESTS=OFF -DOX_BUILD_BENCH=OFF >/dev/null
   cmake --build build/fuzz --target rtf_reader_fuzzer
   # New inputs the run finds go to a scratch folder, never into the repository.
@@ -21,6 +23,13 @@ if [[ "$fuzz_seconds" != 0 ]]; then
   build/fuzz/questionnaire/src/rtf/fuzz/rtf_reader_fuzzer -max_total_time="$fuzz_seconds" \
     -print_final_stats=1 -dict=questionnaire/fuzz/rtf.dict \
     build/fuzz/corpus questionnaire/fuzz/corpus/rtf 2>&1 | tail -n 15
+  cmake --build build/fuzz --target otimezone_fuzzer otimeformat_fuzzer
+  for target in otimezone otimeformat; do
+    corpus=${target#otime}
+    mkdir -p "build/fuzz/corpus-$corpus"
+    build/fuzz/oxlib/fuzz/${target}_fuzzer -max_total_time=$(( (fuzz_seconds + 3) / 4 )) \
+      -print_final_stats=1 "build/fuzz/corpus-$corpus" "oxlib/fuzz/corpus/$corpus" 2>&1 | tail -n 5
+  done
 fi
 
 cmake --preset "$preset" ${OX_CMAKE_ARGS:-}
