@@ -35,9 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // raw one (possibly the invalid number or beyond a day) tests its safety.
     const ODateTime raw(ODate::fromDayNumber(day), OTimeOfDay::fromValue(time));
     (void)raw.Format(pictureText, zone);
-    const ODateTime dt(ODate::fromDayNumber(day),
-                       OTimeOfDay::fromValue(static_cast<int32_t>(
-                           static_cast<uint32_t>(time) % 86400000u)));
+    const ODateTime dt(ODate::fromDayNumber(day), OTimeOfDay::fromValue(static_cast<int32_t>(
+                                                      static_cast<uint32_t>(time) % 86400000u)));
     const OString out = dt.Format(pictureText, zone);
 
     if (std::strpbrk(pictureText.c_str(), "dMyghHmsSt'\"") == nullptr &&

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -51,7 +53,8 @@ int oracleMonthDays(int64_t year, int month) {
 // numbers (-4, -8, ...): that is the astronomical Julian calendar with its year 0
 // (366 days) left out, so those dates lie 366 days later than the same labels.
 int64_t oracleDayNumber(int64_t year, int month, int day) {
-    const bool gregorian = year > 1582 || (year == 1582 && (month > 10 || (month == 10 && day >= 15)));
+    const bool gregorian =
+        year > 1582 || (year == 1582 && (month > 10 || (month == 10 && day >= 15)));
     if (gregorian)
         return gregorianDays(year, month, day) + 2440587;
     const int64_t julian = julianDays(year, month, day) + 2440587;
@@ -124,8 +127,8 @@ TEST(ODate, BadArgumentsGiveTheInvalidDateAndOneReport) {
         int16_t y;
         uint8_t m, d;
         std::string report;
-    } cases[] = {{1900, 2, 29, dayCheck}, {-1, 2, 29, dayCheck}, {2000, 4, 31, dayCheck},
-                 {2000, 1, 0, dayCheck},  {2000, 13, 1, monthCheck}, {2000, 0, 1, monthCheck},
+    } cases[] = {{1900, 2, 29, dayCheck},   {-1, 2, 29, dayCheck},     {2000, 4, 31, dayCheck},
+                 {2000, 1, 0, dayCheck},    {2000, 13, 1, monthCheck}, {2000, 0, 1, monthCheck},
                  {2000, 13, 40, monthCheck}};
     for (const auto& c : cases) {
         LogCapture log;
@@ -199,8 +202,11 @@ TEST(OTimeOfDay, OutOfRangeArgumentsStayInvalidWithOneReport) {
     const std::string check =
         "otime.cpp:354:(hour < 24) && (minute < 60) && (second < 60) && (millisecond < 1000)";
     const OTimeZone west(OString("EST,300"));
-    for (const auto& t : {std::vector<int>{24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0},
-                          {0, 0, 0, 1000}, {255, 255, 255, 65535}}) {
+    for (const auto& t : {std::vector<int>{24, 0, 0, 0},
+                          {0, 60, 0, 0},
+                          {0, 0, 60, 0},
+                          {0, 0, 0, 1000},
+                          {255, 255, 255, 65535}}) {
         LogCapture log;
         const OTimeOfDay time{uint8_t(t[0]), uint8_t(t[1]), uint8_t(t[2]), uint16_t(t[3]), west};
         EXPECT_FALSE(time.IsValid());
@@ -281,11 +287,43 @@ TEST(ODateTime, NowIsTheSystemClockAfterTheEpoch) {
     const std::time_t after = std::time(nullptr);
     EXPECT_TRUE(now > epoch);
     ASSERT_TRUE(now.IsValid());
-    const int64_t seconds = (int64_t{now.date().dayNumber()} - 2440587) * 86400 +
-                            now.time().value() / 1000;
+    const int64_t seconds =
+        (int64_t{now.date().dayNumber()} - 2440587) * 86400 + now.time().value() / 1000;
     EXPECT_GE(seconds, before);
     EXPECT_LE(seconds, after);
     EXPECT_FALSE(ODateTime::Now() < now);
+}
+
+} // namespace
+
+namespace {
+
+// Zones and the decomposition keep per-thread caches of their last answers; many
+// threads working on the shared zones at once must each get the answers one
+// thread gets alone.
+TEST(OTimeThreads, SharedZonesAnswerAlikeOnEveryThread) {
+    const OTimeZone cet(OString("CET,-60,CEST,-60;3,5,0/2,0,10,5,0/3,0"));
+    const OTimeZone aus(OString("AEST,-600,AEDT,-60;10,1,0/2,0,4,1,0/3,0"));
+    const OString picture("yyyy-MM-dd HH:mm:ss.SSS ddd MMM");
+    auto work = [&](std::vector<std::string>& out) {
+        for (int64_t i = 0; i < 3000; ++i) {
+            const ODateTime dt =
+                epoch + OTimeSpan::fromMilliseconds(i * 7777777777LL % 2000000000000LL);
+            out.push_back(std::string(dt.Format(picture, i % 2 ? cet : aus).c_str()) +
+                          (cet.IsDaylightTime(dt) ? "+" : "-") +
+                          (aus.IsDaylightTime(dt) ? "+" : "-"));
+        }
+    };
+    std::vector<std::string> alone;
+    work(alone);
+    std::vector<std::vector<std::string>> results(4);
+    std::vector<std::thread> threads;
+    for (auto& r : results)
+        threads.emplace_back(work, std::ref(r));
+    for (auto& t : threads)
+        t.join();
+    for (const auto& r : results)
+        EXPECT_EQ(r, alone);
 }
 
 } // namespace

@@ -53,7 +53,8 @@ TEST(OTimeNames, TheProcessHasTheLocaleItWasStartedIn) {
 }
 
 TEST(ODateTimeFormat, NumberFieldsAndRepeatCounts) {
-    EXPECT_EQ(fmt(at(2000, 2, 5, 3, 4, 5, 6), "yyyy-MM-dd HH:mm:ss.SSS"), "2000-02-05 03:04:05.006");
+    EXPECT_EQ(fmt(at(2000, 2, 5, 3, 4, 5, 6), "yyyy-MM-dd HH:mm:ss.SSS"),
+              "2000-02-05 03:04:05.006");
     EXPECT_EQ(fmt(at(2000, 2, 5, 3, 4, 5, 6), "d dd M MM H m s S"), "5 05 2 02 3 4 5 6");
     EXPECT_EQ(fmt(at(2005, 1, 1, 0, 0), "y|yy|yyy|yyyyy"), "5|05|2005|2005");
     EXPECT_EQ(fmt(at(-45, 3, 15, 0, 0), "y yy yyy"), "-45 -45 -45");
@@ -69,9 +70,8 @@ TEST(ODateTimeFormat, NamesAndMarkers) {
     EXPECT_EQ(fmt(fifth, "ddd"), timeNames.weekdayName(6, false).c_str());
     EXPECT_EQ(fmt(fifth, "dddd"), timeNames.weekdayName(6, true).c_str());
     EXPECT_EQ(fmt(fifth, "dddddd"), timeNames.weekdayName(6, true).c_str());
-    EXPECT_EQ(fmt(fifth, "MMM MMMMM"),
-              std::string(timeNames.monthName(2, false).c_str()) + " " +
-                  timeNames.monthName(2, true).c_str());
+    EXPECT_EQ(fmt(fifth, "MMM MMMMM"), std::string(timeNames.monthName(2, false).c_str()) + " " +
+                                           timeNames.monthName(2, true).c_str());
     if (!englishNames())
         return;
     EXPECT_EQ(fmt(fifth, "dddd ddd"), "Saturday Sat");

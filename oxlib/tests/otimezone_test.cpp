@@ -233,8 +233,8 @@ TEST(SystemZone, PosixRulesMapOntoTheWindowsRecord) {
     EXPECT_EQ(info.bias, 240);
     EXPECT_EQ(std::u16string(info.standardName), u"EDT");
 
-    for (const char* bad : {"", "Europe/Berlin", "EST", "EST5EDT,M13.1.0,M10.5.0", "E5",
-                            "<ABC5", "CET-1CEST,M3.5.0", "EST5EDT,M4.1.0,M10.5.0junk"}) {
+    for (const char* bad : {"", "Europe/Berlin", "EST", "EST5EDT,M13.1.0,M10.5.0", "E5", "<ABC5",
+                            "CET-1CEST,M3.5.0", "EST5EDT,M4.1.0,M10.5.0junk"}) {
         EXPECT_FALSE(oxsys::zoneFromPosixRule(bad, now2024, info)) << bad;
     }
 }
@@ -248,7 +248,9 @@ TEST(SystemZone, ZonesFromTzAgreeWithGlibcOverAYear) {
     const struct {
         const char* name;
         int byDesign;
-    } zones[] = {{"Europe/Berlin", 1}, {"America/New_York", 1}, {"Australia/Sydney", 1},
+    } zones[] = {{"Europe/Berlin", 1},
+                 {"America/New_York", 1},
+                 {"Australia/Sydney", 1},
                  {"Asia/Kolkata", 0}};
     for (const auto& z : zones) {
         if (!std::filesystem::exists(std::string(zoneDir) + "/" + z.name))
@@ -358,8 +360,8 @@ TEST(SystemZone, TzifFooterTableAndFallbacks) {
     EXPECT_EQ(std::u16string(info.standardName), u"CEST");
 
     // After the table's last change the footer holds, whatever came before.
-    ASSERT_TRUE(oxsys::zoneFromTzif(tzif({unixOf(2024, 3, 31, 1)}, {0}, types, "CET-1"),
-                                    jun2024, info));
+    ASSERT_TRUE(
+        oxsys::zoneFromTzif(tzif({unixOf(2024, 3, 31, 1)}, {0}, types, "CET-1"), jun2024, info));
     EXPECT_EQ(info.bias, -60);
     EXPECT_EQ(info.daylightDate.wMonth, 0);
 
@@ -383,9 +385,7 @@ TEST(SystemZone, TzifFooterTableAndFallbacks) {
     // Through TZ naming a real file in a temporary folder.
     const auto dir = std::filesystem::temp_directory_path() / "otime_tzif_test";
     std::filesystem::create_directories(dir);
-    {
-        std::ofstream(dir / "Test_Zone", std::ios::binary) << good;
-    }
+    { std::ofstream(dir / "Test_Zone", std::ios::binary) << good; }
     oxsys::zoneFromEnvironment("Test_Zone", dir.c_str(), jun2024, info);
     EXPECT_EQ(std::u16string(info.daylightName), u"CEST");
     std::filesystem::remove_all(dir);

@@ -9,8 +9,6 @@
 
 #include "sys/osys.h"
 
-#include <cmath>
-
 namespace {
 
 constexpr const char* kFile = "otime.cpp";
@@ -20,8 +18,10 @@ constexpr const char* kIsValid = "IsValid()";
 constexpr double kGregorianKey = 15821015.0;
 constexpr int32_t kEpochDayNumber = 2440587; // 1970-01-01
 
+// Drops the fraction toward zero (the conversion itself does; every value here
+// lies far inside the 64-bit range).
 int64_t truncated(double value) {
-    return static_cast<int64_t>(std::trunc(value));
+    return static_cast<int64_t>(value);
 }
 
 bool isLeapYear(int32_t year) {
@@ -74,7 +74,8 @@ ODate::ODate(int16_t year, uint8_t nMonth, uint8_t nDay) {
     if (nMonth == 2 && isLeapYear(year))
         cDaysInMonth = 29;
     if (!(((nDay > 0) && (nDay <= cDaysInMonth)) || nDay == lastDayOfMonth)) {
-        logAssertion(kFile, "141", "((nDay > 0) && (nDay <= cDaysInMonth)) || nDay==lastDayOfMonth");
+        logAssertion(kFile, "141",
+                     "((nDay > 0) && (nDay <= cDaysInMonth)) || nDay==lastDayOfMonth");
         return;
     }
     if (nDay == lastDayOfMonth)
@@ -91,15 +92,21 @@ ODate::ODate(int16_t year, uint8_t nMonth, uint8_t nDay) {
         const int64_t a = truncated(static_cast<double>(y) * 0.01);
         b = 2 - a + a / 4;
     }
-    m_dayNumber = static_cast<int32_t>(truncated(365.25 * static_cast<double>(y)) +
-                                       truncated(30.6001 * static_cast<double>(m + 1)) + nDay +
-                                       1720994 + b);
+    m_dayNumber =
+        static_cast<int32_t>(truncated(365.25 * static_cast<double>(y)) +
+                             truncated(30.6001 * static_cast<double>(m + 1)) + nDay + 1720994 + b);
 }
 
 // The three quotients are true divisions. Multiplying by rounded reciprocals
 // instead puts one day of the supported range, 6700-03-01, on the wrong side of
 // a whole number and yields the non-existent 6700-02-29.
 ODate::Civil ODate::decompose() const {
+    // Time stamps come in runs of one day: this thread's last answer is kept.
+    thread_local int32_t lastDayNumber = kInvalidTimeValue;
+    thread_local Civil lastCivil{0, 0, 0};
+    if (m_dayNumber == lastDayNumber && m_dayNumber != kInvalidTimeValue)
+        return lastCivil;
+
     const int64_t z = int64_t{m_dayNumber} + 1;
     int64_t a = z;
     if (z >= 2299161) {
@@ -113,7 +120,10 @@ ODate::Civil ODate::decompose() const {
     const int64_t day = b - truncated(static_cast<double>(e) * 30.6001) - d;
     const int64_t month = e < 13.5 ? e - 1 : e - 13;
     const int64_t year = month > 2.5 ? c - 4716 : c - 4715;
-    return {static_cast<int32_t>(year), static_cast<int32_t>(month), static_cast<int32_t>(day)};
+    lastCivil = {static_cast<int32_t>(year), static_cast<int32_t>(month),
+                 static_cast<int32_t>(day)};
+    lastDayNumber = m_dayNumber;
+    return lastCivil;
 }
 
 int16_t ODate::GetYear() const {
@@ -129,6 +139,14 @@ uint8_t ODate::GetMonth() const {
 uint8_t ODate::GetDay() const {
     OX_ASSERT_AT(IsValid(), kFile, "199", kIsValid);
     return static_cast<uint8_t>(decompose().day);
+}
+
+void ODate::GetYearMonthDay(int16_t& year, uint8_t& month, uint8_t& day) const {
+    OX_ASSERT_AT(IsValid(), kFile, "177", kIsValid);
+    const Civil civil = decompose();
+    year = static_cast<int16_t>(civil.year);
+    month = static_cast<uint8_t>(civil.month);
+    day = static_cast<uint8_t>(civil.day);
 }
 
 uint8_t ODate::GetDayOfWeek() const {

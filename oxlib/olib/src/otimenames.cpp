@@ -81,34 +81,83 @@ const OString& OTimeNames::marker(bool pm, bool full) const {
 
 namespace {
 
-bool isPatternLetter(char c) {
-    switch (c) {
-    case 'd': case 'M': case 'y': case 'g': case 'h': case 'H': case 'm': case 's': case 'S':
-    case 't':
-        return true;
-    default:
-        return false;
+struct PatternLetters {
+    bool is[256] = {};
+    constexpr PatternLetters() {
+        for (unsigned char c : {'d', 'M', 'y', 'g', 'h', 'H', 'm', 's', 'S', 't'})
+            is[c] = true;
     }
+};
+constexpr PatternLetters kPatternLetters;
+
+bool isPatternLetter(char c) {
+    return kPatternLetters.is[static_cast<unsigned char>(c)];
 }
 
-// What sprintf's "%d" (digits 1), "%.2d" (2) or "%.3d" (3) writes.
-void appendNumber(OString& out, int32_t value, int digits) {
-    char text[16];
-    char* p = text + sizeof text;
-    const bool negative = value < 0;
-    uint32_t magnitude = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    int written = 0;
-    do {
-        *--p = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-        ++written;
-    } while (magnitude != 0);
-    for (; written < digits; ++written)
-        *--p = '0';
-    if (negative)
-        *--p = '-';
-    out.appendBytes(p, static_cast<int32_t>(text + sizeof text - p));
-}
+// The text being built: bytes gather on the stack and go into the string in as
+// few appends as possible (one, for any picture of ordinary length).
+class Output {
+public:
+    explicit Output(OString& text) : m_text(text) {}
+    ~Output() { flush(); }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    void put(const char* bytes, size_t n) {
+        if (m_used + n > sizeof m_buffer) {
+            flush();
+            if (n > sizeof m_buffer) {
+                m_text.appendBytes(bytes, static_cast<int32_t>(n));
+                return;
+            }
+        }
+        // Fields and literal runs are a few bytes: a loop beats a call.
+        char* to = m_buffer + m_used;
+        for (size_t i = 0; i < n; ++i)
+            to[i] = bytes[i];
+        m_used += n;
+    }
+    void put(const OString& s) { put(s.c_str(), static_cast<size_t>(s.getNativeCharsUsed())); }
+
+    void byte(char c) {
+        if (m_used == sizeof m_buffer)
+            flush();
+        m_buffer[m_used++] = c;
+    }
+
+    // What sprintf's "%d" (digits 1), "%.2d" (2) or "%.3d" (3) writes.
+    void number(int32_t value, int digits) {
+        if (m_used + 16 > sizeof m_buffer)
+            flush();
+        uint32_t magnitude = static_cast<uint32_t>(value);
+        if (value < 0) {
+            m_buffer[m_used++] = '-';
+            magnitude = 0u - magnitude;
+        }
+        int length = 1;
+        for (uint32_t rest = magnitude / 10; rest != 0; rest /= 10)
+            ++length;
+        if (length < digits)
+            length = digits;
+        char* p = m_buffer + m_used + length;
+        for (int i = 0; i < length; ++i) {
+            *--p = static_cast<char>('0' + magnitude % 10);
+            magnitude /= 10;
+        }
+        m_used += static_cast<size_t>(length);
+    }
+
+    void flush() {
+        if (m_used != 0)
+            m_text.appendBytes(m_buffer, static_cast<int32_t>(m_used));
+        m_used = 0;
+    }
+
+private:
+    OString& m_text;
+    char m_buffer[256];
+    size_t m_used = 0;
+};
 
 // The fields of one date-time in one zone, worked out once per Format call.
 struct Fields {
@@ -138,9 +187,13 @@ Fields fieldsOf(const ODateTime& dt, const OTimeZone& zone) {
         f.minute = dt.time().GetMinute(zone);
     }
     if (f.dateValid) {
-        f.year = localDate.GetYear();
-        f.month = localDate.GetMonth();
-        f.day = localDate.GetDay();
+        int16_t year = 0;
+        uint8_t month = 0;
+        uint8_t day = 0;
+        localDate.GetYearMonthDay(year, month, day);
+        f.year = year;
+        f.month = month;
+        f.day = day;
         f.dayOfWeek = localDate.GetDayOfWeek();
     }
     if (f.timeValid) {
@@ -150,41 +203,43 @@ Fields fieldsOf(const ODateTime& dt, const OTimeZone& zone) {
     return f;
 }
 
-void appendField(OString& out, char letter, int32_t n, const Fields& f) {
+void appendField(Output& out, char letter, int32_t n, const Fields& f) {
     switch (letter) {
     case 'd':
         if (!f.dateValid)
             return;
         if (n <= 2)
-            appendNumber(out, f.day, n);
+            out.number(f.day, n);
         else
-            out.append(timeNames.weekdayName(f.dayOfWeek, n > 3));
+            out.put(timeNames.weekdayName(f.dayOfWeek, n > 3));
         return;
     case 'M':
         if (!f.dateValid)
             return;
         if (n <= 2)
-            appendNumber(out, f.month, n);
+            out.number(f.month, n);
         else
-            out.append(timeNames.monthName(f.month, n > 3));
+            out.put(timeNames.monthName(f.month, n > 3));
         return;
     case 'y':
         if (!f.dateValid)
             return;
         if (n <= 2)
-            appendNumber(out, f.year % 100, n);
+            out.number(f.year % 100, n);
         else
-            appendNumber(out, f.year, 1);
+            out.number(f.year, 1);
         return;
     case 'g':
         if (!f.dateValid)
             return;
         {
             // The era of the universal date: the calendar service has no zone.
-            const std::string era =
-                oxsys::eraText(f.universalDate.GetYear(), f.universalDate.GetMonth(),
-                               f.universalDate.GetDay());
-            out.append(era.c_str());
+            int16_t year = 0;
+            uint8_t month = 0;
+            uint8_t day = 0;
+            f.universalDate.GetYearMonthDay(year, month, day);
+            const std::string era = oxsys::eraText(year, month, day);
+            out.put(era.data(), era.size());
         }
         return;
     default:
@@ -194,22 +249,22 @@ void appendField(OString& out, char letter, int32_t n, const Fields& f) {
         return;
     switch (letter) {
     case 'h':
-        appendNumber(out, f.hour % 12 == 0 ? 12 : f.hour % 12, n >= 2 ? 2 : 1);
+        out.number(f.hour % 12 == 0 ? 12 : f.hour % 12, n >= 2 ? 2 : 1);
         return;
     case 'H':
-        appendNumber(out, f.hour, n >= 2 ? 2 : 1);
+        out.number(f.hour, n >= 2 ? 2 : 1);
         return;
     case 'm':
-        appendNumber(out, f.minute, n >= 2 ? 2 : 1);
+        out.number(f.minute, n >= 2 ? 2 : 1);
         return;
     case 's':
-        appendNumber(out, f.second, n >= 2 ? 2 : 1);
+        out.number(f.second, n >= 2 ? 2 : 1);
         return;
     case 'S':
-        appendNumber(out, f.millisecond, n >= 2 ? 3 : 1);
+        out.number(f.millisecond, n >= 2 ? 3 : 1);
         return;
     case 't':
-        out.append(timeNames.marker(f.hour > 11, n >= 2));
+        out.put(timeNames.marker(f.hour > 11, n >= 2));
         return;
     default:
         return;
@@ -219,11 +274,12 @@ void appendField(OString& out, char letter, int32_t n, const Fields& f) {
 } // namespace
 
 OString ODateTime::Format(const OString& picture, const OTimeZone& zone) const {
-    OString out;
+    OString text;
     const char* p = picture.c_str();
     if (*p == 0)
-        return out;
+        return text;
     const Fields fields = fieldsOf(*this, zone);
+    Output out(text);
     while (*p != 0) {
         if (isPatternLetter(*p)) {
             const char letter = *p;
@@ -236,21 +292,18 @@ OString ODateTime::Format(const OString& picture, const OTimeZone& zone) const {
         }
         // Literal text up to the next pattern letter; quoted sections are copied
         // whole, pattern letters included, and their quotes dropped.
-        const char* run = p;
         while (*p != 0 && !isPatternLetter(*p)) {
             if (*p == '\'' || *p == '"') {
-                out.appendBytes(run, static_cast<int32_t>(p - run));
                 const char quote = *p++;
-                const char* close = std::strchr(p, quote);
-                const char* stop = close ? close : p + std::strlen(p);
-                out.appendBytes(p, static_cast<int32_t>(stop - p));
-                p = close ? close + 1 : stop;
-                run = p;
+                while (*p != 0 && *p != quote)
+                    out.byte(*p++);
+                if (*p != 0)
+                    ++p;
                 continue;
             }
-            ++p;
+            out.byte(*p++);
         }
-        out.appendBytes(run, static_cast<int32_t>(p - run));
     }
-    return out;
+    out.flush();
+    return text;
 }

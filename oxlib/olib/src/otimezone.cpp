@@ -5,7 +5,30 @@
 
 #include "sys/osys.h"
 
+#include <atomic>
+
 namespace {
+
+std::atomic<uint32_t> g_nextZoneId{1};
+
+// The changes of one zone in one year, with the day numbers the year spans, as
+// this thread last worked them out. Zones never change, so an entry stays true;
+// only entries computed without any report are kept, so every call that ought
+// to report still does.
+struct YearChanges {
+    uint32_t zone = 0;
+    int32_t firstDay = 0; // day number of 1 January
+    int32_t endDay = 0;   // day number of 1 January of the next year
+    ODateTime start;
+    ODateTime end;
+};
+thread_local YearChanges t_changes;
+
+bool inPeriod(const ODateTime& dt, const ODateTime& start, const ODateTime& end) {
+    if (start > end) // the daylight period spans the new year
+        return !(dt > end) || !(dt < start);
+    return start < dt && dt < end;
+}
 
 // The same report the string iterator makes when a walk runs past the text.
 void reportEndOfText() {
@@ -106,7 +129,8 @@ OTimeZoneRule ruleFromSystem(const oxsys::SystemTime& date) {
 
 } // namespace
 
-OTimeZone::OTimeZone(const OString& spec) {
+OTimeZone::OTimeZone(const OString& spec)
+    : m_id(g_nextZoneId.fetch_add(1, std::memory_order_relaxed)) {
     if (spec == "")
         readSystemZone();
     else
@@ -175,12 +199,20 @@ ODateTime OTimeZone::changeOf(int32_t year, const OTimeZoneRule& rule, int16_t o
 bool OTimeZone::IsDaylightTime(const ODateTime& dt) const {
     if (!m_hasDaylightTime)
         return false;
+    YearChanges& cached = t_changes;
+    const int32_t dayNumber = dt.date().dayNumber();
+    if (cached.zone == m_id && dayNumber >= cached.firstDay && dayNumber < cached.endDay)
+        return inPeriod(dt, cached.start, cached.end);
+
     const int32_t year = dt.date().GetYear();
     const ODateTime start = changeOf(year, m_start, m_standardOffset);
     const ODateTime end = changeOf(year, m_end, m_daylightOffset);
-    if (start > end) // the daylight period spans the new year
-        return !(dt > end) || !(dt < start);
-    return start < dt && dt < end;
+    if (dt.date().IsValid() && start.IsValid() && end.IsValid() && year > -32000 && year < 32000) {
+        const int16_t next = static_cast<int16_t>(year == -1 ? 1 : year + 1);
+        cached = YearChanges{m_id, ODate(static_cast<int16_t>(year), 1, 1).dayNumber(),
+                             ODate(next, 1, 1).dayNumber(), start, end};
+    }
+    return inPeriod(dt, start, end);
 }
 
 OTimeSpan OTimeZone::GetOffset(const ODateTime& dt) const {

@@ -68,6 +68,9 @@ public:
     uint8_t GetDay() const;
     // 0 = Sunday to 6 = Saturday.
     uint8_t GetDayOfWeek() const;
+    // The three of GetYear, GetMonth and GetDay from one decomposition (one
+    // report, GetYear's, on an invalid date).
+    void GetYearMonthDay(int16_t& year, uint8_t& month, uint8_t& day) const;
 
     // Whole days of the span, truncated toward zero: -1 ms changes nothing.
     ODate& operator+=(const OTimeSpan& span);
@@ -196,6 +199,9 @@ private:
     void readSpecification(const OString& spec);
     ODateTime changeOf(int32_t year, const OTimeZoneRule& rule, int16_t offset) const;
 
+    // Tells zones apart in the per-thread cache of one year's changes; copies
+    // share it, as they share every answer.
+    uint32_t m_id;
     OString m_standardName;
     int16_t m_standardOffset = 0;
     OString m_daylightName;

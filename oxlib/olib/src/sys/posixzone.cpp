@@ -148,8 +148,8 @@ private:
         int64_t a = 0, b = 0, d = 0;
         if (*p_ == 'M') {
             ++p_;
-            if (!digits(a, 12) || a < 1 || *p_++ != '.' || !digits(b, 5) || b < 1 ||
-                *p_++ != '.' || !digits(d, 6))
+            if (!digits(a, 12) || a < 1 || *p_++ != '.' || !digits(b, 5) || b < 1 || *p_++ != '.' ||
+                !digits(d, 6))
                 return false;
             c = Change{'M', int32_t(a), int32_t(b), int32_t(d), 0, 2 * 3600};
         } else if (*p_ == 'J') {
@@ -183,8 +183,8 @@ int64_t changeDay(const Change& c, int64_t year) {
     const int64_t first = daysFromCivil(year, c.month, 1);
     const int64_t firstWeekday = (first % 7 + 11) % 7; // 1970-01-01 was a Thursday
     int64_t day = first + (c.weekday - firstWeekday + 7) % 7 + 7 * (c.week - 1);
-    const int64_t next = c.month == 12 ? daysFromCivil(year + 1, 1, 1)
-                                       : daysFromCivil(year, c.month + 1, 1);
+    const int64_t next =
+        c.month == 12 ? daysFromCivil(year + 1, 1, 1) : daysFromCivil(year, c.month + 1, 1);
     while (day >= next)
         day -= 7;
     return day;
@@ -394,8 +394,8 @@ bool zoneFromTzif(const std::string& data, int64_t now, TimeZoneInformation& inf
                 if (yearOf(times[i]) != year)
                     continue;
                 ruleAt(rule, times[i], offset, daylight);
-                agrees = offset == types[indices[i]].offset &&
-                         daylight == types[indices[i]].daylight;
+                agrees =
+                    offset == types[indices[i]].offset && daylight == types[indices[i]].daylight;
             }
         }
         if (agrees) {
@@ -419,12 +419,14 @@ void zoneFromEnvironment(const char* tzValue, const char* zoneDirectory, int64_t
             fixedZone("UTC", 0, info);
             return;
         }
-        path = *tzValue == '/' ? std::string(tzValue)
-                               : std::string(zoneDirectory ? zoneDirectory : "/usr/share/zoneinfo") +
-                                     "/" + tzValue;
+        path = *tzValue == '/'
+                   ? std::string(tzValue)
+                   : std::string(zoneDirectory ? zoneDirectory : "/usr/share/zoneinfo") + "/" +
+                         tzValue;
     }
     std::ifstream file(path, std::ios::binary);
-    const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string data((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     if (!file.bad() && zoneFromTzif(data, now, info))
         return;
     fixedZone("UTC", 0, info);
