@@ -214,6 +214,12 @@ TEST(SystemZone, PosixRulesMapOntoTheWindowsRecord) {
     EXPECT_EQ(info.daylightDate.wMonth, 0);
     ASSERT_TRUE(oxsys::zoneFromPosixRule("NZST-12NZDT,M9.5.0,M4.1.0/3", now2024, info));
     EXPECT_EQ(info.daylightBias, -60);
+    // Daylight time without a rule: the tz reference code's US rule.
+    ASSERT_TRUE(oxsys::zoneFromPosixRule("EST5EDT", now2024, info));
+    EXPECT_EQ(info.daylightDate.wMonth, 3);
+    EXPECT_EQ(info.daylightDate.wDay, 2);
+    EXPECT_EQ(info.standardDate.wMonth, 11);
+    EXPECT_EQ(info.standardDate.wDay, 1);
 
     // A time past midnight moves to the next weekday; one before it, to the day before.
     ASSERT_TRUE(oxsys::zoneFromPosixRule("IST-2IDT,M3.4.4/26,M10.5.0", now2024, info));
