@@ -288,5 +288,9 @@ void currentTime(int64_t* seconds, uint16_t* milliseconds);
 void getTimeZoneInformation(TimeZoneInformation& info);
 // The era of a date in the user's locale ("gg"); empty where there is none.
 std::string eraText(int32_t year, int32_t month, int32_t day);
+// Bytes of the character at `text` in the encoding of the C runtime's time texts
+// (strftime's output): the ANSI code page on Windows, UTF-8 on POSIX. A byte
+// that starts no whole character counts as one; the terminator as zero.
+int32_t timeTextCharLength(const char* text);
 
 } // namespace oxsys

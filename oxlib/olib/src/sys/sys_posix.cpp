@@ -641,4 +641,17 @@ std::string eraText(int32_t, int32_t, int32_t) {
     return std::string();
 }
 
+int32_t timeTextCharLength(const char* text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead == 0)
+        return 0;
+    const int32_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
+    if (lead > 0xF4)
+        return 1;
+    for (int32_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+            return 1;
+    return length;
+}
+
 } // namespace oxsys

@@ -370,4 +370,10 @@ std::string eraText(int32_t year, int32_t month, int32_t day) {
     return std::string(text);
 }
 
+int32_t timeTextCharLength(const char* text) {
+    if (text[0] == 0)
+        return 0;
+    return IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != 0 ? 2 : 1;
+}
+
 } // namespace oxsys
