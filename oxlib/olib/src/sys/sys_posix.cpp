@@ -645,9 +645,9 @@ int32_t timeTextCharLength(const char* text) {
     const auto lead = static_cast<unsigned char>(text[0]);
     if (lead == 0)
         return 0;
-    const int32_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 1;
-    if (lead > 0xF4)
-        return 1;
+    if (lead < 0xC2 || lead > 0xF4)
+        return 1; // ASCII, a trail byte, or no UTF-8 lead at all
+    const int32_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
     for (int32_t i = 1; i < length; ++i)
         if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
             return 1;
