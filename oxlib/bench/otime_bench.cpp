@@ -13,7 +13,7 @@
 namespace {
 
 const char* kEventLogPicture = "M'/'d'/'yy'   'h':'mm':'sstt'    '";
-const char* kEventLogStrftime = "%m/%d/%y   %I:%M:%S%p    ";
+const char* kEventLogStrftime = "%-m/%-d/%y   %-I:%M:%S%p    "; // glibc's unpadded forms
 const char* kCetRule = "CET-1CEST,M3.5.0,M10.5.0/3";
 const char* kCetSpec = "CET,-60,CEST,-60;3,5,0/2,0,10,5,0/3,0";
 
@@ -22,6 +22,7 @@ void useCetForTheCLibrary() {
     tzset();
 }
 
+// Instants an hour apart, as an event log's lines come: mostly the same day.
 ODateTime sample(int64_t i) {
     return epoch + OTimeSpan::fromMilliseconds((1700000000 + i * 3607) * 1000);
 }
@@ -32,6 +33,17 @@ void Format_EventLog_ODateTime(benchmark::State& state) {
     int64_t i = 0;
     for (auto _ : state) {
         OString text = sample(i++ & 1023).Format(picture, zone);
+        benchmark::DoNotOptimize(text);
+    }
+}
+// Every call on another day: what the caches of the last day cannot help with.
+void Format_EventLog_ODateTime_NewDayEachCall(benchmark::State& state) {
+    const OTimeZone zone{OString(kCetSpec)};
+    const OString picture(kEventLogPicture);
+    int64_t i = 0;
+    for (auto _ : state) {
+        const int64_t seconds = 1700000000 + (i++ & 1023) * 90061;
+        OString text = (epoch + OTimeSpan::fromMilliseconds(seconds * 1000)).Format(picture, zone);
         benchmark::DoNotOptimize(text);
     }
 }
@@ -47,6 +59,7 @@ void Format_EventLog_Strftime(benchmark::State& state) {
     }
 }
 BENCHMARK(Format_EventLog_ODateTime);
+BENCHMARK(Format_EventLog_ODateTime_NewDayEachCall);
 BENCHMARK(Format_EventLog_Strftime);
 
 void Now_ODateTime(benchmark::State& state) {
