@@ -15,7 +15,7 @@ namespace {
 const char* kEventLogPicture = "M'/'d'/'yy'   'h':'mm':'sstt'    '";
 const char* kEventLogStrftime = "%-m/%-d/%y   %-I:%M:%S%p    "; // glibc's unpadded forms
 const char* kCetRule = "CET-1CEST,M3.5.0,M10.5.0/3";
-const char* kCetSpec = "CET,-60,CEST,-60;3,5,0/2,0,10,5,0/3,0";
+const char* kCetZoneText = "CET,-60,CEST,-60;3,5,0/2,0,10,5,0/3,0";
 
 void useCetForTheCLibrary() {
     setenv("TZ", kCetRule, 1);
@@ -28,7 +28,7 @@ ODateTime sample(int64_t i) {
 }
 
 void Format_EventLog_ODateTime(benchmark::State& state) {
-    const OTimeZone zone{OString(kCetSpec)};
+    const OTimeZone zone{OString(kCetZoneText)};
     const OString picture(kEventLogPicture);
     int64_t i = 0;
     for (auto _ : state) {
@@ -38,7 +38,7 @@ void Format_EventLog_ODateTime(benchmark::State& state) {
 }
 // Every call on another day: what the caches of the last day cannot help with.
 void Format_EventLog_ODateTime_NewDayEachCall(benchmark::State& state) {
-    const OTimeZone zone{OString(kCetSpec)};
+    const OTimeZone zone{OString(kCetZoneText)};
     const OString picture(kEventLogPicture);
     int64_t i = 0;
     for (auto _ : state) {
@@ -77,7 +77,7 @@ BENCHMARK(Now_ODateTime);
 BENCHMARK(Now_ClockGettime);
 
 void GetOffset_DaylightZone(benchmark::State& state) {
-    const OTimeZone zone{OString(kCetSpec)};
+    const OTimeZone zone{OString(kCetZoneText)};
     int64_t i = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(zone.GetOffset(sample(i++ & 1023)));

@@ -146,8 +146,8 @@ const Pair kPairs[] = {
     {"M'/'d'/'yy'   'h':'mm':'sstt'    '", "%-m/%-d/%y   %-I:%M:%S%p    "},
 };
 
-void compareWithStrftime(const char* spec, const char* posix) {
-    const OTimeZone zone{OString(spec)};
+void compareWithStrftime(const char* zoneText, const char* posix) {
+    const OTimeZone zone{OString(zoneText)};
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
     setenv("TZ", posix, 1);
