@@ -24,6 +24,8 @@ packages=(
   libfmt-dev
   # RTF picture tests: LibreOffice converts the writer's output to PDF, poppler lists its images
   libreoffice-writer-nogui poppler-utils
+  # time tests: the German locale (generated below) and the tz database
+  locales tzdata
 )
 
 missing=()
@@ -38,4 +40,15 @@ if ((${#missing[@]})); then
   [[ $(id -u) -eq 0 ]] || sudo="sudo"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The time tests compare the formatter with strftime in German as well.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "deps: generating the de_DE.UTF-8 locale"
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo locale-gen
 fi

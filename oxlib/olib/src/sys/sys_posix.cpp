@@ -683,3 +683,45 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
 }
 
 } // namespace oxsys
+
+// --- Time ---------------------------------------------------------------------
+
+#include "posixzone.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace oxsys {
+
+void currentTime(int64_t* seconds, uint16_t* milliseconds) {
+    struct timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    *seconds = static_cast<int64_t>(now.tv_sec);
+    *milliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);
+}
+
+void getTimeZoneInformation(TimeZoneInformation& info) {
+    int64_t now = 0;
+    uint16_t milliseconds = 0;
+    currentTime(&now, &milliseconds);
+    zoneFromEnvironment(std::getenv("TZ"), std::getenv("TZDIR"), now, info);
+}
+
+std::string eraText(int32_t, int32_t, int32_t) {
+    return std::string();
+}
+
+int32_t timeTextCharLength(const char* text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead == 0)
+        return 0;
+    if (lead < 0xC2 || lead > 0xF4)
+        return 1; // ASCII, a trail byte, or no UTF-8 lead at all
+    const int32_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    for (int32_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+            return 1;
+    return length;
+}
+
+} // namespace oxsys
