@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need.
 # Idempotent: packages already present are skipped, and apt is not touched at all
-# when nothing is missing.
+# when nothing is missing. Without root and without sudo it installs nothing: it
+# prints the command to run as root and fails.
 set -euo pipefail
 
 packages=(
   # toolchain
   g++ cmake ninja-build pkg-config clang
+  # the RTF reader's fuzzer: libFuzzer and clang's sanitizer runtimes (only a
+  # Recommends of clang, so --no-install-recommends leaves them out)
+  libclang-rt-14-dev
   # loopback-only network namespaces for the socket tests
   iproute2
   # unit tests and benchmarks
@@ -16,6 +20,9 @@ packages=(
   # quillmark: Qt 6 Widgets, Qt SQL over SQLite, SVG art
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-svg-dev libqt6svg6
   fonts-dejavu-core fonts-liberation
+  # Qt's CMake package looks for XKB at configure time; without it configure
+  # prints "Could NOT find XKB"
+  libxkbcommon-dev
   # GUI tests and screenshots on a machine without a display
   xvfb xauth
   # independent RTF readers used by the tests
@@ -27,11 +34,22 @@ for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
+((${#missing[@]})) || exit 0
 
-if ((${#missing[@]})); then
-  echo "deps: installing ${missing[*]}"
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+install=(apt-get install -y -q --no-install-recommends "${missing[@]}")
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  if ! command -v sudo >/dev/null 2>&1; then
+    {
+      echo "deps: these Debian packages are missing: ${missing[*]}"
+      echo "deps: installing them needs root, and sudo is not here; as root, run:"
+      echo "  apt-get update && ${install[*]}"
+      echo "deps: then run this command again"
+    } >&2
+    exit 1
+  fi
+  sudo=(sudo)
 fi
+echo "deps: installing ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"
