@@ -16,11 +16,24 @@ if [[ "$fuzz_seconds" != 0 ]]; then
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILL_FUZZ=ON \
     -DOX_BUILD_TESTS=OFF -DOX_BUILD_BENCH=OFF >/dev/null
   cmake --build build/fuzz --target rtf_reader_fuzzer
-  # New inputs the run finds go to a scratch folder, never into the repository.
-  mkdir -p build/fuzz/corpus
-  build/fuzz/questionnaire/src/rtf/fuzz/rtf_reader_fuzzer -max_total_time="$fuzz_seconds" \
-    -print_final_stats=1 -dict=questionnaire/fuzz/rtf.dict \
-    build/fuzz/corpus questionnaire/fuzz/corpus/rtf 2>&1 | tail -n 15
+  # New inputs the run finds go to a scratch folder and a crashing input to
+  # build/fuzz/crashes/, never into the repository. The whole output is kept; a
+  # passing run shows only its totals, a failing one all of it.
+  mkdir -p build/fuzz/corpus build/fuzz/crashes
+  fuzz_log=build/fuzz/fuzz.log
+  # Without llvm-symbolizer (package llvm), binutils' addr2line names the frames.
+  if ! ASAN_OPTIONS=${ASAN_OPTIONS:-allow_addr2line=1} \
+      build/fuzz/questionnaire/src/rtf/fuzz/rtf_reader_fuzzer -max_total_time="$fuzz_seconds" \
+      -print_final_stats=1 -dict=questionnaire/fuzz/rtf.dict \
+      -artifact_prefix="$PWD/build/fuzz/crashes/" \
+      build/fuzz/corpus questionnaire/fuzz/corpus/rtf >"$fuzz_log" 2>&1; then
+    cat "$fuzz_log"
+    echo "fuzz: the RTF reader failed; the input that did it is in build/fuzz/crashes/," \
+      "the whole output in $fuzz_log" >&2
+    exit 1
+  fi
+  grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb|stat::new_units_added)' \
+    "$fuzz_log" || true
 fi
 
 cmake --preset "$preset" ${OX_CMAKE_ARGS:-}
