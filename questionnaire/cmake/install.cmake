@@ -1,5 +1,5 @@
 # Install-time steps for quillmark that plain install() rules can't do. Runs from
-# cmake_install.cmake after the program's folder has been filled; the install
+# cmake_install.cmake right after the program itself is installed; the install
 # rules in ../CMakeLists.txt set the quillmark_* variables first.
 #
 #   <prefix>/lib/quillmark/0002.mdb          through quillmark_mkdb, so a database
