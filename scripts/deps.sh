@@ -22,6 +22,8 @@ packages=(
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
   libfmt-dev
+  # time tests: the German locale (generated below) and the tz database
+  locales tzdata
 )
 
 missing=()
@@ -36,4 +38,15 @@ if ((${#missing[@]})); then
   [[ $(id -u) -eq 0 ]] || sudo="sudo"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The time tests compare the formatter with strftime in German as well.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "deps: generating the de_DE.UTF-8 locale"
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo locale-gen
 fi

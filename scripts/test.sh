@@ -2,10 +2,11 @@
 # Builds everything and runs every test.  Usage: scripts/test.sh [preset]
 # The preset is default, asan or tsan (default: default).
 #
-# Before the suite, the fuzzers (a clang build of their own) run for
-# OX_FUZZ_SECONDS seconds in all (default 60; 0 skips them) over their committed
-# corpora: the RTF reader for three quarters of the time, the message formatter
-# for the rest.
+# Before the suite, the fuzzers (a clang build of their own) run over their
+# committed corpora: the RTF reader and the message formatter share
+# OX_FUZZ_SECONDS seconds (default 60; 0 skips them), three quarters and one
+# quarter, and the time module's two fuzzers (zone readers, Format pictures)
+# a quarter of that each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
@@ -28,6 +29,13 @@ if [[ "$fuzz_seconds" != 0 ]]; then
   build/fuzz/oxlib/fuzz/message_formatter_fuzzer -max_total_time="$formatter_seconds" \
     -print_final_stats=1 -dict=oxlib/fuzz/formatter.dict \
     build/fuzz/corpus-formatter oxlib/fuzz/corpus/formatter 2>&1 | tail -n 6
+  cmake --build build/fuzz --target otimezone_fuzzer otimeformat_fuzzer
+  for target in otimezone otimeformat; do
+    corpus=${target#otime}
+    mkdir -p "build/fuzz/corpus-$corpus"
+    build/fuzz/oxlib/fuzz/${target}_fuzzer -max_total_time=$(( (fuzz_seconds + 3) / 4 )) \
+      -print_final_stats=1 "build/fuzz/corpus-$corpus" "oxlib/fuzz/corpus/$corpus" 2>&1 | tail -n 5
+  done
 fi
 
 cmake --preset "$preset" ${OX_CMAKE_ARGS:-}

@@ -293,3 +293,44 @@ int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size
 int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size);
 
 } // namespace oxsys
+
+// --- Time -------------------------------------------------------------------
+// Windows: _ftime, GetTimeZoneInformation, GetDateFormatA. POSIX:
+// clock_gettime(CLOCK_REALTIME); the zone from `TZ` if set, else /etc/localtime,
+// as the POSIX rule (a TZif file's footer or the TZ text itself) mapped onto the
+// Windows record (posixzone.h says what the mapping keeps); no era text.
+namespace oxsys {
+
+// Windows' SYSTEMTIME, as a zone rule uses it: wYear 0 is a yearly rule (the
+// wDay-th wDayOfWeek of wMonth, 5 the last), otherwise a fixed date.
+struct SystemTime {
+    uint16_t wYear = 0;
+    uint16_t wMonth = 0;
+    uint16_t wDayOfWeek = 0;
+    uint16_t wDay = 0;
+    uint16_t wHour = 0;
+    uint16_t wMinute = 0;
+    uint16_t wSecond = 0;
+    uint16_t wMilliseconds = 0;
+};
+
+// Windows' TIME_ZONE_INFORMATION: biases in minutes, universal minus local time.
+// A daylightDate month of 0 means the zone has no daylight time.
+struct TimeZoneInformation {
+    int32_t bias = 0;
+    char16_t standardName[32] = {};
+    SystemTime standardDate;
+    int32_t standardBias = 0;
+    char16_t daylightName[32] = {};
+    SystemTime daylightDate;
+    int32_t daylightBias = 0;
+};
+
+// Seconds since 1970-01-01 00:00:00 universal time and the milliseconds (0..999).
+void currentTime(int64_t* seconds, uint16_t* milliseconds);
+// The system's current zone. Never fails: a zone it cannot read is UTC.
+void getTimeZoneInformation(TimeZoneInformation& info);
+// The era of a date in the user's locale ("gg"); empty where there is none.
+std::string eraText(int32_t year, int32_t month, int32_t day);
+
+} // namespace oxsys

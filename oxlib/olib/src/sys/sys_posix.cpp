@@ -738,3 +738,32 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
 }
 
 } // namespace oxsys
+
+// --- Time ---------------------------------------------------------------------
+
+#include "posixzone.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace oxsys {
+
+void currentTime(int64_t* seconds, uint16_t* milliseconds) {
+    struct timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    *seconds = static_cast<int64_t>(now.tv_sec);
+    *milliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);
+}
+
+void getTimeZoneInformation(TimeZoneInformation& info) {
+    int64_t now = 0;
+    uint16_t milliseconds = 0;
+    currentTime(&now, &milliseconds);
+    zoneFromEnvironment(std::getenv("TZ"), std::getenv("TZDIR"), now, info);
+}
+
+std::string eraText(int32_t, int32_t, int32_t) {
+    return std::string();
+}
+
+} // namespace oxsys

@@ -348,3 +348,54 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
 }
 
 } // namespace oxsys
+
+// --- Time ---------------------------------------------------------------------
+
+#include <sys/timeb.h>
+
+namespace oxsys {
+
+void currentTime(int64_t* seconds, uint16_t* milliseconds) {
+    struct __timeb64 now = {};
+    _ftime64(&now);
+    *seconds = static_cast<int64_t>(now.time);
+    *milliseconds = static_cast<uint16_t>(now.millitm);
+}
+
+namespace {
+
+SystemTime fromSystemTime(const SYSTEMTIME& st) {
+    return SystemTime{st.wYear, st.wMonth,  st.wDayOfWeek, st.wDay,
+                      st.wHour, st.wMinute, st.wSecond,    st.wMilliseconds};
+}
+
+} // namespace
+
+void getTimeZoneInformation(TimeZoneInformation& info) {
+    TIME_ZONE_INFORMATION tz = {};
+    GetTimeZoneInformation(&tz); // the zone's fields hold whatever the result code says
+    info = TimeZoneInformation{};
+    info.bias = tz.Bias;
+    info.standardBias = tz.StandardBias;
+    info.daylightBias = tz.DaylightBias;
+    static_assert(sizeof tz.StandardName / sizeof tz.StandardName[0] == 32, "32 UTF-16 units");
+    for (int i = 0; i < 31; ++i) {
+        info.standardName[i] = static_cast<char16_t>(tz.StandardName[i]);
+        info.daylightName[i] = static_cast<char16_t>(tz.DaylightName[i]);
+    }
+    info.standardDate = fromSystemTime(tz.StandardDate);
+    info.daylightDate = fromSystemTime(tz.DaylightDate);
+}
+
+std::string eraText(int32_t year, int32_t month, int32_t day) {
+    SYSTEMTIME date = {};
+    date.wYear = static_cast<WORD>(year);
+    date.wMonth = static_cast<WORD>(month);
+    date.wDay = static_cast<WORD>(day);
+    char text[10] = {};
+    if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "gg", text, sizeof text) == 0)
+        return std::string();
+    return std::string(text);
+}
+
+} // namespace oxsys
