@@ -1,10 +1,8 @@
-// The log front end. Events are packed into an OXArray of OString and handed on;
+// The log front end. Events are packed into an OXArray of OString and handed to
+// the one logger (ologimp), which passes them to the bound logging libraries;
 // the level decides only whether callers build traces. Beside it, the message
 // formatter that turns a message id and its strings into text.
-//
-// Until the logger that binds the configured logging libraries is in place,
-// delivery reaches the observer (if one is installed) and nothing else: with no
-// logging library configured, that is also what the logger does.
+#include <oxlib/ologimp.h>
 #include <oxlib/olog.h>
 #include <oxlib/ologobserver.h>
 #include <oxlib/omessageformatter.h>
@@ -19,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -30,20 +27,6 @@ struct Observer {
 std::atomic<Observer*> g_observer{nullptr};
 Observer g_observerSlots[2];
 std::atomic<int> g_observerSlot{0};
-
-constexpr uint32_t kDefaultLevel = 2;
-
-// The level: the environment variable "<host program>_logLevel" as an unsigned
-// decimal number, else the default.
-uint32_t readLevel() {
-    const std::string name = std::string(oxsys::hostProgramBaseName()) + "_logLevel";
-    const char* text = std::getenv(name.c_str());
-    if (text == nullptr || *text == 0)
-        return kDefaultLevel;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 10);
-    return end != text ? static_cast<uint32_t>(value) : kDefaultLevel;
-}
 
 } // namespace
 
@@ -63,6 +46,11 @@ OLogObserver setLogObserver(OLogObserver observer, void* context) {
 bool logEvent(uint16_t eventType, uint16_t category, uint32_t messageId, const char* s1,
               const char* s2, const char* s3, const char* s4, const char* s5, const char* s6,
               const char* s7, const char* s8, const char* s9, const char* s10) {
+    Observer* const observer = g_observer.load(std::memory_order_acquire);
+    // Started with no library bound: the event would go nowhere, so nothing is
+    // copied (nor allocated).
+    if (observer == nullptr && theLogger.isIdle())
+        return true;
     const char* all[] = {s1, s2, s3, s4, s5, s6, s7, s8, s9, s10};
     OXArray<OString> strings;
     for (const char* s : all) {
@@ -70,9 +58,9 @@ bool logEvent(uint16_t eventType, uint16_t category, uint32_t messageId, const c
             break;
         strings.add(OString(s));
     }
-    if (Observer* observer = g_observer.load(std::memory_order_acquire))
+    if (observer != nullptr)
         observer->function(observer->context, eventType, category, messageId, strings);
-    return true;
+    return theLogger.report(eventType, category, messageId, strings.getSize(), strings);
 }
 
 bool logAssertion(const char* file, const char* line, const char* expression, const char* message) {
@@ -97,8 +85,7 @@ bool logTrace(const char* format, ...) {
 }
 
 uint32_t logLevel() {
-    static const uint32_t level = readLevel();
-    return level;
+    return theLogger.level();
 }
 
 // ---------------------------------------------------------------------------

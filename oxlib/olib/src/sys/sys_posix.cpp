@@ -767,3 +767,81 @@ std::string eraText(int32_t, int32_t, int32_t) {
 }
 
 } // namespace oxsys
+
+// --- Logging ------------------------------------------------------------------
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <syslog.h>
+
+namespace oxsys {
+
+bool setEnvironment(const char* name, const char* value) {
+    return setenv(name, value, 1) == 0;
+}
+
+AppendFile openAppendFile(const char* path) {
+    int fd = -1;
+    do
+        fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? kNoFile : fd;
+}
+
+bool appendToFile(AppendFile file, const char* data, size_t size) {
+    if (file == kNoFile)
+        return false;
+    // One write() with O_APPEND places the whole text at the end at once; only
+    // a write the kernel cuts short (a signal, a full disk) needs a second call.
+    while (size > 0) {
+        const ssize_t n = ::write(file, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void closeAppendFile(AppendFile file) {
+    if (file != kNoFile)
+        ::close(file);
+}
+
+EventSource registerEventSource(const char*, const char*) {
+    return nullptr;
+}
+
+bool reportEvent(EventSource, uint16_t, uint16_t, uint32_t, void*, const char*, uint32_t,
+                 const void*) {
+    return false;
+}
+
+void deregisterEventSource(EventSource) {}
+
+std::string modulePathOf(const void* address) {
+    Dl_info info = {};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr)
+        return std::string();
+    std::string path = info.dli_fname;
+    if (!path.empty() && path[0] != '/') {
+        char full[PATH_MAX];
+        if (realpath(path.c_str(), full) != nullptr)
+            path = full;
+    }
+    return path;
+}
+
+void writeSystemLog(const char* ident, uint16_t eventType, const char* line) {
+    const int priority = eventType == 0x0001   ? LOG_ERR
+                         : eventType == 0x0002 ? LOG_WARNING
+                         : eventType == 0x0100 ? LOG_DEBUG
+                                               : LOG_INFO;
+    // openlog keeps the pointer it is given; the caller's ident must outlive it,
+    // so the ident goes with each call instead.
+    syslog(LOG_USER | priority, "%s: %s", ident, line);
+}
+
+} // namespace oxsys
