@@ -24,6 +24,8 @@ packages=(
   libfmt-dev
   # time tests: the German locale (generated below) and the tz database
   locales tzdata
+  # logger benchmark: spdlog's null and basic file sinks as baselines
+  libspdlog-dev
 )
 
 missing=()

@@ -91,34 +91,6 @@ uint32_t logLevel() {
 // ---------------------------------------------------------------------------
 // Message formatting
 
-namespace {
-
-bool isMarkerDigit(const OStringIterator& it) {
-    const uint16_t c = it.current().value();
-    return c >= '0' && c <= '9';
-}
-
-bool isPercent(const OStringIterator& it) {
-    return it.current() == OChar('%');
-}
-
-// One step over a character the walk expects to be there; stepping off the end
-// of the text is the string iterator's check.
-void stepChecked(OStringIterator& it) {
-    OX_ASSERT_AT(!it.isAtEnd(), "ostring.h", "489", "!isAtEnd ()");
-    it.advance(1);
-}
-
-// At a marker's "%": the position after its last digit.
-OStringIterator skipMarker(OStringIterator it) {
-    it.advance(1);
-    while (isMarkerDigit(it))
-        it.advance(1);
-    return it;
-}
-
-} // namespace
-
 OMessageFormatter::OMessageFormatter(uint32_t messageId)
     : OMessageFormatter(messageId, loadResourceString(messageId)) {}
 
@@ -128,35 +100,38 @@ OMessageFormatter::OMessageFormatter(uint32_t messageId, const OString& template
 }
 
 void OMessageFormatter::split() {
-    // One walk finds the markers (the count pass and the split pass see the same
+    // One scan finds the markers (the count pass and the split pass see the same
     // ones: a "%" that starts no marker never hides one that does), then the
-    // pieces are the text between them.
+    // pieces are the text between them. The scan goes by bytes: "%" and the
+    // digits lie below every trail byte of a double-byte character (0x40 and
+    // up), so no byte it stops at is half of one, and a byte walk finds exactly
+    // the markers a walk by characters finds.
     m_markers.clear();
     const NativeChar* const base = m_template.c_str();
-    OStringIterator it(m_template);
-    while (!it.isAtEnd()) {
-        if (!isPercent(it)) {
-            it.advance(1);
-            continue;
+    const NativeChar* const end = base + m_template.getNativeCharsUsed();
+    auto isDigit = [](NativeChar c) { return c >= '0' && c <= '9'; };
+    const NativeChar* p = base;
+    while (p < end) {
+        p = static_cast<const NativeChar*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
+        if (p == nullptr)
+            break;
+        const NativeChar next = p[1];
+        if (isDigit(next)) {
+            const NativeChar* q = p + 1;
+            while (isDigit(*q))
+                ++q;
+            m_markers.push_back({static_cast<int32_t>(p - base), static_cast<int32_t>(q - p)});
+            p = q;
+        } else if (next == '%') {
+            ++p; // "%%": the second "%" may start a marker
+        } else if (next == 0) {
+            // A "%" at the very end: the walk steps off the text, which the
+            // iterator's check reports.
+            OX_ASSERT_AT(false, "ostring.h", "489", "!isAtEnd ()");
+            break;
+        } else {
+            p += 2; // a "%" and the character after it are text
         }
-        OStringIterator next = it;
-        next.advance(1);
-        if (isMarkerDigit(next)) {
-            const OStringIterator end = skipMarker(it);
-            m_markers.push_back({static_cast<int32_t>(it.position() - base),
-                                 static_cast<int32_t>(end.position() - it.position())});
-            it = end;
-            continue;
-        }
-        if (isPercent(next)) {
-            // "%%": the second "%" may start a marker.
-            it = next;
-            continue;
-        }
-        // A "%" and the character after it are text; a "%" at the very end
-        // steps off the text, which the iterator's check reports.
-        it = next;
-        stepChecked(it);
     }
 
     m_nPieces = static_cast<int32_t>(m_markers.size()) + 1;
@@ -173,8 +148,16 @@ void OMessageFormatter::split() {
 
 void OMessageFormatter::addInsert(const OString& text) {
     ++m_nInserts;
-    char marker[16];
-    const int markerLength = std::snprintf(marker, sizeof marker, "%%%u", m_nInserts);
+    // "%" and N in decimal.
+    char digits[10];
+    int nDigits = 0;
+    for (uint32_t n = m_nInserts; n != 0 || nDigits == 0; n /= 10)
+        digits[nDigits++] = static_cast<char>('0' + n % 10);
+    char marker[12];
+    marker[0] = '%';
+    for (int i = 0; i < nDigits; ++i)
+        marker[1 + i] = digits[nDigits - 1 - i];
+    const int markerLength = 1 + nDigits;
 
     // The first marker that reads exactly "%N" takes the string; without one it
     // goes to the last piece, after everything else.

@@ -21,7 +21,6 @@
 #include "sys/osys.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -94,31 +93,47 @@ std::string configuredLogFile() {
 }
 
 void appendNumber(std::string& out, uint32_t value, int width = 0) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%0*u", width, value);
-    out += digits;
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (int i = n; i < width; ++i)
+        out += '0';
+    while (n > 0)
+        out += digits[--n];
 }
 
-// 2026-12-08T12:34:56.789Z
+// 2026-12-08T12:34:56.789Z. The text up to the seconds changes once a second,
+// so each thread keeps the last one it made.
 void appendTimeStamp(std::string& out) {
     using namespace std::chrono;
     const auto now = time_point_cast<milliseconds>(system_clock::now());
-    const auto day = floor<days>(now);
-    const year_month_day date{day};
-    const hh_mm_ss time{now - day};
-    appendNumber(out, static_cast<uint32_t>(static_cast<int>(date.year())), 4);
-    out += '-';
-    appendNumber(out, static_cast<unsigned>(date.month()), 2);
-    out += '-';
-    appendNumber(out, static_cast<unsigned>(date.day()), 2);
-    out += 'T';
-    appendNumber(out, static_cast<uint32_t>(time.hours().count()), 2);
-    out += ':';
-    appendNumber(out, static_cast<uint32_t>(time.minutes().count()), 2);
-    out += ':';
-    appendNumber(out, static_cast<uint32_t>(time.seconds().count()), 2);
+    const auto second = floor<seconds>(now);
+    thread_local seconds::rep cachedSecond = -1;
+    thread_local std::string cachedText;
+    if (second.time_since_epoch().count() != cachedSecond) {
+        const auto day = floor<days>(second);
+        const year_month_day date{day};
+        const hh_mm_ss time{second - day};
+        cachedText.clear();
+        appendNumber(cachedText, static_cast<uint32_t>(static_cast<int>(date.year())), 4);
+        cachedText += '-';
+        appendNumber(cachedText, static_cast<unsigned>(date.month()), 2);
+        cachedText += '-';
+        appendNumber(cachedText, static_cast<unsigned>(date.day()), 2);
+        cachedText += 'T';
+        appendNumber(cachedText, static_cast<uint32_t>(time.hours().count()), 2);
+        cachedText += ':';
+        appendNumber(cachedText, static_cast<uint32_t>(time.minutes().count()), 2);
+        cachedText += ':';
+        appendNumber(cachedText, static_cast<uint32_t>(time.seconds().count()), 2);
+        cachedSecond = second.time_since_epoch().count();
+    }
+    out += cachedText;
     out += '.';
-    appendNumber(out, static_cast<uint32_t>(time.subseconds().count()), 3);
+    appendNumber(out, static_cast<uint32_t>((now - second).count()), 3);
     out += 'Z';
 }
 

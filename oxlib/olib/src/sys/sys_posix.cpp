@@ -112,6 +112,7 @@ bool getVersion(VersionInfo& info) {
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -127,6 +128,9 @@ thread_local std::string t_loaderError;
 // Handles this layer has handed out, with how often each is loaded. dlclose on
 // a handle the loader no longer knows is undefined; this turns it into an error.
 std::mutex g_librariesMutex;
+// Counts every release, so a cache of something found in a library can tell
+// that the handle it was found under may since name another library.
+std::atomic<uint64_t> g_releases{0};
 std::map<void*, int32_t>& loadedLibraries() {
     static auto* loaded = new std::map<void*, int32_t>;
     return *loaded;
@@ -183,6 +187,7 @@ int32_t freeLibrary(LibraryHandle library) {
         }
         if (--found->second == 0)
             loadedLibraries().erase(found);
+        g_releases.fetch_add(1, std::memory_order_release);
     }
     dlerror();
     if (dlclose(library) != 0) {
@@ -695,10 +700,26 @@ StringTableFunction mainProgramTable() {
 
 } // namespace
 
+// The table of a message library, looked up once per thread and library:
+// every event's message text needs it, and dlsym costs more than the lookup.
+// A library released since then invalidates the cache.
+StringTableFunction cachedTableOf(LibraryHandle module) {
+    thread_local LibraryHandle cachedModule = nullptr;
+    thread_local uint64_t cachedReleases = 0;
+    thread_local StringTableFunction cachedTable = nullptr;
+    const uint64_t releases = g_releases.load(std::memory_order_acquire);
+    if (module != cachedModule || releases != cachedReleases) {
+        cachedTable = tableOf(module);
+        cachedModule = module;
+        cachedReleases = releases;
+    }
+    return cachedTable;
+}
+
 int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size) {
     if (buffer == nullptr || size <= 0)
         return 0;
-    const StringTableFunction lookup = module != nullptr ? tableOf(module) : mainProgramTable();
+    const StringTableFunction lookup = module != nullptr ? cachedTableOf(module) : mainProgramTable();
     const char* text = lookup ? lookup(id) : nullptr;
     const size_t length = text ? std::strlen(text) : 0;
     const size_t n = std::min(length, static_cast<size_t>(size - 1));
