@@ -6,8 +6,8 @@
 // this program runs the unbound benchmarks, then itself again with
 // OX_LOGGER_BENCH_BOUND set, where pxlogger is bound and spdlog's file sink
 // measured beside it. Each process prints its own baseline.
-#include <oxlib/ologimp.h>
 #include <oxlib/olog.h>
+#include <oxlib/ologimp.h>
 #include <oxlib/oregistry.h>
 
 #include "sys/osys.h"
@@ -37,12 +37,13 @@ void BM_LogLevel(benchmark::State& state) {
 
 void BM_LogEventNoLibrary(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(logEvent(EVENTLOG_INFORMATION_TYPE, 3, kMessageId, "library", "42"));
+        benchmark::DoNotOptimize(
+            logEvent(EVENTLOG_INFORMATION_TYPE, 3, kMessageId, "library", "42"));
 }
 
 void BM_SpdlogNullSink(benchmark::State& state) {
-    auto logger = std::make_shared<spdlog::logger>(
-        "null", std::make_shared<spdlog::sinks::null_sink_mt>());
+    auto logger =
+        std::make_shared<spdlog::logger>("null", std::make_shared<spdlog::sinks::null_sink_mt>());
     for (auto _ : state)
         logger->info("The logging library {} did not accept an event, or failed while taking it.{}",
                      "library", "42");
@@ -50,7 +51,8 @@ void BM_SpdlogNullSink(benchmark::State& state) {
 
 void BM_LogEventPxloggerFile(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(logEvent(EVENTLOG_INFORMATION_TYPE, 3, kMessageId, "library", "42"));
+        benchmark::DoNotOptimize(
+            logEvent(EVENTLOG_INFORMATION_TYPE, 3, kMessageId, "library", "42"));
 }
 
 void BM_SpdlogBasicFileSink(benchmark::State& state) {

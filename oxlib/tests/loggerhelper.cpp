@@ -17,8 +17,8 @@
 //   source                          "source NAME" (the event source name)
 //
 // The logger shuts down (Term, unload) when the helper exits.
-#include <oxlib/ologimp.h>
 #include <oxlib/olog.h>
+#include <oxlib/ologimp.h>
 
 #include <cstdio>
 #include <cstdlib>

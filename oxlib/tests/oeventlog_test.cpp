@@ -32,8 +32,8 @@ protected:
                        std::vector<const char*> strings) {
         OEventLog sink;
         EXPECT_TRUE(sink.open(nullptr, "Corvane_test"));
-        const bool ok = sink.report(type, strings.data(), category,
-                                    static_cast<uint16_t>(strings.size()), id);
+        const bool ok =
+            sink.report(type, strings.data(), category, static_cast<uint16_t>(strings.size()), id);
         sink.close();
         return ok;
     }
@@ -114,9 +114,8 @@ TEST(EventLogProcesses, EightProcessesAppendAtOnceWithoutATornLine) {
             // Long lines, so a torn write would show.
             const std::string tag = "p" + std::to_string(p) + std::string(400, char('a' + p));
             results[static_cast<size_t>(p)] =
-                runChild({OX_LOGGER_HELPER},
-                         "cd " + scene.folder() + "\neventlog " + std::to_string(kReports) + " " +
-                             tag + "\n");
+                runChild({OX_LOGGER_HELPER}, "cd " + scene.folder() + "\neventlog " +
+                                                 std::to_string(kReports) + " " + tag + "\n");
         });
     for (auto& runner : runners)
         runner.join();

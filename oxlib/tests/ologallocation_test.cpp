@@ -1,7 +1,7 @@
 // With the logger started and no library bound, logEvent copies nothing and
 // allocates nothing; logLevel answers from one load.
-#include <oxlib/ologimp.h>
 #include <oxlib/olog.h>
+#include <oxlib/ologimp.h>
 
 #include <gtest/gtest.h>
 

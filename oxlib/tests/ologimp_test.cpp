@@ -4,8 +4,8 @@
 #include "loggertestsupport.h"
 
 #include <oxlib/olog.h>
-#include <oxlib/oregistry.h>
 #include <oxlib/ologimp.h>
+#include <oxlib/oregistry.h>
 #include <oxlib/oresmanager.h>
 
 #include "oresmanagerstate.h"
@@ -44,7 +44,8 @@ Lines ownEvents(const LoggerScene& scene) {
     return out;
 }
 
-const std::string kDelivery34402 = "The logging library %s did not accept an event, or failed while taking it.";
+const std::string kDelivery34402 =
+    "The logging library %s did not accept an event, or failed while taking it.";
 
 std::string text34402(const std::string& s1) {
     std::string t = kDelivery34402;
@@ -60,10 +61,10 @@ TEST(LoggerBinding, TwoLibrariesInitialisedInOrderGetErrorThenError2AndTerm) {
     EXPECT_EQ(r.out, "bindings 2\nresult 1\n");
     const std::string init = " Init 1 " + helperPath() + " null";
     const std::string text = text34402("x") + "y"; // a string without a marker goes last
-    EXPECT_EQ(scene.record(), (Lines{"a" + init, "b" + init, "a Error 4 7 34402 2 [x][y]",
-                                     "a Error2 4 7 34402 [" + text + "]",
-                                     "b Error 4 7 34402 2 [x][y]",
-                                     "b Error2 4 7 34402 [" + text + "]", "a Term", "b Term"}));
+    EXPECT_EQ(scene.record(),
+              (Lines{"a" + init, "b" + init, "a Error 4 7 34402 2 [x][y]",
+                     "a Error2 4 7 34402 [" + text + "]", "b Error 4 7 34402 2 [x][y]",
+                     "b Error2 4 7 34402 [" + text + "]", "a Term", "b Term"}));
     EXPECT_TRUE(scene.eventLog().empty());
 }
 
@@ -79,7 +80,8 @@ TEST(LoggerBinding, AssertionsAndTracesReachOnlyPxloggerThroughError2) {
     // time, type, category, id, text
     const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )";
     EXPECT_TRUE(std::regex_match(
-        px[0], std::regex(stamp + R"(1 1 33009 Internal check failed: x > 0 \(helper.cpp, line 12\)\.)")))
+        px[0],
+        std::regex(stamp + R"(1 1 33009 Internal check failed: x > 0 \(helper.cpp, line 12\)\.)")))
         << px[0];
     EXPECT_TRUE(std::regex_match(px[1], std::regex(stamp + "256 1 33011 hello there"))) << px[1];
     EXPECT_TRUE(std::regex_match(
@@ -189,12 +191,14 @@ TEST(LoggerLevel, FromTheEnvironmentOnlyWithTheLoggingKeyAndPublishedWhenAbsent)
     {
         LoggerScene scene;
         scene.createLoggingKey();
-        const ChildResult r = scene.run(std::string("level\nenv ") + kHelperLevelVariable + "\n", "256");
+        const ChildResult r =
+            scene.run(std::string("level\nenv ") + kHelperLevelVariable + "\n", "256");
         EXPECT_EQ(r.out, std::string("level 256\nenv ") + kHelperLevelVariable + "=256\n");
     }
     {
         LoggerScene scene; // no logging key: the variable is not even read
-        const ChildResult r = scene.run(std::string("level\nenv ") + kHelperLevelVariable + "\n", "256");
+        const ChildResult r =
+            scene.run(std::string("level\nenv ") + kHelperLevelVariable + "\n", "256");
         EXPECT_EQ(r.out, std::string("level 2\nenv ") + kHelperLevelVariable + "=256\n");
     }
     {
@@ -236,8 +240,9 @@ TEST(LoggerEventSource, FourValuesWrittenWhenMissingAndKeptAfterwards) {
 
     const ORegistry logging("Corvane Logging", "Software\\Corvane Software\\", HKEY_LOCAL_MACHINE);
     oxsys::RegKey key = nullptr;
-    ASSERT_EQ(oxsys::regCreateKey(HKEY_LOCAL_MACHINE, logging.subKey().c_str(), oxsys::kKeyWrite, &key),
-              0);
+    ASSERT_EQ(
+        oxsys::regCreateKey(HKEY_LOCAL_MACHINE, logging.subKey().c_str(), oxsys::kKeyWrite, &key),
+        0);
     oxsys::regCloseKey(key);
     EXPECT_TRUE(registerEventSource("C:\\Apps\\Client.exe"));
     EXPECT_STREQ(logging.readString("CategoryCount").c_str(), "22");
@@ -273,7 +278,8 @@ TEST(LoggerThreads, SixteenThreadsLogAtOnceThroughPxlogger) {
     const Lines px = scene.lines("px.log");
     ASSERT_EQ(px.size(), 16u * 400u);
     std::map<std::string, int> perThread;
-    const std::regex shape(R"(^\S+ 4 3 34402 The logging library (thread\d+) did not accept an event, or failed while taking it\.\d+$)");
+    const std::regex shape(
+        R"(^\S+ 4 3 34402 The logging library (thread\d+) did not accept an event, or failed while taking it\.\d+$)");
     for (const std::string& line : px) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(line, m, shape)) << line;

@@ -58,7 +58,7 @@ OX_LOGGING_EXPORT int32_t OX_LOGAPI Init(uint32_t flag, const char* host, void* 
 }
 
 OX_LOGGING_EXPORT int32_t OX_LOGAPI Error(uint32_t type, uint32_t category, uint32_t id,
-                                         uint32_t count, const char** strings) {
+                                          uint32_t count, const char** strings) {
     std::string line = "Error " + numbers(type, category, id) + " " + std::to_string(count) + " ";
     for (uint32_t i = 0; i < count; ++i)
         line += std::string("[") + strings[i] + "]";
@@ -73,7 +73,7 @@ OX_LOGGING_EXPORT int32_t OX_LOGAPI Error(uint32_t type, uint32_t category, uint
 }
 
 OX_LOGGING_EXPORT int32_t OX_LOGAPI Error2(uint32_t type, uint32_t category, uint32_t id,
-                                          const char* text) {
+                                           const char* text) {
     record("Error2 " + numbers(type, category, id) + " [" + (text ? text : "(null)") + "]");
 #if defined(TESTLOGGER_THROWS)
     throw std::runtime_error("Error2 fails on purpose");

@@ -2,8 +2,8 @@
 // the one logger (ologimp), which passes them to the bound logging libraries;
 // the level decides only whether callers build traces. Beside it, the message
 // formatter that turns a message id and its strings into text.
-#include <oxlib/ologimp.h>
 #include <oxlib/olog.h>
+#include <oxlib/ologimp.h>
 #include <oxlib/ologobserver.h>
 #include <oxlib/omessageformatter.h>
 #include <oxlib/oresmanager.h>

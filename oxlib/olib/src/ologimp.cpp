@@ -11,8 +11,8 @@
 #include "sys/osys.h"
 
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -82,9 +82,8 @@ bool registerEventSource(const OString& applicationPath) {
         return false;
 
     const OString messageFile = getStringLibraryPath();
-    const uint32_t categoryCount =
-        parseUnsigned(logging.readIntegerDefault("CategoryCount", kDefaultCategoryCount),
-                      kDefaultCategoryCount);
+    const uint32_t categoryCount = parseUnsigned(
+        logging.readIntegerDefault("CategoryCount", kDefaultCategoryCount), kDefaultCategoryCount);
     const uint32_t typesSupported =
         parseUnsigned(logging.readIntegerDefault("TypesSupported", kDefaultTypesSupported),
                       kDefaultTypesSupported);

@@ -22,7 +22,8 @@ OLogImp theLogger;
 // 3. The logger's constant names.
 const OString corvaneSoftwareKey("Software\\Corvane Software\\");
 const OString loggingKeyName("Corvane Logging");
-const OString eventLogApplicationKey("System\\CurrentControlSet\\Services\\EventLog\\Application\\");
+const OString
+    eventLogApplicationKey("System\\CurrentControlSet\\Services\\EventLog\\Application\\");
 const OString eventSourcePrefix("Corvane_");
 OString logSourceName;
 

@@ -51,8 +51,7 @@ std::string readText(oxsys::RegKey key, const char* name) {
     unsigned char data[kRegistryBufferSize];
     uint32_t size = sizeof data;
     uint32_t type = 0;
-    if (oxsys::regQueryValue(key, name, &type, data, &size) != oxsys::kErrSuccess ||
-        type != REG_SZ)
+    if (oxsys::regQueryValue(key, name, &type, data, &size) != oxsys::kErrSuccess || type != REG_SZ)
         return std::string();
     const auto* text = reinterpret_cast<const char*>(data);
     return std::string(text, strnlen(text, size));
@@ -170,7 +169,7 @@ OX_LOGGING_EXPORT int32_t OX_LOGAPI Error(uint32_t, uint32_t, uint32_t, uint32_t
 }
 
 OX_LOGGING_EXPORT int32_t OX_LOGAPI Error2(uint32_t eventType, uint32_t category,
-                                          uint32_t messageId, const char* text) {
+                                           uint32_t messageId, const char* text) {
     std::string line;
     line.reserve(64 + (text ? std::strlen(text) : 0));
     appendTimeStamp(line);

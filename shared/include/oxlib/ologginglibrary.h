@@ -41,8 +41,8 @@ using OXLogGetDLLVersion = int32_t(OX_LOGAPI*)();
 using OXLogInit = int32_t(OX_LOGAPI*)(uint32_t initFlag, const char* hostPath, void* reserved);
 using OXLogError = int32_t(OX_LOGAPI*)(uint32_t eventType, uint32_t category, uint32_t messageId,
                                        uint32_t count, const char** strings);
-using OXLogError2 = int32_t(OX_LOGAPI*)(uint32_t eventType, uint32_t category,
-                                        uint32_t messageId, const char* text);
+using OXLogError2 = int32_t(OX_LOGAPI*)(uint32_t eventType, uint32_t category, uint32_t messageId,
+                                        const char* text);
 using OXLogAudit = int32_t(OX_LOGAPI*)();
 using OXLogAudit2 = int32_t(OX_LOGAPI*)();
 using OXLogTerm = int32_t(OX_LOGAPI*)();

@@ -43,10 +43,10 @@ constexpr uint32_t kMsgEmptyDllPath = 34410;        // the sub-key's name
 constexpr uint32_t kDefaultLogLevel = 2;
 
 // The registry names the logger reads and writes.
-extern const OString corvaneSoftwareKey;    // "Software\Corvane Software\"
-extern const OString loggingKeyName;        // "Corvane Logging"
+extern const OString corvaneSoftwareKey;     // "Software\Corvane Software\"
+extern const OString loggingKeyName;         // "Corvane Logging"
 extern const OString eventLogApplicationKey; // "System\...\EventLog\Application\"
-extern const OString eventSourcePrefix;     // "Corvane_"
+extern const OString eventSourcePrefix;      // "Corvane_"
 // The event source name: "Corvane_" + the host program's base name; empty until
 // the first start-up (or registerEventSource).
 extern OString logSourceName;
@@ -119,7 +119,9 @@ public:
             return static_cast<uint32_t>(word);
         return startAndGetLevel();
     }
-    bool isLevelSet() const { return (m_levelWord.load(std::memory_order_relaxed) & kLevelSet) != 0; }
+    bool isLevelSet() const {
+        return (m_levelWord.load(std::memory_order_relaxed) & kLevelSet) != 0;
+    }
     bool isInitialised() const { return m_initialised.load(std::memory_order_acquire); }
     // Started, and no library bound: an event would go nowhere.
     bool isIdle() const { return isInitialised() && m_bindings.empty(); }

@@ -719,7 +719,8 @@ StringTableFunction cachedTableOf(LibraryHandle module) {
 int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size) {
     if (buffer == nullptr || size <= 0)
         return 0;
-    const StringTableFunction lookup = module != nullptr ? cachedTableOf(module) : mainProgramTable();
+    const StringTableFunction lookup =
+        module != nullptr ? cachedTableOf(module) : mainProgramTable();
     const char* text = lookup ? lookup(id) : nullptr;
     const size_t length = text ? std::strlen(text) : 0;
     const size_t n = std::min(length, static_cast<size_t>(size - 1));
