@@ -33,12 +33,14 @@ std::string g_folder;
 void BM_LogLevel(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(logLevel());
+    state.SetItemsProcessed(state.iterations());
 }
 
 void BM_LogEventNoLibrary(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(
             logEvent(EVENTLOG_INFORMATION_TYPE, 3, kMessageId, "library", "42"));
+    state.SetItemsProcessed(state.iterations());
 }
 
 void BM_SpdlogNullSink(benchmark::State& state) {
@@ -47,12 +49,14 @@ void BM_SpdlogNullSink(benchmark::State& state) {
     for (auto _ : state)
         logger->info("The logging library {} did not accept an event, or failed while taking it.{}",
                      "library", "42");
+    state.SetItemsProcessed(state.iterations());
 }
 
 void BM_LogEventPxloggerFile(benchmark::State& state) {
     for (auto _ : state)
         benchmark::DoNotOptimize(
             logEvent(EVENTLOG_INFORMATION_TYPE, 3, kMessageId, "library", "42"));
+    state.SetItemsProcessed(state.iterations());
 }
 
 void BM_SpdlogBasicFileSink(benchmark::State& state) {
@@ -61,6 +65,7 @@ void BM_SpdlogBasicFileSink(benchmark::State& state) {
     for (auto _ : state)
         logger->info("The logging library {} did not accept an event, or failed while taking it.{}",
                      "library", "42");
+    state.SetItemsProcessed(state.iterations());
 }
 
 std::string makeFolder() {
