@@ -22,6 +22,8 @@ packages=(
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
   libfmt-dev
+  # RTF picture tests: LibreOffice converts the writer's output to PDF, poppler lists its images
+  libreoffice-writer-nogui poppler-utils
   # time tests: the German locale (generated below) and the tz database
   locales tzdata
   # logger benchmark: spdlog's null and basic file sinks as baselines

@@ -1,4 +1,4 @@
-// libFuzzer target for the zone readers: the specification text of OTimeZone,
+// libFuzzer target for the zone readers: the zone text of OTimeZone,
 // the POSIX TZ rule and TZif data. Any bytes must read without a crash or
 // undefined behaviour, and the zone read must answer for any date-time.
 //

@@ -75,6 +75,18 @@ TEST(SharedLibrary, MissingLibraryThrowsWithTheNameAsGiven) {
     }
 }
 
+// An empty name (what a missing "DLLPath" reads as) loads nothing: never the
+// host program, whose own symbols would pass for a library's.
+TEST(SharedLibrary, EmptyNameFailsAsAFailedLoad) {
+    try {
+        CSharedLibrary library("");
+        FAIL() << "loaded " << reinterpret_cast<uintptr_t>(library.getHandle());
+    } catch (const CSharedLibraryException& e) {
+        EXPECT_EQ(e.GetCode(), CSharedLibraryException::kLoad);
+        EXPECT_EQ(detailOf(e), "detail=DLLNAME:  error: no library name");
+    }
+}
+
 TEST(SharedLibrary, FailedReleaseHasNoBlanksAroundItsPieces) {
     CSharedLibrary library(kPlugin.c_str());
     ASSERT_NE(library.FreeLibrary(), 0);

@@ -2,6 +2,8 @@
 // glibc's strftime for equivalent formats in the process's time locale. The
 // suite runs twice: under LC_ALL=C and under LC_ALL=de_DE.UTF-8; the library
 // takes the time locale from the environment when it starts.
+#include "sys/osys.h"
+
 #include <oxlib/otime.h>
 
 #include <gtest/gtest.h>
@@ -50,6 +52,19 @@ TEST(OTimeNames, TheProcessHasTheLocaleItWasStartedIn) {
     EXPECT_TRUE(timeNames.weekdayName(-1, true).isEmpty());
     EXPECT_TRUE(timeNames.monthName(0, false).isEmpty());
     EXPECT_TRUE(timeNames.monthName(13, true).isEmpty());
+}
+
+// Names are cut and markers shortened by whole characters of strftime's UTF-8.
+TEST(OTimeNames, CharactersOfTheLocaleTexts) {
+    EXPECT_EQ(oxsys::timeTextCharLength("AM"), 1);
+    EXPECT_EQ(oxsys::timeTextCharLength("\xc3\xa4r"), 2);
+    EXPECT_EQ(oxsys::timeTextCharLength("\xcf\x80\xce\xbc"), 2);
+    EXPECT_EQ(oxsys::timeTextCharLength("\xe5\x8d\x88\xe5\x89\x8d"), 3);
+    EXPECT_EQ(oxsys::timeTextCharLength("\xf0\x9f\x95\x90"), 4);
+    EXPECT_EQ(oxsys::timeTextCharLength("\xc3x"), 1);    // a cut sequence
+    EXPECT_EQ(oxsys::timeTextCharLength("\x80\x80"), 1); // no lead byte
+    EXPECT_EQ(oxsys::timeTextCharLength("\xe5\x8d"), 1);
+    EXPECT_EQ(oxsys::timeTextCharLength(""), 0);
 }
 
 TEST(ODateTimeFormat, NumberFieldsAndRepeatCounts) {
@@ -131,8 +146,8 @@ const Pair kPairs[] = {
     {"M'/'d'/'yy'   'h':'mm':'sstt'    '", "%-m/%-d/%y   %-I:%M:%S%p    "},
 };
 
-void compareWithStrftime(const char* spec, const char* posix) {
-    const OTimeZone zone{OString(spec)};
+void compareWithStrftime(const char* zoneText, const char* posix) {
+    const OTimeZone zone{OString(zoneText)};
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
     setenv("TZ", posix, 1);

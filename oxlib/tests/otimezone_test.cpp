@@ -1,4 +1,4 @@
-// Zones: the specification text, the daylight rule against glibc's localtime_r
+// Zones: the zone text, the daylight rule against glibc's localtime_r
 // for every hour of two years, and the system zone read from TZ and TZif files.
 #include "logcapture.h"
 #include "sys/posixzone.h"
@@ -55,7 +55,7 @@ private:
     bool hadOld_ = false;
 };
 
-TEST(OTimeZone, SpecificationTexts) {
+TEST(OTimeZone, ZoneTexts) {
     LogCapture log;
     const OTimeZone utc(OString("UTC,0"));
     EXPECT_EQ(utc.standardName(), "UTC");
@@ -149,8 +149,8 @@ TEST(OTimeZone, DefaultRuleTransitionsOf2001) {
 // the model's start of a period that lies within the year is exclusive, and the
 // end of a period that spans the new year is inclusive; POSIX counts the change
 // instant to the new period in both cases.
-void compareYear(const char* spec, const char* posix, int year, std::set<int64_t> differ) {
-    const OTimeZone zone{OString(spec)};
+void compareYear(const char* zoneText, const char* posix, int year, std::set<int64_t> differ) {
+    const OTimeZone zone{OString(zoneText)};
     const ScopedTz tz(posix);
     const int64_t first = unixOf(year, 1, 1, 0);
     const int64_t last = unixOf(year + 1, 1, 1, 0);
@@ -163,11 +163,11 @@ void compareYear(const char* spec, const char* posix, int year, std::set<int64_t
         const bool expected = (tm.tm_isdst > 0) != byDesign;
         const ODateTime dt = fromUnix(t);
         ASSERT_EQ(zone.IsDaylightTime(dt), expected)
-            << spec << " at " << t << (byDesign ? " (differs by design)" : "");
+            << zoneText << " at " << t << (byDesign ? " (differs by design)" : "");
         if (byDesign)
             continue;
         ASSERT_EQ(zone.GetOffset(dt).milliseconds(), -int64_t{tm.tm_gmtoff} * 1000)
-            << spec << " at " << t;
+            << zoneText << " at " << t;
     }
     EXPECT_EQ(hours, year % 4 == 0 ? 8784 : 8760);
     EXPECT_TRUE(differ.empty()) << "a by-design hour was never reached";
@@ -286,7 +286,7 @@ TEST(SystemZone, ZonesFromTzAgreeWithGlibcOverAYear) {
     EXPECT_EQ(std::u16string(info.standardName), u"UTC");
 }
 
-TEST(SystemZone, EmptySpecificationReadsTz) {
+TEST(SystemZone, EmptyZoneTextReadsTz) {
     const ScopedTz tz("CET-1CEST,M3.5.0,M10.5.0/3");
     const OTimeZone zone{OString()};
     EXPECT_EQ(zone.standardName(), "CET");

@@ -143,6 +143,56 @@ TEST(COXSocketConnect, OtherErrorsFailAtOnceWithOneTrace) {
     COXSocket::close(s);
 }
 
+namespace {
+
+// A listener that never accepts, with its queue full: the next connect's SYN
+// is dropped, so that connect gets no answer at all.
+struct FullListener {
+    FullListener() {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof local;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        ::listen(fd, 0);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+        port = ntohs(local.sin_port);
+        for (int& filler : fillers) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ~FullListener() {
+        for (const int filler : fillers)
+            ::close(filler);
+        ::close(fd);
+    }
+    int fd;
+    int fillers[3];
+    uint16_t port;
+};
+
+} // namespace
+
+TEST(COXSocketConnect, NoAnswerWithinTheTimeoutCountsAsRefused) {
+    Started started;
+    FullListener full;
+    const auto peer = address("127.0.0.1", full.port);
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    LogCapture capture;
+    const auto start = Clock::now();
+    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 2, 0));
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 2.9); // the timeout, then the pause
+    EXPECT_LT(elapsed, 5.0);
+    EXPECT_EQ(traces(capture),
+              std::vector<std::string>{"COXSocket::connectNonBlocking() connection refused "
+                                       "'WSA10060' and doing retry number 0\n"});
+    COXSocket::close(s);
+}
+
 TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {
     Started started;
     TestServer server([](int connection) {

@@ -15,14 +15,8 @@ constexpr const char* kFile = "otime.cpp";
 constexpr const char* kIsValid = "IsValid()";
 
 // The first Gregorian day, 1582-10-15, as the date constructor's key y*10000+m*100+d.
-constexpr double kGregorianKey = 15821015.0;
+constexpr int64_t kGregorianKey = 15821015;
 constexpr int32_t kEpochDayNumber = 2440587; // 1970-01-01
-
-// Drops the fraction toward zero (the conversion itself does; every value here
-// lies far inside the 64-bit range).
-int64_t truncated(double value) {
-    return static_cast<int64_t>(value);
-}
 
 bool isLeapYear(int32_t year) {
     if (year >= 1582)
@@ -88,18 +82,20 @@ ODate::ODate(int16_t year, uint8_t nMonth, uint8_t nDay) {
         m += 12;
     }
     int64_t b = 0;
-    if (static_cast<double>(y) * 10000.0 + static_cast<double>(m) * 100.0 + nDay >= kGregorianKey) {
-        const int64_t a = truncated(static_cast<double>(y) * 0.01);
+    if (y * 10000 + m * 100 + nDay >= kGregorianKey) {
+        const int64_t a = y / 100; // trunc(y * 0.01)
         b = 2 - a + a / 4;
     }
+    // trunc(365.25 * y) + trunc(30.6001 * (m + 1)), in whole numbers.
     m_dayNumber =
-        static_cast<int32_t>(truncated(365.25 * static_cast<double>(y)) +
-                             truncated(30.6001 * static_cast<double>(m + 1)) + nDay + 1720994 + b);
+        static_cast<int32_t>((1461 * y) / 4 + (306001 * (m + 1)) / 10000 + nDay + 1720994 + b);
 }
 
-// The three quotients are true divisions. Multiplying by rounded reciprocals
-// instead puts one day of the supported range, 6700-03-01, on the wrong side of
-// a whole number and yields the non-existent 6700-02-29.
+// The formula's constants are scaled to whole numbers (36524.25 = 146097/4,
+// 365.25 = 36525/100, 30.6001 = 306001/10000), so every quotient is exact and
+// truncates toward zero as C++ division does. Multiplying by rounded reciprocals
+// in double precision instead puts one day of the supported range, 6700-03-01,
+// on the wrong side of a whole number and yields the non-existent 6700-02-29.
 ODate::Civil ODate::decompose() const {
     // Time stamps come in runs of one day: this thread's last answer is kept.
     thread_local int32_t lastDayNumber = kInvalidTimeValue;
@@ -110,16 +106,16 @@ ODate::Civil ODate::decompose() const {
     const int64_t z = int64_t{m_dayNumber} + 1;
     int64_t a = z;
     if (z >= 2299161) {
-        const int64_t alpha = truncated((static_cast<double>(z) - 1867216.25) / 36524.25);
+        const int64_t alpha = (4 * z - 7468865) / 146097; // (z - 1867216.25) / 36524.25
         a = z + 1 + alpha - alpha / 4;
     }
     const int64_t b = a > 1721423 ? a + 1524 : a + 1158;
-    const int64_t c = truncated((static_cast<double>(b) - 122.1) / 365.25);
-    const int64_t d = truncated(static_cast<double>(c) * 365.25);
-    const int64_t e = truncated(static_cast<double>(b - d) / 30.6001);
-    const int64_t day = b - truncated(static_cast<double>(e) * 30.6001) - d;
-    const int64_t month = e < 13.5 ? e - 1 : e - 13;
-    const int64_t year = month > 2.5 ? c - 4716 : c - 4715;
+    const int64_t c = (100 * b - 12210) / 36525;  // (b - 122.1) / 365.25
+    const int64_t d = (1461 * c) / 4;             // c * 365.25
+    const int64_t e = (10000 * (b - d)) / 306001; // (b - d) / 30.6001
+    const int64_t day = b - (306001 * e) / 10000 - d;
+    const int64_t month = e < 14 ? e - 1 : e - 13;
+    const int64_t year = month > 2 ? c - 4716 : c - 4715;
     lastCivil = {static_cast<int32_t>(year), static_cast<int32_t>(month),
                  static_cast<int32_t>(day)};
     lastDayNumber = m_dayNumber;

@@ -22,9 +22,9 @@ OString localeText(const char* format, const std::tm& tm, int32_t limit) {
         return OString();
     const char* end = buffer;
     while (*end != 0 && *end != ' ' && *end != '\t') {
-        const char* next = oxsys::charNext(end);
+        const char* next = end + oxsys::timeTextCharLength(end);
         if (next - buffer > limit)
-            break;
+            break; // never half a character
         end = next;
     }
     return OString(buffer, static_cast<int32_t>(end - buffer));
@@ -55,8 +55,7 @@ OTimeNames::OTimeNames(bool useUserLocale) {
         if (std::strftime(buffer, sizeof buffer, "%p", &tm) == 0)
             buffer[0] = 0;
         m_names[40 + pm] = OString(buffer);
-        if (buffer[0] != 0)
-            m_names[38 + pm] = OString(OStringIterator(buffer).current());
+        m_names[38 + pm] = OString(buffer, oxsys::timeTextCharLength(buffer));
     }
 }
 

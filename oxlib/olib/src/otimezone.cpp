@@ -1,4 +1,4 @@
-// OTimeZone: a zone from a specification text or from the system, and which of
+// OTimeZone: a zone from a zone text or from the system, and which of
 // its two offsets is in force at a universal date-time.
 #include <oxlib/olog.h>
 #include <oxlib/otime.h>
@@ -35,10 +35,10 @@ void reportEndOfText() {
     logAssertion("ostring.h", "489", "!isAtEnd ()");
 }
 
-// Reads a specification text one multibyte character at a time.
-class SpecReader {
+// Reads a zone text one multibyte character at a time.
+class ZoneTextReader {
 public:
-    explicit SpecReader(const OString& text) : m_it(text) {}
+    explicit ZoneTextReader(const OString& text) : m_it(text) {}
 
     bool atEnd() const { return m_it.isAtEnd(); }
     bool at(char c) const { return !m_it.isAtEnd() && m_it.current() == OChar(uint8_t(c)); }
@@ -129,12 +129,12 @@ OTimeZoneRule ruleFromSystem(const oxsys::SystemTime& date) {
 
 } // namespace
 
-OTimeZone::OTimeZone(const OString& spec)
+OTimeZone::OTimeZone(const OString& zoneText)
     : m_id(g_nextZoneId.fetch_add(1, std::memory_order_relaxed)) {
-    if (spec == "")
+    if (zoneText == "")
         readSystemZone();
     else
-        readSpecification(spec);
+        readZoneText(zoneText);
 }
 
 void OTimeZone::readSystemZone() {
@@ -151,8 +151,8 @@ void OTimeZone::readSystemZone() {
     }
 }
 
-void OTimeZone::readSpecification(const OString& spec) {
-    SpecReader reader(spec);
+void OTimeZone::readZoneText(const OString& zoneText) {
+    ZoneTextReader reader(zoneText);
     m_standardName = reader.textUntil(",");
     reader.skipChecked();
     m_standardOffset = static_cast<int16_t>(reader.number());

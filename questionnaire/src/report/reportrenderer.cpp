@@ -3,6 +3,7 @@
 #include "reportdatabase.h"
 #include "reportdocument.h"
 #include "reporterror.h"
+#include "rtfpicture.h"
 #include "rtfreader.h"
 
 #include <QDate>
@@ -260,6 +261,9 @@ void Builder::answer(const QVariant& stored) {
     }
     ++summary_.answered;
     block(paragraph(0, 0), text(), QString());
+    // A fragment carries the pictures' names, not their data: the report's document gets
+    // the data first, so the preview, print and every export show them.
+    quill::rtf::copyPictures(answer, cursor_.document());
     cursor_.insertFragment(QTextDocumentFragment(&answer));
     cursor_.movePosition(QTextCursor::End);
     // Space below the answer, on a block of the report's own format.

@@ -2,6 +2,7 @@
 
 #include "rtfliststyle.h"
 #include "rtfoutput.h"
+#include "rtfpicture.h"
 #include "rtfunits.h"
 
 #include <QFont>
@@ -71,6 +72,7 @@ private:
     void writeParagraphFormat(const QTextBlock& block, bool inTable);
     void writeListText(const QTextBlock& block, QTextList* list);
     void writeRuns(const QTextBlock& block);
+    void writePicture(const QTextImageFormat& format);
     void setRun(const RunProps& want);
     RunProps propsOf(const QTextCharFormat& format);
     std::vector<int32_t> columnEdges(const QTextTable* table) const;
@@ -378,8 +380,15 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         const QTextCharFormat format = fragment.charFormat();
-        if (format.isImageFormat())
+        if (format.isImageFormat()) {
+            // Equal pictures side by side are one fragment, a character each.
+            const QString text = fragment.text();
+            for (const QChar c : text) {
+                if (c == QChar::ObjectReplacementCharacter)
+                    writePicture(format.toImageFormat());
+            }
             continue;
+        }
         const QString link = format.isAnchor() ? format.anchorHref() : QString();
         if (link != href) {
             closeLink();
@@ -408,6 +417,47 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
         body_.text(fragment.text());
     }
     closeLink();
+}
+
+void DocumentWriter::writePicture(const QTextImageFormat& format) {
+    // A picture whose data the document does not have is left out, as before.
+    const QByteArray bytes = pictureBytes(doc_, format.name());
+    const QSize pixels = picturePixelSize(bytes);
+    if (!pixels.isValid())
+        return;
+    // Qt's own rule: a missing side keeps the picture's proportions.
+    double width = format.width();
+    double height = format.height();
+    const bool hasWidth = width > 0 && std::isfinite(width);
+    const bool hasHeight = height > 0 && std::isfinite(height);
+    if (!hasWidth && !hasHeight) {
+        width = pixels.width();
+        height = pixels.height();
+    } else if (!hasWidth) {
+        width = height * pixels.width() / pixels.height();
+    } else if (!hasHeight) {
+        height = width * pixels.height() / pixels.width();
+    }
+    // Within what readers accept, in double before it becomes a whole number.
+    const auto goal = [&](double pixels) {
+        return static_cast<int32_t>(
+            std::lround(std::clamp(pixels / pixelsPerTwip_, 1.0, double(maxTwips))));
+    };
+    // Word processors read a \pict inside \shppict (pandoc only a bare one, and
+    // keeps the text); a \nonshppict copy would double the stored data.
+    body_.open();
+    body_.symbol('*');
+    body_.word("shppict");
+    body_.open();
+    body_.word("pict");
+    body_.word(pictureKind(bytes) == PictureKind::Jpeg ? "jpegblip" : "pngblip");
+    body_.word("picw", pixels.width());
+    body_.word("pich", pixels.height());
+    body_.word("picwgoal", goal(width));
+    body_.word("pichgoal", goal(height));
+    body_.hex(bytes);
+    body_.close();
+    body_.close();
 }
 
 void DocumentWriter::setRun(const RunProps& want) {

@@ -10,7 +10,9 @@
 //
 // RtfReader reads the output back to an equal document: the same text, blocks,
 // lists, tables and character and paragraph formats, with lengths kept to the
-// twip. Images and frames other than tables are not written (their text is).
+// twip. Pictures are {\*\shppict{\pict\pngblip ...}} groups (\jpegblip when the
+// image resource holds JPEG bytes) at the image's size; images without data in
+// the document, and frames other than tables, are not written (their text is).
 #pragma once
 
 #include <QByteArray>

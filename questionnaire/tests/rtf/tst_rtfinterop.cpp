@@ -1,5 +1,6 @@
 // The writer's output as independent readers see it: pandoc and unrtf (both from
-// Debian, installed by scripts/deps.sh) must find every paragraph's text, in order.
+// Debian, installed by scripts/deps.sh) must find every paragraph's text, in order;
+// LibreOffice must show the pictures (checked in the PDF it converts the file to).
 #include <QtTest>
 
 #include "rtftestsupport.h"
@@ -139,6 +140,28 @@ std::unique_ptr<QTextDocument> sampleDocument(bool latin1Only) {
     return doc;
 }
 
+// Text around a PNG drawn larger than its pixels and a JPEG at its own size.
+std::unique_ptr<QTextDocument> documentWithPictures() {
+    auto doc = std::make_unique<QTextDocument>();
+    QTextCursor c(doc.get());
+    c.insertText("The shop front, as it is today:");
+    c.insertBlock();
+    QTextImageFormat front;
+    front.setName(addPicture(doc.get(), encoded(samplePicture(64, 32), "PNG")));
+    front.setWidth(128);
+    front.setHeight(64);
+    c.insertImage(front);
+    c.insertBlock();
+    c.insertText("And the plan for the new one ");
+    QTextImageFormat plan;
+    plan.setName(addPicture(doc.get(), encoded(samplePicture(48, 48), "JPEG")));
+    c.insertImage(plan);
+    c.insertText(" drawn by hand.");
+    c.insertBlock();
+    c.insertText("Both are ours.");
+    return doc;
+}
+
 QString writeSample(const QTemporaryDir& dir, const QTextDocument& doc) {
     const QString path = dir.filePath("sample.rtf");
     QFile file(path);
@@ -156,6 +179,8 @@ class TestRtfInterop : public QObject {
 private slots:
     void pandocReadsTheText();
     void unrtfReadsTheText();
+    void pandocKeepsTheTextAroundPictures();
+    void libreOfficeShowsThePictures();
 };
 
 void TestRtfInterop::pandocReadsTheText() {
@@ -185,6 +210,58 @@ void TestRtfInterop::unrtfReadsTheText() {
     QStringList lines = text.split(u'\n');
     lines.removeIf([](const QString& line) { return line.startsWith(u'#'); });
     verifyParagraphsIn(*doc, lines.join(u'\n'));
+}
+
+void TestRtfInterop::pandocKeepsTheTextAroundPictures() {
+    // pandoc reads pictures only outside \shppict; it must still keep the text.
+    const QString pandoc = QStandardPaths::findExecutable("pandoc");
+    QVERIFY2(!pandoc.isEmpty(), "pandoc is not installed (scripts/deps.sh installs it)");
+    QTemporaryDir dir;
+    auto doc = documentWithPictures();
+    const QString path = writeSample(dir, *doc);
+    const QByteArray out =
+        runReader(pandoc, {"-f", "rtf", "-t", "plain", "--wrap=none", "--columns=1000", path});
+    QVERIFY(!out.isEmpty());
+    QTextDocument text;
+    text.setPlainText(doc->toPlainText().remove(QChar::ObjectReplacementCharacter));
+    verifyParagraphsIn(text, QString::fromUtf8(out));
+}
+
+void TestRtfInterop::libreOfficeShowsThePictures() {
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    QVERIFY2(!soffice.isEmpty(),
+             "LibreOffice is not installed (scripts/deps.sh installs libreoffice-writer-nogui)");
+    const QString pdfimages = QStandardPaths::findExecutable("pdfimages");
+    QVERIFY2(!pdfimages.isEmpty(), "pdfimages is not installed (scripts/deps.sh: poppler-utils)");
+    QTemporaryDir dir;
+    auto doc = documentWithPictures();
+    const QString path = writeSample(dir, *doc);
+    // A profile of its own, so a LibreOffice already running is not disturbed.
+    const QString profile = QUrl::fromLocalFile(dir.filePath("profile")).toString();
+    runReader(soffice, {"-env:UserInstallation=" + profile, "--headless", "--convert-to", "pdf",
+                        "--outdir", dir.path(), path});
+    const QString pdf = dir.filePath("sample.pdf");
+    QVERIFY2(QFile::exists(pdf), "LibreOffice made no PDF");
+
+    // pdfimages -list: page num type width height ... x-ppi y-ppi ..., a line per
+    // picture. The resolution says the size it is drawn at: 64 pixels over 128
+    // at 96 DPI is 48 pixels an inch.
+    const QString list = QString::fromUtf8(runReader(pdfimages, {"-list", pdf}));
+    QStringList pictures;
+    for (const QString& line : list.split(u'\n').mid(2)) {
+        const QStringList fields = line.simplified().split(u' ');
+        if (fields.size() > 13 && fields[2] == "image")
+            pictures << fields[3] + "x" + fields[4] + "@" + fields[12] + "," + fields[13];
+    }
+    QCOMPARE(pictures, QStringList({"64x32@48,48", "48x48@96,96"}));
+
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (!pdftotext.isEmpty()) {
+        const QByteArray text = runReader(pdftotext, {"-raw", pdf, "-"});
+        QTextDocument expected;
+        expected.setPlainText(doc->toPlainText().remove(QChar::ObjectReplacementCharacter));
+        verifyParagraphsIn(expected, QString::fromUtf8(text));
+    }
 }
 
 QTEST_MAIN(TestRtfInterop)

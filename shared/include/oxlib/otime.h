@@ -174,10 +174,10 @@ struct OTimeZoneRule {
 // (positive west of Greenwich). Built once, never changed.
 class OTimeZone {
 public:
-    // From a specification text
+    // From a zone text
     //   name,offset[,daylight-name[,delta][;m,w,d[/h,min],m,w,d[/h,min]]]
-    // ("UTC,0", "EST,300,EDT"), or from the system's zone when `spec` is empty.
-    explicit OTimeZone(const OString& spec);
+    // ("UTC,0", "EST,300,EDT"), or from the system's zone when `zoneText` is empty.
+    explicit OTimeZone(const OString& zoneText);
 
     // Whether daylight time is in force at the universal date-time `dt`.
     bool IsDaylightTime(const ODateTime& dt) const;
@@ -196,7 +196,7 @@ public:
 
 private:
     void readSystemZone();
-    void readSpecification(const OString& spec);
+    void readZoneText(const OString& zoneText);
     ODateTime changeOf(int32_t year, const OTimeZoneRule& rule, int16_t offset) const;
 
     // Tells zones apart in the per-thread cache of one year's changes; copies

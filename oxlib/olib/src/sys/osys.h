@@ -222,7 +222,13 @@ int32_t wsaLastError();
 void wsaSetLastError(int32_t code);
 
 Socket socketCreate(int32_t family, int32_t type, int32_t protocol);
+// On POSIX a blocking connect that outlasts the send timeout fails with
+// kWsaEtimedout, as WinSock reports a connect that found no answer.
 int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t length);
+// SO_SNDTIMEO: a blocking send that waits `seconds` without handing any byte
+// over fails with kWsaEtimedout (WinSock's code for it); on POSIX the limit
+// also bounds a blocking connect. 0 takes the limit away.
+int32_t socketSetSendTimeout(Socket socket, int32_t seconds);
 // select(): the sets are rewritten to hold only the ready sockets; a null timeout
 // waits without limit. Returns the number of ready entries, 0 on time-out.
 int32_t socketSelect(int32_t count, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
@@ -332,6 +338,10 @@ void currentTime(int64_t* seconds, uint16_t* milliseconds);
 void getTimeZoneInformation(TimeZoneInformation& info);
 // The era of a date in the user's locale ("gg"); empty where there is none.
 std::string eraText(int32_t year, int32_t month, int32_t day);
+// Bytes of the character at `text` in the encoding of the C runtime's time texts
+// (strftime's output): the ANSI code page on Windows, UTF-8 on POSIX. A byte
+// that starts no whole character counts as one; the terminator as zero.
+int32_t timeTextCharLength(const char* text);
 
 } // namespace oxsys
 

@@ -242,6 +242,16 @@ int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t lengt
                      length);
 }
 
+int32_t socketSetSendTimeout(Socket socket, int32_t seconds) {
+    if (seconds < 0) {
+        ::WSASetLastError(WSAEINVAL);
+        return SOCKET_ERROR;
+    }
+    const DWORD limit = static_cast<DWORD>(seconds) * 1000;
+    return ::setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_SNDTIMEO,
+                        reinterpret_cast<const char*>(&limit), sizeof limit);
+}
+
 int32_t socketSelect(int32_t count, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
                      const SocketTimeout* timeout) {
     fd_set sets[3];
@@ -396,6 +406,12 @@ std::string eraText(int32_t year, int32_t month, int32_t day) {
     if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "gg", text, sizeof text) == 0)
         return std::string();
     return std::string(text);
+}
+
+int32_t timeTextCharLength(const char* text) {
+    if (text[0] == 0)
+        return 0;
+    return IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != 0 ? 2 : 1;
 }
 
 } // namespace oxsys
