@@ -20,6 +20,8 @@ packages=(
   xvfb xauth
   # independent RTF readers used by the tests
   unrtf pandoc
+  # the report export tests: LibreOffice lays out our RTF, DOCX and ODT; pdftotext reads its PDFs
+  libreoffice-writer-nogui poppler-utils
 )
 
 missing=()

@@ -12,6 +12,22 @@
 #include <QTextDocumentWriter>
 
 namespace ReportExporter {
+namespace {
+
+quill::rtf::RtfWriter::Page rtfPage(const ReportDocument& report) {
+    quill::rtf::RtfWriter::Page page;
+    const QSizeF points = QPageSize(report.pageSizeId()).size(QPageSize::Point);
+    page.paperWidth = qRound(points.width() * 20);
+    page.paperHeight = qRound(points.height() * 20);
+    page.margin = qRound(report.marginMm() / 25.4 * 1440);
+    page.footer = report.footerTemplate();
+    page.footer.replace(QLatin1String("{title}"), report.title());
+    page.footerOnFirstPage = false; // the title page carries none, as in the preview
+    page.pixelsPerTwip = ReportDocument::kLayoutDpi / 1440.0;
+    return page;
+}
+
+} // namespace
 
 const QList<FormatInfo>& formats() {
     static const QList<FormatInfo> list = {
@@ -44,7 +60,7 @@ QString write(const ReportDocument& report, Format format, const QString& path) 
     bool produced = true;
     switch (format) {
     case Format::Rtf:
-        bytes = quill::rtf::RtfWriter::write(*report.textDocument());
+        bytes = quill::rtf::RtfWriter::write(*report.textDocument(), rtfPage(report));
         break;
     case Format::Html:
         bytes = report.textDocument()->toHtml().toUtf8();

@@ -4,7 +4,9 @@
 #include "reportdocument.h"
 #include "reporterror.h"
 #include "rtfreader.h"
+#include "rtftextproperties.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDate>
 #include <QFileInfo>
 #include <QLocale>
@@ -29,6 +31,49 @@ struct Chapter {
     QString title;
     int headingPosition = 0;
 };
+
+// The bookmark on a chapter's heading, which the contents' page numbers refer to.
+QString chapterBookmark(int index) {
+    return QStringLiteral("chapter%1").arg(index + 1);
+}
+
+QTextBlockFormat keptWithNext(QTextBlockFormat f) {
+    f.setProperty(quill::rtf::KeepWithNextProperty, true);
+    return f;
+}
+
+// Page (0-based) on which the first line of a block is laid out.
+int firstLinePage(const QTextDocument& doc, const QTextBlock& block) {
+    const QRectF r = doc.documentLayout()->blockBoundingRect(block);
+    qreal y = r.top();
+    if (const QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0)
+        y += layout->lineAt(0).y() + layout->lineAt(0).height() - 1;
+    return int(y / doc.pageSize().height());
+}
+
+// Qt's layout knows no "keep with next": a heading whose first following line falls on
+// the next page gets a page break before it, as a word processor would move it. In
+// document order, so that each move is made on the layout the earlier ones left.
+void keepHeadingsWithNext(QTextDocument& doc) {
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (!b.blockFormat().boolProperty(quill::rtf::KeepWithNextProperty))
+            continue;
+        const QTextBlock next = doc.findBlock(b.position() + b.length());
+        if (!next.isValid() || next == b)
+            continue;
+        const int page = firstLinePage(doc, b);
+        if (firstLinePage(doc, next) == page)
+            continue;
+        QTextCursor c(b);
+        QTextBlockFormat f = b.blockFormat();
+        f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        c.setBlockFormat(f);
+        // Qt redoes the layout lazily from the change on, and leaves blocks further down
+        // without lines if it is asked about them too soon: lay out the rest now.
+        doc.markContentsDirty(b.position(), doc.characterCount() - b.position());
+        doc.pageCount();
+    }
+}
 
 // The figures of one subreport as they will be printed.
 struct Figures {
@@ -174,6 +219,9 @@ private:
         }
         cursor_.insertText(s, chars);
     }
+    // Space is given below paragraphs only: Qt lays out the larger of a paragraph's space
+    // below and the next one's above, word processors the sum of both, and with one of
+    // them always nought the two agree.
     QTextBlockFormat paragraph(double before = 0, double after = 4,
                                Qt::Alignment align = Qt::AlignLeft) const {
         QTextBlockFormat f;
@@ -183,7 +231,7 @@ private:
         return f;
     }
     QTextBlockFormat heading(int level, bool newPage) const {
-        QTextBlockFormat f = paragraph(level == 1 ? 0 : 14, level == 1 ? 14 : 6);
+        QTextBlockFormat f = keptWithNext(paragraph(0, level == 1 ? 14 : 6));
         f.setHeadingLevel(level);
         if (newPage)
             f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
@@ -244,7 +292,10 @@ void Builder::contents() {
 
 void Builder::chapterHeading(const QString& title) {
     const QString numbered = QStringLiteral("%1. %2").arg(chapters_.size() + 1).arg(title);
-    block(heading(1, true), text(1.6, true, false, kHeadingColour), numbered);
+    QTextCharFormat chars = text(1.6, true, false, kHeadingColour);
+    chars.setAnchor(true);
+    chars.setAnchorNames({chapterBookmark(int(chapters_.size()))});
+    block(heading(1, true), chars, numbered);
     chapters_.append({numbered, cursor_.block().position()});
 }
 
@@ -255,7 +306,7 @@ void Builder::answer(const QVariant& stored) {
     if (!rich && !rtf.trimmed().isEmpty())
         answer.setPlainText(stored.toString()); // not RTF: keep the text as it stands
     if (answer.toPlainText().trimmed().isEmpty()) {
-        block(paragraph(0, 8), text(0.95, false, true, kOpenColour), def_.chapters.openText);
+        block(paragraph(0, 10), text(0.95, false, true, kOpenColour), def_.chapters.openText);
         return;
     }
     ++summary_.answered;
@@ -263,12 +314,12 @@ void Builder::answer(const QVariant& stored) {
     cursor_.insertFragment(QTextDocumentFragment(&answer));
     cursor_.movePosition(QTextCursor::End);
     // Space below the answer, on a block of the report's own format.
-    block(paragraph(0, 6), text(0.5), QString());
+    block(paragraph(0, 10), text(0.5), QString());
 }
 
 void Builder::figures(const SubreportDefinition& sub) {
     const Figures f = readFigures(sub, def_.dataFile);
-    block(paragraph(10, 4), text(1.05, true, false, kHeadingColour), sub.caption);
+    block(keptWithNext(paragraph(0, 4)), text(1.05, true, false, kHeadingColour), sub.caption);
     if (!f.available) {
         block(paragraph(0, 8), text(0.95, false, true, kOpenColour),
               QStringLiteral("Figures unavailable: %1.").arg(f.reason));
@@ -328,7 +379,7 @@ void Builder::figures(const SubreportDefinition& sub) {
     }
     cursor_.movePosition(QTextCursor::End);
     if (f.skippedCells)
-        block(paragraph(2, 4), text(0.8, false, true),
+        block(paragraph(0, 4), text(0.8, false, true),
               QStringLiteral("Cells that do not hold a number are left out of the totals."));
 }
 
@@ -345,7 +396,10 @@ void Builder::fillContents(const ReportDocument& report) {
         QTextBlockFormat right;
         right.setAlignment(Qt::AlignRight);
         c.setBlockFormat(right);
-        c.insertText(QString::number(page), text(1.0));
+        // A word processor recounts the page from the chapter's bookmark.
+        QTextCharFormat reference = text(1.0);
+        reference.setProperty(quill::rtf::PageReferenceProperty, chapterBookmark(i));
+        c.insertText(QString::number(page), reference);
     }
 }
 
@@ -425,7 +479,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
             if (cd.showOverviews)
                 block(paragraph(0, 8), text(0.95, false, true), row[questionCol].toString());
         } else {
-            block(paragraph(8, 3), text(1.0, true, false, kQuestionColour),
+            block(keptWithNext(paragraph(0, 3)), text(1.0, true, false, kQuestionColour),
                   QStringLiteral("%1. %2").arg(number).arg(row[questionCol].toString()));
             // Answers pair with the steps by position; a step without an answer row is open.
             answer(k < answers.rows.size() ? answers.rows[k][answerCol] : QVariant());
@@ -464,6 +518,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
 
     auto report = std::make_unique<ReportDocument>(std::move(doc_), def_.title, def_.footer,
                                                    def_.page, def_.marginMm);
+    keepHeadingsWithNext(*report->textDocument());
     fillContents(*report);
     return report;
 }
