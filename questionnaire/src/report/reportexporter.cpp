@@ -1,5 +1,7 @@
 #include "reportexporter.h"
 
+#include "docxwriter.h"
+#include "exportpage.h"
 #include "reportdocument.h"
 #include "rtfwriter.h"
 
@@ -11,11 +13,8 @@
 #include <QTextDocument>
 #include <QTextDocumentWriter>
 
-namespace ReportExporter {
-namespace {
-
-quill::rtf::RtfWriter::Page rtfPage(const ReportDocument& report) {
-    quill::rtf::RtfWriter::Page page;
+ExportPage ExportPage::of(const ReportDocument& report) {
+    ExportPage page;
     const QSizeF points = QPageSize(report.pageSizeId()).size(QPageSize::Point);
     page.paperWidth = qRound(points.width() * 20);
     page.paperHeight = qRound(points.height() * 20);
@@ -23,7 +22,25 @@ quill::rtf::RtfWriter::Page rtfPage(const ReportDocument& report) {
     page.footer = report.footerTemplate();
     page.footer.replace(QLatin1String("{title}"), report.title());
     page.footerOnFirstPage = false; // the title page carries none, as in the preview
+    page.title = report.title();
     page.pixelsPerTwip = ReportDocument::kLayoutDpi / 1440.0;
+    return page;
+}
+
+namespace ReportExporter {
+namespace {
+
+quill::rtf::RtfWriter::Page rtfPage(const ExportPage& from) {
+    quill::rtf::RtfWriter::Page page;
+    page.paperWidth = from.paperWidth;
+    page.paperHeight = from.paperHeight;
+    page.margin = from.margin;
+    page.footer = from.footer;
+    page.footerOnFirstPage = from.footerOnFirstPage;
+    page.footerPoints = from.footerPoints;
+    page.footerItalic = from.footerItalic;
+    page.footerColour = from.footerColour;
+    page.pixelsPerTwip = from.pixelsPerTwip;
     return page;
 }
 
@@ -33,6 +50,7 @@ const QList<FormatInfo>& formats() {
     static const QList<FormatInfo> list = {
         {Format::Rtf, QStringLiteral("Rich Text Format"), QStringLiteral("rtf")},
         {Format::Pdf, QStringLiteral("Portable Document Format (PDF)"), QStringLiteral("pdf")},
+        {Format::Docx, QStringLiteral("Word document (DOCX)"), QStringLiteral("docx")},
         {Format::Odt, QStringLiteral("OpenDocument Text"), QStringLiteral("odt")},
         {Format::Html, QStringLiteral("Web page (HTML)"), QStringLiteral("html")},
     };
@@ -60,8 +78,16 @@ QString write(const ReportDocument& report, Format format, const QString& path) 
     bool produced = true;
     switch (format) {
     case Format::Rtf:
-        bytes = quill::rtf::RtfWriter::write(*report.textDocument(), rtfPage(report));
+        bytes =
+            quill::rtf::RtfWriter::write(*report.textDocument(), rtfPage(ExportPage::of(report)));
         break;
+    case Format::Docx: {
+        QString why;
+        bytes = DocxWriter::write(*report.textDocument(), ExportPage::of(report), &why);
+        if (bytes.isEmpty())
+            return failure(why + QLatin1Char('.'));
+        break;
+    }
     case Format::Html:
         bytes = report.textDocument()->toHtml().toUtf8();
         break;

@@ -12,7 +12,7 @@ class ReportDocument;
 // and an existing file of that name as it was.
 namespace ReportExporter {
 
-enum class Format { Rtf, Pdf, Odt, Html };
+enum class Format { Rtf, Pdf, Docx, Odt, Html };
 
 struct FormatInfo {
     Format format;

@@ -286,6 +286,7 @@ void Builder::contents() {
     table.setWidth(QTextLength(QTextLength::PercentageLength, 100));
     table.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 88),
                                      QTextLength(QTextLength::PercentageLength, 12)});
+    table.setProperty(quill::rtf::ContentsProperty, true);
     contents_ = cursor_.insertTable(1, 2, table);
     cursor_.movePosition(QTextCursor::End);
 }
@@ -311,6 +312,15 @@ void Builder::answer(const QVariant& stored) {
     }
     ++summary_.answered;
     block(paragraph(0, 0), text(), QString());
+    // A fragment carries the names of its images, not the images: they come along here.
+    for (QTextBlock b = answer.begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (const QTextCharFormat f = it.fragment().charFormat(); f.isImageFormat()) {
+                const QUrl name(f.toImageFormat().name());
+                const QVariant image = answer.resource(QTextDocument::ImageResource, name);
+                if (image.isValid())
+                    doc_->addResource(QTextDocument::ImageResource, name, image);
+            }
     cursor_.insertFragment(QTextDocumentFragment(&answer));
     cursor_.movePosition(QTextCursor::End);
     // Space below the answer, on a block of the report's own format.

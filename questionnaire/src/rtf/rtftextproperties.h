@@ -16,6 +16,9 @@ enum TextProperty {
     // bool on a QTextBlockFormat: the paragraph stays on the page of the one after it
     // (headings that must not stand alone at the foot of a page).
     KeepWithNextProperty = QTextFormat::UserProperty + 0x5101,
+    // bool on a QTextTableFormat: the table is the document's contents, a row per entry
+    // with the entry's text in the first cell and its page reference in the last.
+    ContentsProperty = QTextFormat::UserProperty + 0x5102,
 };
 
 } // namespace quill::rtf

@@ -113,6 +113,7 @@ class TestReportExports : public QObject {
 private slots:
     void initTestCase();
     void rtf();
+    void docx();
 
 private:
     // Converts an export with LibreOffice and compares it with our own pages.
@@ -253,6 +254,15 @@ void TestReportExports::rtf() {
     const QString path = exportAs(ReportExporter::Format::Rtf);
     QVERIFY(!path.isEmpty());
     readByPandoc(path, QStringLiteral("rtf"));
+    if (QTest::currentTestFailed())
+        return;
+    compareWithLibreOffice(path);
+}
+
+void TestReportExports::docx() {
+    const QString path = exportAs(ReportExporter::Format::Docx);
+    QVERIFY(!path.isEmpty());
+    readByPandoc(path, QStringLiteral("docx"));
     if (QTest::currentTestFailed())
         return;
     compareWithLibreOffice(path);
