@@ -2,6 +2,7 @@
 
 #include "docxwriter.h"
 #include "exportpage.h"
+#include "odtwriter.h"
 #include "reportdocument.h"
 #include "rtfwriter.h"
 
@@ -11,7 +12,6 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
-#include <QTextDocumentWriter>
 
 ExportPage ExportPage::of(const ReportDocument& report) {
     ExportPage page;
@@ -92,10 +92,10 @@ QString write(const ReportDocument& report, Format format, const QString& path) 
         bytes = report.textDocument()->toHtml().toUtf8();
         break;
     case Format::Odt: {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QTextDocumentWriter writer(&buffer, "odf");
-        produced = writer.write(report.textDocument());
+        QString why;
+        bytes = OdtWriter::write(*report.textDocument(), ExportPage::of(report), &why);
+        if (bytes.isEmpty())
+            return failure(why + QLatin1Char('.'));
         break;
     }
     case Format::Pdf: {

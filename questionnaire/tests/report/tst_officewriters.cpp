@@ -5,6 +5,7 @@
 
 #include "docxwriter.h"
 #include "exportpage.h"
+#include "odtwriter.h"
 #include "rtftextproperties.h"
 
 #include <QDir>
@@ -128,6 +129,34 @@ ExportPage page() {
     return p;
 }
 
+// Every XML part must parse; returns the entries' names in order.
+QStringList checkParts(const QList<QPair<QString, QByteArray>>& entries) {
+    QStringList names;
+    for (const auto& [name, data] : entries) {
+        names.append(name);
+        if (!name.endsWith(QStringLiteral(".xml")) && !name.endsWith(QStringLiteral(".rels")))
+            continue;
+        QXmlStreamReader xml(data);
+        while (!xml.atEnd())
+            xml.readNext();
+        if (xml.hasError())
+            qWarning("%s: %s", qPrintable(name), qPrintable(xml.errorString()));
+        if (xml.hasError())
+            return {};
+    }
+    return names;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    const QString keep = qEnvironmentVariable("QUILL_KEEP_EXPORTS");
+    const QString path = QDir(keep.isEmpty() ? dir.path() : keep).filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return {};
+    f.write(bytes);
+    return path;
+}
+
 QString pandoc(const QString& path, const QString& from, const QString& to) {
     QProcess p;
     p.start(QStringLiteral("pandoc"), {QStringLiteral("-f"), from, QStringLiteral("-t"), to,
@@ -143,6 +172,7 @@ class TestOfficeWriters : public QObject {
     Q_OBJECT
 private slots:
     void docxPackage();
+    void odtPackage();
 };
 
 void TestOfficeWriters::docxPackage() {
@@ -151,16 +181,8 @@ void TestOfficeWriters::docxPackage() {
     const QByteArray bytes = DocxWriter::write(*doc, page(), &error);
     QVERIFY2(!bytes.isEmpty(), qPrintable(error));
     const auto entries = unzip(bytes);
-    QStringList names;
-    for (const auto& [name, data] : entries) {
-        names.append(name);
-        if (!name.endsWith(QStringLiteral(".xml")) && !name.endsWith(QStringLiteral(".rels")))
-            continue;
-        QXmlStreamReader xml(data);
-        while (!xml.atEnd())
-            xml.readNext();
-        QVERIFY2(!xml.hasError(), qPrintable(name + QStringLiteral(": ") + xml.errorString()));
-    }
+    const QStringList names = checkParts(entries);
+    QVERIFY(!names.isEmpty());
     for (const char* part : {"[Content_Types].xml", "_rels/.rels", "word/document.xml",
                              "word/styles.xml", "word/numbering.xml", "word/footer1.xml",
                              "word/_rels/document.xml.rels", "word/media/image1.png"})
@@ -182,18 +204,59 @@ void TestOfficeWriters::docxPackage() {
     if (QStandardPaths::findExecutable(QStringLiteral("pandoc")).isEmpty())
         QSKIP("pandoc is not installed");
     QTemporaryDir dir;
-    const QString keep = qEnvironmentVariable("QUILL_KEEP_EXPORTS");
-    const QString path =
-        QDir(keep.isEmpty() ? dir.path() : keep).filePath(QStringLiteral("sample.docx"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-    f.close();
+    const QString path = writeFile(dir, QStringLiteral("sample.docx"), bytes);
+    QVERIFY(!path.isEmpty());
     const QString md = pandoc(path, QStringLiteral("docx"), QStringLiteral("markdown"));
     for (const char* expected :
          {"# **1. The bakery**", "We bake **sourdough** for *cafes*",
           "[our site](https://example.org/bakery)", "-   Rye loaves", "-   Spelt rolls",
           "![](media/image1.png)", "Merged total row", "1,000.50"})
+        QVERIFY2(md.contains(QLatin1String(expected)),
+                 qPrintable(QLatin1String(expected) + QLatin1Char('\n') + md));
+}
+
+void TestOfficeWriters::odtPackage() {
+    const auto doc = sample();
+    ExportPage first = page();
+    first.footerOnFirstPage = true;
+    QString error;
+    const QByteArray bytes = OdtWriter::write(*doc, first, &error);
+    QVERIFY2(!bytes.isEmpty(), qPrintable(error));
+    // The type comes first, stored, where a reader looks for it.
+    QCOMPARE(bytes.mid(30, 47), QByteArray("mimetypeapplication/vnd.oasis.opendocument.text"));
+    const auto entries = unzip(bytes);
+    const QStringList names = checkParts(entries);
+    QCOMPARE(names.value(0), QStringLiteral("mimetype"));
+    for (const char* part :
+         {"META-INF/manifest.xml", "styles.xml", "content.xml", "meta.xml", "Pictures/image1.png"})
+        QVERIFY2(names.contains(QLatin1String(part)), part);
+    QVERIFY(
+        entry(entries, QStringLiteral("META-INF/manifest.xml")).contains("Pictures/image1.png"));
+    const QByteArray styles = entry(entries, QStringLiteral("styles.xml"));
+    for (const char* expected : {"fo:page-width=\"210.01mm\"", "fo:page-height=\"297.00mm\"",
+                                 "<text:page-number text:select-page=\"current\">",
+                                 "<text:page-count>", "style:font-name=\"DejaVu Serif\""})
+        QVERIFY2(styles.contains(expected), expected);
+    const QByteArray content = entry(entries, QStringLiteral("content.xml"));
+    for (const char* expected :
+         {"<text:h text:style-name=", "text:outline-level=\"1\"",
+          "<text:bookmark-start text:name=\"chapter1\"/>",
+          "text:reference-format=\"page\" text:ref-name=\"chapter1\"", "<text:list ",
+          "fo:background-color=\"#ffe0c0\"", "table:number-columns-spanned=\"2\"",
+          "<table:covered-table-cell/>", "xlink:href=\"Pictures/image1.png\"",
+          "fo:keep-with-next=\"always\"", "fo:font-size=\"11.00pt\""})
+        QVERIFY2(content.contains(expected), expected);
+
+    if (QStandardPaths::findExecutable(QStringLiteral("pandoc")).isEmpty())
+        QSKIP("pandoc is not installed");
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, QStringLiteral("sample.odt"), bytes);
+    QVERIFY(!path.isEmpty());
+    const QString md = pandoc(path, QStringLiteral("odt"), QStringLiteral("markdown"));
+    for (const char* expected :
+         {"1. The bakery", "We bake **sourdough** for *cafes*",
+          "[our site](https://example.org/bakery)", "-   Rye loaves", "-   Spelt rolls",
+          "Pictures/image1.png", "Merged total row", "1,000.50"})
         QVERIFY2(md.contains(QLatin1String(expected)),
                  qPrintable(QLatin1String(expected) + QLatin1Char('\n') + md));
 }

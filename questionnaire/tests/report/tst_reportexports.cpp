@@ -114,6 +114,7 @@ private slots:
     void initTestCase();
     void rtf();
     void docx();
+    void odt();
 
 private:
     // Converts an export with LibreOffice and compares it with our own pages.
@@ -263,6 +264,15 @@ void TestReportExports::docx() {
     const QString path = exportAs(ReportExporter::Format::Docx);
     QVERIFY(!path.isEmpty());
     readByPandoc(path, QStringLiteral("docx"));
+    if (QTest::currentTestFailed())
+        return;
+    compareWithLibreOffice(path);
+}
+
+void TestReportExports::odt() {
+    const QString path = exportAs(ReportExporter::Format::Odt);
+    QVERIFY(!path.isEmpty());
+    readByPandoc(path, QStringLiteral("odt"));
     if (QTest::currentTestFailed())
         return;
     compareWithLibreOffice(path);
