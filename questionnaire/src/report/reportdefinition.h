@@ -11,6 +11,7 @@ struct SubreportColumn {
     QString name;       // column of the table
     QString caption;    // header text; the column name when empty
     bool total = false; // summed into the total row
+    bool money = false; // an amount of money: always two decimals
 };
 
 // A named block of figures read from one table of its own data file.
@@ -39,6 +40,10 @@ struct ChapterDefinition {
     QString overviewValue = QStringLiteral("1");
     bool showOverviews = false;
     QString answerColumn;
+    // Optional: a query returning a step number and that step's short title, printed in
+    // place of the question text. When it fails (a database made before titles existed)
+    // or a step has no title, the question text is printed.
+    QString titlesQuery;
     QString openText = QStringLiteral("Still open: no answer has been stored yet.");
 };
 
@@ -50,6 +55,10 @@ struct ReportDefinition {
     QStringList notes;
     bool showDate = true;
     bool showProgress = true;
+    // The step whose answer names the business (the first line of it is the title page's
+    // heading); -1: none. The default heading when that answer is empty.
+    int nameStep = -1;
+    QString nameDefault = QStringLiteral("Business plan");
     QString dataFile; // data file 0 of the main report (absolute once loaded)
     QPageSize::PageSizeId page = QPageSize::A4;
     double marginMm = 20.0;

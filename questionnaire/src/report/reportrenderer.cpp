@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -82,17 +83,33 @@ struct Figures {
     QStringList captions;
     QList<QStringList> cells;
     QList<bool> totalled;
+    QList<bool> money;
     QList<double> totals;
     QList<bool> totalsFractional;
     bool skippedCells = false;
 };
 
-QString display(const QVariant& v) {
+// Figures are printed with the user's separators; the C locale (no locale set) has none,
+// so the program's own language stands in for it.
+QLocale numberLocale() {
+    const QLocale system;
+    return system.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedKingdom)
+                                           : system;
+}
+
+// A number as the table prints it: money always with two decimals, other numbers with
+// two only when they have a fraction.
+QString formatNumber(double d, bool money, bool fractional) {
+    return numberLocale().toString(d, 'f', money || fractional ? 2 : 0);
+}
+
+QString display(const QVariant& v, bool money) {
     if (v.isNull())
         return {};
-    if (v.typeId() == QMetaType::Double) {
+    const int type = v.typeId();
+    if (type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong) {
         const double d = v.toDouble();
-        return QLocale(QLocale::English).toString(d, 'f', d == std::floor(d) ? 0 : 2);
+        return formatNumber(d, money, d != std::floor(d));
     }
     return v.toString();
 }
@@ -134,6 +151,7 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
                 names.append(name);
                 f.captions.append(name);
                 f.totalled.append(sub.totals.contains(name, Qt::CaseInsensitive));
+                f.money.append(false);
             }
         } else {
             for (const SubreportColumn& c : sub.columns) {
@@ -148,6 +166,7 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
                 names.append(c.name);
                 f.captions.append(c.caption.isEmpty() ? c.name : c.caption);
                 f.totalled.append(c.total);
+                f.money.append(c.money);
             }
         }
         QStringList quoted;
@@ -163,7 +182,11 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
             QStringList line;
             bool any = false;
             for (int i = 0; i < row.size(); ++i) {
-                line.append(display(row[i]));
+                line.append(display(row[i], f.money[i]));
+                // Money typed as text ("1,250") is printed like the stored amounts.
+                if (f.money[i] && row[i].typeId() == QMetaType::QString)
+                    if (const auto n = number(row[i]))
+                        line.last() = formatNumber(*n, true, false);
                 any = any || !line.last().trimmed().isEmpty();
                 if (!f.totalled[i] || line.last().trimmed().isEmpty())
                     continue;
@@ -238,8 +261,11 @@ private:
         return f;
     }
 
-    void titlePage(int questions, int answered);
+    void titlePage(const QString& business, int questions, int answered);
     void contents();
+    QString businessName(const ReportDatabase::Table& steps, const ReportDatabase::Table& answers,
+                         int numberCol, int answerCol) const;
+    QHash<int, QString> titles() const;
     void chapterHeading(const QString& title);
     void answer(const QVariant& stored);
     void figures(const SubreportDefinition& sub);
@@ -254,11 +280,15 @@ private:
     QTextTable* contents_ = nullptr;
 };
 
-void Builder::titlePage(int questions, int answered) {
+void Builder::titlePage(const QString& business, int questions, int answered) {
     QTextBlockFormat centred = paragraph(0, 12, Qt::AlignHCenter);
-    QTextBlockFormat top = centred;
-    top.setTopMargin(180);
-    block(top, text(2.6, true, false, kHeadingColour), def_.title);
+    // Qt lays the first paragraph at the top of the frame whatever space it asks for above
+    // it, so the title is moved down the page by an empty paragraph of that height.
+    QTextBlockFormat space = paragraph(0, 0);
+    space.setLineHeight(180, QTextBlockFormat::FixedHeight);
+    block(space, text(1.0), QString());
+    block(centred, text(2.6, true, false, kHeadingColour), business);
+    block(centred, text(1.6, true, false, kHeadingColour), def_.title);
     if (!def_.subtitle.isEmpty())
         block(centred, text(1.2, false, true), def_.subtitle);
     for (const QString& note : def_.notes)
@@ -275,6 +305,51 @@ void Builder::titlePage(int questions, int answered) {
     if (def_.showProgress)
         block(firstLine ? spaced : centred, text(1.0, false, true),
               QStringLiteral("%1 of %2 questions answered").arg(answered).arg(questions));
+}
+
+// The first line of the answer to the step that asks for the business's name.
+QString Builder::businessName(const ReportDatabase::Table& steps,
+                              const ReportDatabase::Table& answers, int numberCol,
+                              int answerCol) const {
+    for (qsizetype k = 0; def_.nameStep > 0 && k < steps.rows.size(); ++k) {
+        if (steps.rows[k][numberCol].toInt() != def_.nameStep || k >= answers.rows.size())
+            continue;
+        const QString stored = answers.rows[k][answerCol].toString();
+        QTextDocument answer;
+        if (!quill::rtf::RtfReader::read(stored.toUtf8(), &answer))
+            answer.setPlainText(stored);
+        for (QString line :
+             answer.toPlainText().split(QRegularExpression(QStringLiteral("[\\n\\x{2028}]")))) {
+            line = line.simplified();
+            if (line.isEmpty())
+                continue;
+            // The name, not the address after it: up to the first comma or semicolon.
+            const qsizetype stop = line.indexOf(QRegularExpression(QStringLiteral("[,;]")));
+            if (stop > 0)
+                line.truncate(stop);
+            if (line.size() > 80)
+                line = line.left(79).trimmed() + QChar(0x2026);
+            return line;
+        }
+    }
+    return def_.nameDefault;
+}
+
+// The short titles of the steps, by step number; none when the question set has no titles.
+QHash<int, QString> Builder::titles() const {
+    QHash<int, QString> out;
+    if (def_.chapters.titlesQuery.isEmpty())
+        return out;
+    try {
+        ReportDatabase db(def_.dataFile);
+        const ReportDatabase::Table t = db.select(def_.chapters.titlesQuery);
+        for (const ReportDatabase::Row& row : t.rows)
+            if (row.size() >= 2 && !row[1].toString().trimmed().isEmpty())
+                out.insert(row[0].toInt(), row[1].toString().trimmed());
+    } catch (const ReportError&) {
+        // A question set made before titles existed: the questions' own text is printed.
+    }
+    return out;
 }
 
 void Builder::contents() {
@@ -321,8 +396,16 @@ void Builder::answer(const QVariant& stored) {
                 if (image.isValid())
                     doc_->addResource(QTextDocument::ImageResource, name, image);
             }
+    const int start = cursor_.position();
     cursor_.insertFragment(QTextDocumentFragment(&answer));
     cursor_.movePosition(QTextCursor::End);
+    // One body font throughout: the answer keeps its sizes, colours and emphasis.
+    QTextCursor whole(doc_.get());
+    whole.setPosition(start);
+    whole.setPosition(cursor_.position(), QTextCursor::KeepAnchor);
+    QTextCharFormat family;
+    family.setFontFamilies({def_.fontFamily});
+    whole.mergeCharFormat(family);
     // Space below the answer, on a block of the report's own format.
     block(paragraph(0, 10), text(0.5), QString());
 }
@@ -374,16 +457,15 @@ void Builder::figures(const SubreportDefinition& sub) {
     for (int r = 0; r < f.cells.size(); ++r)
         for (int c = 0; c < columns; ++c)
             put(r + 1, c, f.cells[r].value(c), body, QColor(),
-                f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
+                f.totalled[c] || f.money[c] ? Qt::AlignRight : Qt::AlignLeft);
     if (anyTotal) {
         const int last = rows - 1;
-        const QLocale english(QLocale::English);
         for (int c = 0; c < columns; ++c) {
             QString s;
             if (c == 0 && !f.totalled[0])
                 s = QStringLiteral("Total");
             else if (f.totalled[c])
-                s = english.toString(f.totals[c], 'f', f.totalsFractional[c] ? 2 : 0);
+                s = formatNumber(f.totals[c], f.money[c], f.totalsFractional[c]);
             put(last, c, s, bold, kTableTotal, f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
         }
     }
@@ -448,7 +530,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
 
     // The answered count is only known after the answers are read; the title page is
     // completed at the end, so reserve its position now.
-    titlePage(questions, 0);
+    titlePage(businessName(steps, answers, numberCol, answerCol), questions, 0);
     const int progressBlock = def_.showProgress ? cursor_.block().blockNumber() : -1;
     if (def_.hasContents)
         contents();
@@ -465,6 +547,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
             appendix.append(&sub);
     }
 
+    const QHash<int, QString> shortTitles = titles();
     QString chapter;
     QString section;
     bool started = false;
@@ -489,8 +572,9 @@ std::unique_ptr<ReportDocument> Builder::build() {
             if (cd.showOverviews)
                 block(paragraph(0, 8), text(0.95, false, true), row[questionCol].toString());
         } else {
+            const QString heading = shortTitles.value(number, row[questionCol].toString());
             block(keptWithNext(paragraph(0, 3)), text(1.0, true, false, kQuestionColour),
-                  QStringLiteral("%1. %2").arg(number).arg(row[questionCol].toString()));
+                  QStringLiteral("%1. %2").arg(number).arg(heading));
             // Answers pair with the steps by position; a step without an answer row is open.
             answer(k < answers.rows.size() ? answers.rows[k][answerCol] : QVariant());
         }

@@ -91,6 +91,8 @@ private slots:
     void runsAsTheReportButtonDoes();
     void storedAnswersWithTheirFormatting();
     void figuresWithTotals();
+    void aPlanNotAQuestionnaire();
+    void numbersInTheUsersLocale();
     void missingReportFileAndBadSettings();
     void subreportTableMissingIsRecoverable();
     void definitionWithoutSubreports();
@@ -254,6 +256,8 @@ void TestReportEngine::figuresWithTotals() {
     const QString text = flat(report->textDocument()->toPlainText());
     QVERIFY2(text.contains(QStringLiteral("Loaves 10 400 1,000.50 January")), qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("Total 15 450 2,250.50")));
+    // Money typed as text is printed as the stored amounts are.
+    QVERIFY(text.contains(QStringLiteral("Cakes 5 50 1,250.00 January")));
     // A figure that is not a number is left out of the total, and the report says so.
     QVERIFY(text.contains(QStringLiteral("Oven about two thousand")));
     QVERIFY(text.contains(QStringLiteral("Cells that do not hold a number are left out")));
@@ -264,6 +268,54 @@ void TestReportEngine::figuresWithTotals() {
             text.indexOf(QStringLiteral("42. ")));
     QVERIFY(text.indexOf(QStringLiteral("Sales projections")) <
             text.indexOf(QStringLiteral("43. ")));
+}
+
+void TestReportEngine::aPlanNotAQuestionnaire() {
+    setAnswer(db_, 9,
+              richAnswer(QStringLiteral("Rye & Co. Bakery, 12 Mill Lane, since"),
+                         QStringLiteral("2019")));
+    setAnswer(db_, 2,
+              QStringLiteral("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs22 "
+                             "We bake {\\b rye}.\\par}"));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    std::unique_ptr<ReportDocument> report = engine.render();
+    QString text = report->textDocument()->toPlainText();
+    // The title page names the business from its answer, then the plan's title.
+    QVERIFY2(
+        flat(text).trimmed().startsWith(QStringLiteral("Rye & Co. Bakery Draft Business Plan")),
+        qPrintable(flat(text).left(200)));
+    QVERIFY(text.contains(QStringLiteral("2 of 81 questions answered")));
+    // Questions appear as their short titles; the coaching text is not printed.
+    QVERIFY(text.contains(QStringLiteral("2. The business in brief")));
+    QVERIFY(!text.contains(QStringLiteral("Describe your business in two or three sentences")));
+    // One body font: the answer's Arial gives way to the report's font, its bold stays.
+    const QTextCursor rye = report->textDocument()->find(QStringLiteral("rye"));
+    QCOMPARE(rye.charFormat().fontFamilies().toStringList().value(0),
+             QStringLiteral("DejaVu Serif"));
+    QCOMPARE(rye.charFormat().fontWeight(), int(QFont::Bold));
+
+    // A database made before titles existed, with no name given: still a report.
+    setAnswer(db_, 9, QString());
+    QVERIFY(exec(db_, QStringLiteral("ALTER TABLE questions DROP COLUMN Title")));
+    report = engine.render();
+    text = report->textDocument()->toPlainText();
+    QVERIFY2(flat(text).trimmed().startsWith(QStringLiteral("Business plan Draft Business Plan")),
+             qPrintable(flat(text).left(200)));
+    QVERIFY(text.contains(QStringLiteral("2. Describe your business in two or three sentences")));
+}
+
+void TestReportEngine::numbersInTheUsersLocale() {
+    QVERIFY(exec(db_, QStringLiteral("UPDATE assets SET AssetOwned = 'Oven', OwnedCost = 12500, "
+                                     "AssetRequired = 'Van', RequiredCost = 8000.5 WHERE ID = 1")));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    const QString text = flat(engine.render()->textDocument()->toPlainText());
+    QLocale::setDefault(QLocale::c());
+    // Money with two decimals and the locale's separators, in the rows and the total.
+    QVERIFY2(text.contains(QStringLiteral("Oven 12.500,00 Van 8.000,50")), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("Total 12.500,00 8.000,50")));
 }
 
 void TestReportEngine::missingReportFileAndBadSettings() {
