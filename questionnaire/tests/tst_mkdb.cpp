@@ -25,7 +25,8 @@ private:
 QStringList MkdbTest::shippedSql() {
     return {QStringLiteral(QUILLMARK_SOURCE_DIR "/data/schema.sql"),
             QStringLiteral(QUILLMARK_SOURCE_DIR "/data/questions.sql"),
-            QStringLiteral(QUILLMARK_SOURCE_DIR "/data/titles.sql")};
+            QStringLiteral(QUILLMARK_SOURCE_DIR "/data/titles.sql"),
+            QStringLiteral(QUILLMARK_SOURCE_DIR "/data/gridcolumns.sql")};
 }
 
 int MkdbTest::run(const QString& out, const QStringList& sql) {
