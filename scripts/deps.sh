@@ -22,6 +22,8 @@ packages=(
   unrtf pandoc
   # the report export tests: LibreOffice lays out our RTF, DOCX and ODT; pdftotext reads its PDFs
   libreoffice-writer-nogui poppler-utils
+  # the report's DOCX and ODT packages (libzip) and its sales chart (Qt Charts needs Qt's OpenGL)
+  libzip-dev qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()

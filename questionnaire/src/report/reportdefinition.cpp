@@ -315,6 +315,18 @@ void Parser::applySubreport(const Entry& e) {
             }
         }
         s.columns.append(col);
+    } else if (e.key == u"chart") {
+        const QStringList parts = e.value.split(QLatin1Char('|'));
+        if (parts.size() < 2 || parts.size() > 3)
+            fail(e.line, QStringLiteral("a chart is 'category | value | series'"));
+        for (const QString& part : parts)
+            if (!isIdentifier(part.trimmed()))
+                fail(e.line, QStringLiteral("'%1' is not a plain column name").arg(part.trimmed()));
+        s.chartCategory = parts[0].trimmed();
+        s.chartValue = parts[1].trimmed();
+        s.chartSeries = parts.value(2).trimmed();
+    } else if (e.key == u"chart-title") {
+        s.chartTitle = e.value;
     } else if (e.key == u"hide" || e.key == u"totals") {
         QStringList& list = e.key == u"hide" ? s.hidden : s.totals;
         for (const QString& part : e.value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {

@@ -26,6 +26,12 @@ struct SubreportDefinition {
     QList<SubreportColumn> columns; // empty: every column of the table except `hidden`
     QStringList hidden;
     QStringList totals; // with no column list: the columns summed into the total row
+    // A chart below the table: bars per value of chartCategory, stacked by chartSeries,
+    // of the sums of chartValue (printed columns); empty chartCategory: no chart.
+    QString chartCategory;
+    QString chartValue;
+    QString chartSeries;
+    QString chartTitle;
 };
 
 // How the chapters are built from the question set and the answers paired with it.

@@ -1,5 +1,6 @@
 #include "reportrenderer.h"
 
+#include "figurechart.h"
 #include "reportdatabase.h"
 #include "reportdocument.h"
 #include "reporterror.h"
@@ -16,6 +17,7 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextTable>
+#include <QUrl>
 
 #include <cmath>
 #include <optional>
@@ -80,6 +82,7 @@ void keepHeadingsWithNext(QTextDocument& doc) {
 struct Figures {
     bool available = false;
     QString reason;
+    QStringList names;
     QStringList captions;
     QList<QStringList> cells;
     QList<bool> totalled;
@@ -176,6 +179,7 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
         sql += sub.order.isEmpty() ? QStringLiteral(" ORDER BY rowid")
                                    : QStringLiteral(" ORDER BY \"%1\"").arg(sub.order);
         const ReportDatabase::Table rows = db.select(sql);
+        f.names = names;
         f.totals.fill(0.0, names.size());
         f.totalsFractional.fill(false, names.size());
         for (const ReportDatabase::Row& row : rows.rows) {
@@ -269,6 +273,7 @@ private:
     void chapterHeading(const QString& title);
     void answer(const QVariant& stored);
     void figures(const SubreportDefinition& sub);
+    void chart(const SubreportDefinition& sub, const Figures& f);
     void fillContents(const ReportDocument& report);
 
     const ReportDefinition& def_;
@@ -473,6 +478,44 @@ void Builder::figures(const SubreportDefinition& sub) {
     if (f.skippedCells)
         block(paragraph(0, 4), text(0.8, false, true),
               QStringLiteral("Cells that do not hold a number are left out of the totals."));
+    if (!sub.chartCategory.isEmpty() && !f.cells.isEmpty())
+        chart(sub, f);
+}
+
+void Builder::chart(const SubreportDefinition& sub, const Figures& f) {
+    const auto column = [&](const QString& name) {
+        for (qsizetype i = 0; i < f.names.size(); ++i)
+            if (f.names[i].compare(name, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    };
+    const int category = column(sub.chartCategory);
+    const int value = column(sub.chartValue);
+    const int series = sub.chartSeries.isEmpty() ? -1 : column(sub.chartSeries);
+    if (category < 0 || value < 0)
+        return; // the chart draws printed columns only
+    const FigureChart::Data data =
+        FigureChart::collect(f.cells, category, value, series, QStringLiteral("Other"));
+    if (data.isEmpty())
+        return;
+    // As wide as the text, in the document's layout units (96 to the inch).
+    const QSizeF paper = QPageSize(def_.page).size(QPageSize::Millimeter);
+    const double width = (paper.width() - 2 * def_.marginMm) / 25.4 * 96.0;
+    const double height = width * 0.45;
+    const QString title =
+        sub.chartTitle.isEmpty()
+            ? QStringLiteral("%1 by %2").arg(f.captions[value], f.captions[category].toLower())
+            : sub.chartTitle;
+    const QImage image = FigureChart::draw(data, title, f.captions[value], def_.fontFamily,
+                                           QSizeF(width * 0.75, height * 0.75), 192);
+    const QUrl name(QStringLiteral("chart-%1.png").arg(summary_.subreportsShown));
+    doc_->addResource(QTextDocument::ImageResource, name, image);
+    block(paragraph(0, 10, Qt::AlignHCenter), text(), QString());
+    QTextImageFormat picture;
+    picture.setName(name.toString());
+    picture.setWidth(width);
+    picture.setHeight(height);
+    cursor_.insertImage(picture);
 }
 
 void Builder::fillContents(const ReportDocument& report) {

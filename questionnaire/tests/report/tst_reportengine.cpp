@@ -2,6 +2,7 @@
 // the Report button performs, the rendered content, the exports read back by independent
 // readers, and the bad inputs.
 
+#include "figurechart.h"
 #include "reportdefinition.h"
 #include "reportdocument.h"
 #include "reportengine.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -93,6 +95,7 @@ private slots:
     void figuresWithTotals();
     void aPlanNotAQuestionnaire();
     void numbersInTheUsersLocale();
+    void chartSumsByCategoryAndSeries();
     void missingReportFileAndBadSettings();
     void subreportTableMissingIsRecoverable();
     void definitionWithoutSubreports();
@@ -258,6 +261,17 @@ void TestReportEngine::figuresWithTotals() {
     QVERIFY(text.contains(QStringLiteral("Total 15 450 2,250.50")));
     // Money typed as text is printed as the stored amounts are.
     QVERIFY(text.contains(QStringLiteral("Cakes 5 50 1,250.00 January")));
+    // The sales appear as a chart too: a picture of the document, right after the table.
+    QStringList pictures;
+    const QTextDocument* doc = report->textDocument();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.append(it.fragment().charFormat().toImageFormat().name());
+    QCOMPARE(pictures.size(), 1); // the other tables have no chart
+    const QImage chart =
+        doc->resource(QTextDocument::ImageResource, QUrl(pictures.front())).value<QImage>();
+    QVERIFY(chart.width() > 600 && chart.height() > 250);
     // A figure that is not a number is left out of the total, and the report says so.
     QVERIFY(text.contains(QStringLiteral("Oven about two thousand")));
     QVERIFY(text.contains(QStringLiteral("Cells that do not hold a number are left out")));
@@ -316,6 +330,37 @@ void TestReportEngine::numbersInTheUsersLocale() {
     // Money with two decimals and the locale's separators, in the rows and the total.
     QVERIFY2(text.contains(QStringLiteral("Oven 12.500,00 Van 8.000,50")), qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("Total 12.500,00 8.000,50")));
+}
+
+void TestReportEngine::chartSumsByCategoryAndSeries() {
+    // Rows as the table prints them: product, amount with separators, month.
+    const QList<QStringList> rows = {
+        {QStringLiteral("Loaves"), QStringLiteral("1,000.50"), QStringLiteral("March")},
+        {QStringLiteral("Cakes"), QStringLiteral("200.00"), QStringLiteral("January")},
+        {QStringLiteral("Loaves"), QStringLiteral("99.50"), QStringLiteral("March")},
+        {QString(), QStringLiteral("10.00"), QStringLiteral("January")},
+        {QStringLiteral("Rolls"), QStringLiteral("about 5"), QStringLiteral("March")},
+        {QStringLiteral("Rolls"), QStringLiteral("7.00"), QString()},
+    };
+    const FigureChart::Data d = FigureChart::collect(rows, 2, 1, 0, QStringLiteral("Other"));
+    // Months in the order they first appear; a row without a number or a month is left out.
+    QCOMPARE(d.categories, (QStringList{QStringLiteral("March"), QStringLiteral("January")}));
+    QCOMPARE(d.series, (QStringList{QStringLiteral("Loaves"), QStringLiteral("Cakes"),
+                                    QStringLiteral("Other")}));
+    QCOMPARE(d.values[0], (QList<double>{1100.0, 0.0}));
+    QCOMPARE(d.values[1], (QList<double>{0.0, 200.0}));
+    QCOMPARE(d.values[2], (QList<double>{0.0, 10.0}));
+    QVERIFY(!d.isEmpty());
+    const QImage image = FigureChart::draw(d, QStringLiteral("Sales"), QStringLiteral("Amount"),
+                                           QStringLiteral("DejaVu Serif"), QSizeF(300, 150), 144);
+    QCOMPARE(image.size(), QSize(600, 300));
+    // Bars were drawn: a good part of the picture is in the products' colours.
+    int coloured = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            coloured += image.pixel(x, y) == qRgb(0xC0, 0x60, 0x20) ? 1 : 0;
+    QVERIFY2(coloured > 2000, qPrintable(QString::number(coloured)));
+    QVERIFY(FigureChart::collect({}, 0, 1, -1, QString()).isEmpty());
 }
 
 void TestReportEngine::missingReportFileAndBadSettings() {
