@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QSize>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -50,7 +51,9 @@ public:
     void setAction(int16_t action);
 
     // Renders the report without showing it.
-    std::unique_ptr<ReportDocument> render() const;
+    // Null when `progress` stopped it.
+    std::unique_ptr<ReportDocument>
+    render(const std::function<bool(int, int)>& progress = {}) const;
     // The preview windows shown by this engine that are still open, oldest first.
     QList<ReportPreview*> previews() const;
 

@@ -57,6 +57,13 @@ const QList<FormatInfo>& formats() {
     return list;
 }
 
+QString withSuffix(const QString& path, Format format) {
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.suffix().isEmpty() || path.endsWith(QLatin1Char('.')))
+        return path;
+    return path + QLatin1Char('.') + info(format).suffix;
+}
+
 const FormatInfo& info(Format format) {
     for (const FormatInfo& f : formats())
         if (f.format == format)

@@ -214,9 +214,10 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
 
 class Builder {
 public:
-    Builder(const ReportDefinition& def, ReportRenderer::Summary& summary)
-        : def_(def), summary_(summary), doc_(std::make_unique<QTextDocument>()),
-          cursor_(doc_.get()) {
+    Builder(const ReportDefinition& def, ReportRenderer::Summary& summary,
+            const ReportRenderer::Progress& progress)
+        : def_(def), summary_(summary), progress_(progress),
+          doc_(std::make_unique<QTextDocument>()), cursor_(doc_.get()) {
         QFont font(def.fontFamily);
         font.setPointSizeF(def.fontSize);
         doc_->setDefaultFont(font);
@@ -278,6 +279,7 @@ private:
 
     const ReportDefinition& def_;
     ReportRenderer::Summary& summary_;
+    const ReportRenderer::Progress& progress_;
     std::unique_ptr<QTextDocument> doc_;
     QTextCursor cursor_;
     bool first_ = true;
@@ -623,6 +625,9 @@ std::unique_ptr<ReportDocument> Builder::build() {
         }
         for (const SubreportDefinition* sub : placed.value(number))
             figures(*sub);
+        // The layout at the end takes about as long again as the steps: they count half.
+        if (progress_ && !progress_(int(k + 1), int(steps.rows.size() * 2)))
+            return nullptr;
     }
     if (!appendix.isEmpty()) {
         chapterHeading(def_.appendixTitle);
@@ -657,6 +662,8 @@ std::unique_ptr<ReportDocument> Builder::build() {
                                                    def_.page, def_.marginMm);
     keepHeadingsWithNext(*report->textDocument());
     fillContents(*report);
+    if (progress_ && !progress_(int(steps.rows.size() * 2), int(steps.rows.size() * 2)))
+        return nullptr;
     return report;
 }
 
@@ -664,7 +671,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
 
 ReportRenderer::ReportRenderer(const ReportDefinition& definition) : def_(definition) {}
 
-std::unique_ptr<ReportDocument> ReportRenderer::render() const {
+std::unique_ptr<ReportDocument> ReportRenderer::render(const Progress& progress) const {
     summary_ = {};
-    return Builder(def_, summary_).build();
+    return Builder(def_, summary_, progress).build();
 }

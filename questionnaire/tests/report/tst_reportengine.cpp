@@ -9,9 +9,11 @@
 #include "reporterror.h"
 #include "reportexporter.h"
 #include "reportfixture.h"
+#include "reportpageview.h"
 #include "reportpreview.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -96,6 +98,8 @@ private slots:
     void aPlanNotAQuestionnaire();
     void numbersInTheUsersLocale();
     void chartSumsByCategoryAndSeries();
+    void cancelledRenderShowsNothing();
+    void exportAddsTheFormatsExtension();
     void missingReportFileAndBadSettings();
     void subreportTableMissingIsRecoverable();
     void definitionWithoutSubreports();
@@ -201,6 +205,15 @@ void TestReportEngine::runsAsTheReportButtonDoes() {
     // A second run opens a second, independent window; closing one leaves the other.
     engine.setAction(1);
     QCOMPARE(engine.previews().size(), 2);
+    // It opens down and to the right of the first, not hidden under it.
+    QCOMPARE(engine.previews().back()->pos(), preview->pos() + QPoint(32, 32));
+    // Home and End go to the first and the last page.
+    ReportPreview* second = engine.previews().back();
+    QApplication::setActiveWindow(second);
+    QTest::keyClick(second, Qt::Key_End);
+    QCOMPARE(second->findChild<ReportPageView*>()->currentPage(), second->report().pageCount() - 1);
+    QTest::keyClick(second, Qt::Key_Home);
+    QCOMPARE(second->findChild<ReportPageView*>()->currentPage(), 0);
     preview->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(engine.previews().size(), 1);
@@ -399,11 +412,59 @@ void TestReportEngine::subreportTableMissingIsRecoverable() {
         numbers.append(errorNumber([&] { engine.setDataFile(0, db_); }));
     }
     QCOMPARE(numbers, (QList<int>{0, ReportError::Recoverable, 0}));
+    // Pressed again on the same engine, the last subreport's table gone too: each missing
+    // table is reported once, not twice (the first setting is the report's, not the last
+    // subreport's, where the run left the selection).
+    engine.setAction(1);
+    QVERIFY(exec(db_, QStringLiteral("DROP TABLE rawmaterials")));
+    numbers.clear();
+    numbers.append(errorNumber([&] { engine.setDataFile(0, db_); }));
+    engine.setReportFileName(shippedDefinition());
+    for (int16_t i = 0; i < engine.subreportCount(); ++i) {
+        engine.setSubreportToChange(engine.subreportName(i));
+        numbers.append(errorNumber([&] { engine.setDataFile(0, db_); }));
+    }
+    QCOMPARE(numbers, (QList<int>{0, 0, ReportError::Recoverable, ReportError::Recoverable}));
     const QString text = flat(engine.render()->textDocument()->toPlainText());
     QVERIFY(text.contains(
         QStringLiteral("Figures unavailable: the table 'assets' is not in 0002.mdb")));
     QVERIFY(text.contains(QStringLiteral("No sales projections have been entered yet.")));
     QVERIFY(text.contains(QStringLiteral("12. Finance")));
+}
+
+void TestReportEngine::cancelledRenderShowsNothing() {
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    int calls = 0;
+    int lastTotal = 0;
+    QVERIFY(!engine.render([&](int done, int total) {
+        ++calls;
+        lastTotal = total;
+        return done < 10;
+    }));
+    QCOMPARE(calls, 10);
+    QVERIFY(lastTotal >= 93);
+    // Left alone, the progress reaches its total once, at the end.
+    QList<int> seen;
+    QVERIFY(engine.render([&](int done, int total) {
+        seen.append(done);
+        return done <= total;
+    }));
+    QCOMPARE(seen.last(), lastTotal);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    QVERIFY(engine.previews().isEmpty());
+}
+
+void TestReportEngine::exportAddsTheFormatsExtension() {
+    using ReportExporter::Format;
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/plan"), Format::Docx),
+             QStringLiteral("/tmp/plan.docx"));
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/plan.rtf"), Format::Rtf),
+             QStringLiteral("/tmp/plan.rtf"));
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/my.plan/draft"), Format::Odt),
+             QStringLiteral("/tmp/my.plan/draft.odt"));
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/plan.v2"), Format::Pdf),
+             QStringLiteral("/tmp/plan.v2"));
 }
 
 void TestReportEngine::definitionWithoutSubreports() {
