@@ -265,7 +265,9 @@ QString Writer::paragraphStyle(const QTextBlock& block) {
         p.append({QStringLiteral("fo:margin-left"), mm(left)});
         p.append({QStringLiteral("fo:text-indent"), mm(twips(f.textIndent()))});
     }
-    p.append({QStringLiteral("fo:margin-right"), mm(twips(f.rightMargin()))});
+    // Any indent of a list paragraph's own, even a nought, takes the place of the list's.
+    if (f.rightMargin() != 0 || !block.textList())
+        p.append({QStringLiteral("fo:margin-right"), mm(twips(f.rightMargin()))});
     const Qt::Alignment align = f.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
     p.append({QStringLiteral("fo:text-align"), align == Qt::AlignHCenter ? QStringLiteral("center")
                                                : align == Qt::AlignRight ? QStringLiteral("end")
