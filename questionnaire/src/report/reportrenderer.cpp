@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -56,11 +57,16 @@ int firstLinePage(const QTextDocument& doc, const QTextBlock& block) {
 
 // Qt's layout knows no "keep with next": a heading whose first following line falls on
 // the next page gets a page break before it, as a word processor would move it. In
-// document order, so that each move is made on the layout the earlier ones left.
-void keepHeadingsWithNext(QTextDocument& doc) {
+// document order, so that each move is made on the layout the earlier ones left. This is
+// where Qt lays the document out, the longest part of a render: `progress` hears of each
+// heading (the share of blocks done) and stops the work when it says so.
+bool keepHeadingsWithNext(QTextDocument& doc, const std::function<bool(double)>& progress) {
+    const int blocks = std::max(1, doc.blockCount());
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         if (!b.blockFormat().boolProperty(quill::rtf::KeepWithNextProperty))
             continue;
+        if (!progress(double(b.blockNumber()) / blocks))
+            return false;
         const QTextBlock next = doc.findBlock(b.position() + b.length());
         if (!next.isValid() || next == b)
             continue;
@@ -74,8 +80,8 @@ void keepHeadingsWithNext(QTextDocument& doc) {
         // Qt redoes the layout lazily from the change on, and leaves blocks further down
         // without lines if it is asked about them too soon: lay out the rest now.
         doc.markContentsDirty(b.position(), doc.characterCount() - b.position());
-        doc.pageCount();
     }
+    return true;
 }
 
 // The figures of one subreport as they will be printed.
@@ -625,7 +631,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
         }
         for (const SubreportDefinition* sub : placed.value(number))
             figures(*sub);
-        // The layout at the end takes about as long again as the steps: they count half.
+        // The layout at the end takes as long again as the steps or longer: they count half.
         if (progress_ && !progress_(int(k + 1), int(steps.rows.size() * 2)))
             return nullptr;
     }
@@ -660,9 +666,15 @@ std::unique_ptr<ReportDocument> Builder::build() {
 
     auto report = std::make_unique<ReportDocument>(std::move(doc_), def_.title, def_.footer,
                                                    def_.page, def_.marginMm);
-    keepHeadingsWithNext(*report->textDocument());
+    const int steps2 = int(steps.rows.size() * 2);
+    const bool laidOut = keepHeadingsWithNext(*report->textDocument(), [&](double share) {
+        return !progress_ ||
+               progress_(int(steps.rows.size()) + int(share * steps.rows.size()), steps2);
+    });
+    if (!laidOut)
+        return nullptr;
     fillContents(*report);
-    if (progress_ && !progress_(int(steps.rows.size() * 2), int(steps.rows.size() * 2)))
+    if (progress_ && !progress_(steps2, steps2))
         return nullptr;
     return report;
 }

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTimer>
 
 using namespace ReportFixture;
 
@@ -99,6 +101,7 @@ private slots:
     void numbersInTheUsersLocale();
     void chartSumsByCategoryAndSeries();
     void cancelledRenderShowsNothing();
+    void longRenderCanBeCancelled();
     void exportAddsTheFormatsExtension();
     void missingReportFileAndBadSettings();
     void subreportTableMissingIsRecoverable();
@@ -452,6 +455,38 @@ void TestReportEngine::cancelledRenderShowsNothing() {
     }));
     QCOMPARE(seen.last(), lastTotal);
     QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    QVERIFY(engine.previews().isEmpty());
+}
+
+void TestReportEngine::longRenderCanBeCancelled() {
+    // Long answers make a render of some seconds: the progress dialog comes up after half
+    // a second, and its Cancel ends the run without a preview.
+    QString prose;
+    while (prose.size() < 20000)
+        prose += QStringLiteral("We bake bread for the cafes of the old town every morning. ");
+    for (int step = 1; step <= 93; ++step)
+        setAnswer(db_, step, richAnswer(prose, QStringLiteral("daily")));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    bool seen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QProgressDialog*>(w); dialog && dialog->isVisible()) {
+                if (!seen) {
+                    // Up while the render still has work to do: progress is told during the
+                    // layout too, not only at its end.
+                    QVERIFY(dialog->isModal());
+                    QVERIFY(dialog->value() < dialog->maximum());
+                }
+                seen = true;
+                dialog->cancel();
+            }
+    });
+    poll.start(50);
+    engine.setAction(1);
+    poll.stop();
+    QVERIFY(seen);
     QVERIFY(engine.previews().isEmpty());
 }
 
