@@ -7,10 +7,13 @@
 #include "reportrenderer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProgressDialog>
 #include <QScreen>
+
+#include <limits>
 
 namespace {
 constexpr int kMaxWindowSide = 16000;
@@ -153,13 +156,21 @@ void ReportEngine::setAction(int16_t action) {
                            100);
     dialog.setWindowTitle(QStringLiteral("Quillmark"));
     dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setMinimumDuration(500);
+    // Shown here after the delay (half a second), whatever the dialog would estimate.
+    dialog.setMinimumDuration(std::numeric_limits<int>::max());
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
+    QElapsedTimer clock;
+    clock.start();
     std::unique_ptr<ReportDocument> doc = render([&](int done, int total) {
         dialog.setMaximum(std::max(total, 1));
         dialog.setValue(std::min(done, total));
-        QCoreApplication::processEvents();
+        if (!dialog.isVisible() && clock.elapsed() >= progressDelayMs_)
+            dialog.show();
+        // Until the dialog shows (and with it, its modality), the user's input waits: the
+        // answer box must not change under a render that reads the stored answers.
+        QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
         return !dialog.wasCanceled();
     });
     dialog.close();

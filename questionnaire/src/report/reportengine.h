@@ -51,6 +51,9 @@ public:
     void setAction(int16_t action);
 
     // Renders the report without showing it.
+    // How long a run renders before its progress dialog shows, in milliseconds.
+    void setProgressDelay(int ms) { progressDelayMs_ = ms; }
+
     // Null when `progress` stopped it.
     std::unique_ptr<ReportDocument>
     render(const std::function<bool(int, int)>& progress = {}) const;
@@ -66,6 +69,7 @@ private:
     QString mainDataFile_;
     QHash<QString, QString> subreportDataFiles_; // by lower-case subreport name
     QString selected_;                           // empty: the main report
+    int progressDelayMs_ = 500;
     bool exportShown_ = false;
     int16_t destination_ = ToPreviewWindow;
     QSize windowSize_{640, 480};
