@@ -29,12 +29,15 @@ packages=(
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
   libfmt-dev
-  # RTF picture tests: LibreOffice converts the writer's output to PDF, poppler lists its images
-  libreoffice-writer-nogui poppler-utils
   # time tests: the German locale (generated below) and the tz database
   locales tzdata
   # logger benchmark: spdlog's null and basic file sinks as baselines
   libspdlog-dev
+  # the report export and RTF picture tests: LibreOffice lays out our RTF, DOCX and ODT;
+  # poppler reads its PDFs and lists their images
+  libreoffice-writer-nogui poppler-utils
+  # the report's DOCX and ODT packages (libzip) and its sales chart (Qt Charts needs Qt's OpenGL)
+  libzip-dev qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()
