@@ -270,9 +270,10 @@ int main(int argc, char** argv) {
             e.setDataFile(0, database);
         }
         const auto report = e.render();
-        const ReportExporter::Format format = std::strcmp(argv[2], "docx") == 0
-                                                  ? ReportExporter::Format::Docx
-                                                  : ReportExporter::Format::Pdf;
+        ReportExporter::Format format = ReportExporter::Format::Pdf;
+        for (const auto& f : ReportExporter::formats())
+            if (f.suffix == QLatin1String(argv[2]))
+                format = f.format;
         return ReportExporter::write(*report, format, QString::fromLocal8Bit(argv[4])).isEmpty()
                    ? 0
                    : 1;
