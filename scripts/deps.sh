@@ -22,6 +22,8 @@ packages=(
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
   libfmt-dev
+  # quillmark spell-check: hunspell and the English dictionaries
+  libhunspell-dev hunspell-en-us hunspell-en-gb
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "griddatacontrol.h"
 #include "numbertext.h"
 #include "questionstore.h"
+#include "recoverykeeper.h"
 #include "recordcursor.h"
 #include "twips.h"
 
@@ -85,6 +86,7 @@ mainForm::mainForm(const QString& programFolder, QWidget* parent)
     setWindowIcon(Artwork::appIcon());
     createMenu();
     createControls();
+    createWritingComfort();
 
     // The designed size, centred, until the window is shown maximised.
     QRect r(0, 0, Twips::toPixelsX(NormalWidth), Twips::toPixelsY(NormalHeight));
@@ -98,6 +100,7 @@ mainForm::mainForm(const QString& programFolder, QWidget* parent)
 }
 
 mainForm::~mainForm() {
+    recovery->programEnds();
     // Everything that reads the main connection goes before the connection itself.
     delete m_answerMapper;
     delete m_questionMapper;
