@@ -73,11 +73,22 @@ void RecoveryKeeper::contentsChanged() {
 }
 
 void RecoveryKeeper::modificationChanged(bool modified) {
-    if (modified)
+    if (modified) {
+        // Also an edit put back into the box after a store failed.
+        m_pause.start();
         return;
-    // Stored, undone, or a new step shown after storing: nothing is pending any more.
+    }
+    // Stored, undone, or a new step shown after storing: nothing is pending any more. A
+    // store that fails puts the edit back, unmodified for a moment on the way; so look
+    // again once the handler that stored has finished.
     m_pause.stop();
-    removeOurs();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_form->text1->document()->isModified())
+                removeOurs();
+        },
+        Qt::QueuedConnection);
 }
 
 void RecoveryKeeper::removeOurs() {

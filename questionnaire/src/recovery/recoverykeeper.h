@@ -11,7 +11,8 @@ class mainForm;
 //
 // The answer is still stored only when the owner leaves the step. Beside that, a second
 // after typing pauses the pending edit goes into the recovery file; when the edit stops
-// being pending (it was stored, or undone), the file goes. At a normal end the file goes
+// being pending (it was stored, or undone), the file goes as soon as the handler that
+// stored it has returned. At a normal end the file goes
 // too, unless an edit could not be stored: then it stays for the next start. On the next
 // start after a crash the owner is offered the text back ("Restore" puts it into the box
 // of its step as a pending edit; "Discard" removes the file).

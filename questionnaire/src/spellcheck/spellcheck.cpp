@@ -20,11 +20,9 @@ SpellCheck::SpellCheck(QTextEdit* box, PersonalWordList words)
 }
 
 SpellCheck::~SpellCheck() {
-    // The highlighter belongs to the document and may outlive us: it must not keep
-    // checking against a dictionary that is gone.
-    if (m_box->document() == m_highlighter->document())
-        m_highlighter->setDocument(nullptr);
-    delete m_highlighter;
+    // The highlighter belongs to the document, which may go before or after us; when it is
+    // still there, it must not keep checking against a dictionary that is gone.
+    delete m_highlighter.data();
 }
 
 bool SpellCheck::load(const QString& localeName) {

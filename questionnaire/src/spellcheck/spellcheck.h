@@ -2,17 +2,18 @@
 
 #include "dictionarycatalog.h"
 #include "personalwordlist.h"
+#include "spellhighlighter.h"
 
 #include <QList>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 
 #include <memory>
 
 class QMenu;
 class QTextEdit;
 class SpellDictionary;
-class SpellHighlighter;
 
 // Spell-checking of a rich-text box as the owner types: misspelt words underlined, and on
 // the context menu the suggestions for the word under the mouse, "Add to dictionary" and
@@ -63,7 +64,7 @@ private:
     void showContextMenu(const QPoint& viewportPos);
 
     QTextEdit* m_box;
-    SpellHighlighter* m_highlighter;
+    QPointer<SpellHighlighter> m_highlighter;
     PersonalWordList m_words;
     QList<DictionaryCatalog::Dictionary> m_installed;
     std::unique_ptr<SpellDictionary> m_dictionary;
