@@ -17,8 +17,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QKeyEvent>
+#include <QTemporaryDir>
 #include <QTextCursor>
 
 #include <cstdio>
@@ -111,10 +111,10 @@ int main(int argc, char** argv) {
         std::printf("\n20 KB answer (%lld bytes) in %s:\n", qlonglong(rtf.size()),
                     oneParagraph ? "one paragraph" : "short paragraphs");
         std::printf("  baseline, the box as designed:        %8.3f ms\n", plain);
-        std::printf("  spell-check and word count:           %8.3f ms  (%.2fx baseline)\n",
-                    checked, checked / plain);
-        std::printf("  spell-check, word count, 150 %% zoom:  %8.3f ms  (%.2fx baseline)\n",
-                    zoomed, zoomed / plain);
+        std::printf("  spell-check and word count:           %8.3f ms  (%.2fx baseline)\n", checked,
+                    checked / plain);
+        std::printf("  spell-check, word count, 150 %% zoom:  %8.3f ms  (%.2fx baseline)\n", zoomed,
+                    zoomed / plain);
     }
     return 0;
 }

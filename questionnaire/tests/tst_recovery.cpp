@@ -97,8 +97,12 @@ void RecoveryTest::journalKeepsTheEditExactlyAndPrivately() {
     QByteArray every;
     for (int b = 0; b < 256; ++b)
         every += char(b);
-    RecoveryEntry e{7, QVariant(7), QStringLiteral("7"), "{\\rtf1 caf\\'e9}" + every,
-                    QDateTime::currentDateTimeUtc(), 4242};
+    RecoveryEntry e{7,
+                    QVariant(7),
+                    QStringLiteral("7"),
+                    "{\\rtf1 caf\\'e9}" + every,
+                    QDateTime::currentDateTimeUtc(),
+                    4242};
     QVERIFY(journal.write(e));
     const QFileDevice::Permissions p = QFileInfo(journal.path()).permissions();
     QVERIFY(p.testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
@@ -117,8 +121,7 @@ void RecoveryTest::journalKeepsTheEditExactlyAndPrivately() {
     e.rtf = "{\\rtf1 second}";
     QVERIFY(journal.write(e));
     QCOMPARE(journal.read()->rtf, e.rtf);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{"0002.recovery"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"0002.recovery"});
     QVERIFY(journal.remove());
     QVERIFY(!journal.exists());
 
@@ -255,9 +258,9 @@ void RecoveryTest::killedProgramLeavesTheEditToRestore() {
                   {folder.path(), "5", "Our bakery opens at six"});
     QVERIFY(program.waitForStarted());
     QByteArray said;
-    QTRY_VERIFY2_WITH_TIMEOUT((said += program.readAllStandardOutput()).contains("journalled"),
-                              qPrintable(QString::fromLocal8Bit(said + program.readAllStandardError())),
-                              30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (said += program.readAllStandardOutput()).contains("journalled"),
+        qPrintable(QString::fromLocal8Bit(said + program.readAllStandardError())), 30000);
     program.kill(); // SIGKILL: no handler, no clean-up, the way a crash ends it
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitStatus(), QProcess::CrashExit);
@@ -292,9 +295,9 @@ void RecoveryTest::killedProgramLeavesTheEditToRestore() {
 
 void RecoveryTest::discardRemovesTheFile() {
     TestFolder folder;
-    QVERIFY(RecoveryJournal(folder.path())
-                .write({6, QVariant(6), "6", "{\\rtf1 unwanted}", QDateTime::currentDateTimeUtc(),
-                        0}));
+    QVERIFY(
+        RecoveryJournal(folder.path())
+            .write({6, QVariant(6), "6", "{\\rtf1 unwanted}", QDateTime::currentDateTimeUtc(), 0}));
     auto form = loadForm(folder);
     {
         BoxClicker discard(QStringLiteral("Discard"));
@@ -329,9 +332,9 @@ void RecoveryTest::restoreRefusesAStepThatChanged() {
     QProcess sleeper;
     sleeper.start("sleep", {"30"});
     QVERIFY(sleeper.waitForStarted());
-    QVERIFY(form->recovery->journal().write(
-        {3, QVariant(3), "3", "{\\rtf1 theirs}", QDateTime::currentDateTimeUtc(),
-         sleeper.processId()}));
+    QVERIFY(
+        form->recovery->journal().write({3, QVariant(3), "3", "{\\rtf1 theirs}",
+                                         QDateTime::currentDateTimeUtc(), sleeper.processId()}));
     MessageBoxWatcher watcher;
     form->recovery->offerRestore();
     QVERIFY(watcher.texts.isEmpty());

@@ -54,9 +54,8 @@ void GoMenu::refresh() {
         // The edit in the box counts as the owner sees it.
         const QString pending = m_form->text1->toPlainText();
         const bool edited = m_form->text1->document()->isModified() && !m_form->text1->isHidden();
-        const QList<SectionEntry> sections =
-            SectionIndex::read(*questions, *answers, m_form->Adodc1->position() + 1,
-                               edited ? &pending : nullptr);
+        const QList<SectionEntry> sections = SectionIndex::read(
+            *questions, *answers, m_form->Adodc1->position() + 1, edited ? &pending : nullptr);
         for (qsizetype i = 0; i < sections.size(); ++i) {
             const SectionEntry& s = sections[i];
             QString number = QString::number(i + 1);

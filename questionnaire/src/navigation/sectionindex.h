@@ -8,10 +8,10 @@ class QAbstractItemModel;
 // The sections of the question set in step order, read from the question cursor's rows and
 // the answer rows paired with them by position.
 struct SectionEntry {
-    QString title;      // the section title (Heading)
-    int firstStep = 0;  // 1-based step that opens the section
-    int questions = 0;  // its question steps (an overview step asks nothing)
-    int answered = 0;   // ... of which have an answer with some text
+    QString title;     // the section title (Heading)
+    int firstStep = 0; // 1-based step that opens the section
+    int questions = 0; // its question steps (an overview step asks nothing)
+    int answered = 0;  // ... of which have an answer with some text
 };
 
 namespace SectionIndex {

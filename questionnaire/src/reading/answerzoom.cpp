@@ -12,8 +12,8 @@
 AnswerZoom::AnswerZoom(QTextEdit* box, SpellHighlighter* drawing, QWidget* window)
     : QObject(box), m_box(box), m_drawing(drawing) {
     m_in = new QAction(QStringLiteral("Zoom in"), this);
-    m_in->setShortcuts({QKeySequence(QKeySequence::ZoomIn),
-                        QKeySequence(Qt::ControlModifier | Qt::Key_Equal)});
+    m_in->setShortcuts(
+        {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::ControlModifier | Qt::Key_Equal)});
     m_out = new QAction(QStringLiteral("Zoom out"), this);
     m_out->setShortcuts({QKeySequence(QKeySequence::ZoomOut)});
     m_reset = new QAction(QStringLiteral("Actual size"), this);

@@ -19,7 +19,8 @@ void WordCount::update() {
         return;
     }
     m_words = WordScanner::count(m_box->document()->toPlainText());
-    QString text = m_words == 1 ? QStringLiteral("1 word") : QStringLiteral("%1 words").arg(m_words);
+    QString text =
+        m_words == 1 ? QStringLiteral("1 word") : QStringLiteral("%1 words").arg(m_words);
     if (m_zoom != 100)
         text += QStringLiteral("    Zoom %1 %").arg(m_zoom);
     setText(text);

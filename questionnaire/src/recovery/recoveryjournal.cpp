@@ -67,11 +67,12 @@ std::optional<RecoveryEntry> RecoveryJournal::read(QString* error) const {
     e.step = o.value(QStringLiteral("step")).toInt();
     e.answerKey = o.value(QStringLiteral("answerId")).toVariant();
     e.questionNumber = o.value(QStringLiteral("questionNumber")).toString();
-    e.savedAt = QDateTime::fromString(o.value(QStringLiteral("savedAt")).toString(), Qt::ISODateWithMs);
+    e.savedAt =
+        QDateTime::fromString(o.value(QStringLiteral("savedAt")).toString(), Qt::ISODateWithMs);
     e.processId = o.value(QStringLiteral("pid")).toInteger();
     const QString rtf = o.value(QStringLiteral("rtf")).toString();
-    auto decoded = QByteArray::fromBase64Encoding(rtf.toLatin1(),
-                                                  QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded =
+        QByteArray::fromBase64Encoding(rtf.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (e.step < 1 || !decoded)
         return refuse(QStringLiteral("damaged"));
     e.rtf = *decoded;

@@ -41,7 +41,8 @@ bool stillRunning(qint64 pid) {
 
 QString preview(const QByteArray& rtf) {
     QTextDocument doc;
-    QString text = quill::rtf::RtfReader::read(rtf, &doc) ? doc.toPlainText() : QString::fromUtf8(rtf);
+    QString text =
+        quill::rtf::RtfReader::read(rtf, &doc) ? doc.toPlainText() : QString::fromUtf8(rtf);
     text = text.simplified();
     if (text.size() > 300)
         text = text.left(300) + QStringLiteral("...");
@@ -106,8 +107,8 @@ void RecoveryKeeper::journalNow() {
     e.step = m_form->Adodc2->position() + 1;
     e.answerKey = answers(*m_form)->key(m_form->Adodc2->position());
     e.questionNumber = m_form->Label9->text();
-    e.rtf = m_form->text1->property(m_form->text1->metaObject()->userProperty().name())
-                .toByteArray();
+    e.rtf =
+        m_form->text1->property(m_form->text1->metaObject()->userProperty().name()).toByteArray();
     e.savedAt = QDateTime::currentDateTimeUtc();
     e.processId = QCoreApplication::applicationPid();
     QString error;

@@ -47,7 +47,8 @@ QList<Dictionary> installed(const QStringList& folders) {
             const QString name = aff.completeBaseName();
             const QFileInfo dic(dir.filePath(name + QStringLiteral(".dic")));
             // A name such as "hyph_en_US" belongs to another tool; a dictionary is a locale.
-            if (!dic.isFile() || !dic.isReadable() || names.contains(name) || name.startsWith(u"hyph"))
+            if (!dic.isFile() || !dic.isReadable() || names.contains(name) ||
+                name.startsWith(u"hyph"))
                 continue;
             names.insert(name);
             found.append({name, aff.absoluteFilePath(), dic.absoluteFilePath()});
@@ -67,9 +68,8 @@ std::optional<Dictionary> forLocale(const QList<Dictionary>& dictionaries,
             return std::nullopt;
         return *it;
     };
-    if (auto d = find([&](const Dictionary& d) {
-            return d.name.compare(wanted, Qt::CaseInsensitive) == 0;
-        }))
+    if (auto d = find(
+            [&](const Dictionary& d) { return d.name.compare(wanted, Qt::CaseInsensitive) == 0; }))
         return d;
     const QString lang = language(wanted);
     if (!lang.isEmpty() && lang != QLatin1String("C") && lang != QLatin1String("POSIX")) {

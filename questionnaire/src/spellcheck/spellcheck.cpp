@@ -94,7 +94,8 @@ void SpellCheck::addToDictionary(const QString& word) {
     QString error;
     if (!m_words.add(word, &error))
         emit problem(QStringLiteral("The word is accepted until Quillmark ends, but it could "
-                                    "not be kept in your word list: ") + error);
+                                    "not be kept in your word list: ") +
+                     error);
     m_highlighter->rehighlight();
 }
 

@@ -53,7 +53,8 @@ bool SpellDictionary::isCorrect(const QString& word) {
     const QString plain = plainApostrophes(word);
     // A Latin-1 dictionary cannot hold a word outside Latin-1: call it unknown.
     bool correct = false;
-    if (m_utf8 || std::all_of(plain.cbegin(), plain.cend(), [](QChar c) { return c.unicode() < 256; }))
+    if (m_utf8 ||
+        std::all_of(plain.cbegin(), plain.cend(), [](QChar c) { return c.unicode() < 256; }))
         correct = m_hunspell->spell(encode(plain));
     // Bounded: a long session of pasted text must not grow the cache without end.
     if (m_known.size() > 200000)
