@@ -13,7 +13,7 @@
 #include "rtftextedit.h"
 #include "spellcheck.h"
 #include "spellhighlighter.h"
-#include "wordcount.h"
+#include "statusline.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -96,11 +96,11 @@ int main(int argc, char** argv) {
         const QByteArray rtf = answer(oneParagraph);
         // The designed box: no checking, no count.
         form.spelling->highlighter()->setDictionary(nullptr);
-        QObject::disconnect(form.text1, &QTextEdit::textChanged, form.wordCount,
-                            &WordCount::update);
+        QObject::disconnect(form.text1, &QTextEdit::textChanged, form.statusLine,
+                            &StatusLine::update);
         const double plain = keystrokes(form, rtf);
 
-        QObject::connect(form.text1, &QTextEdit::textChanged, form.wordCount, &WordCount::update);
+        QObject::connect(form.text1, &QTextEdit::textChanged, form.statusLine, &StatusLine::update);
         form.spelling->useDictionary(dictionary);
         const double checked = keystrokes(form, rtf);
 

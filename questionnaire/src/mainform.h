@@ -24,7 +24,7 @@ class QTextEdit;
 class RecordCursor;
 class RecoveryKeeper;
 class SpellCheck;
-class WordCount;
+class StatusLine;
 
 // The main window: one step of the business-plan questionnaire at a time.
 //
@@ -127,7 +127,7 @@ public:
     GoMenu* goMenu = nullptr;
     SpellCheck* spelling = nullptr;
     AnswerZoom* zoom = nullptr;
-    WordCount* wordCount = nullptr;
+    StatusLine* statusLine = nullptr; // word count, zoom and notices, right of the bottom row
     RecoveryKeeper* recovery = nullptr;
 
 public slots:

@@ -9,10 +9,10 @@
 #include "recoverykeeper.h"
 #include "spellcheck.h"
 #include "spellhighlighter.h"
-#include "wordcount.h"
+#include "statusline.h"
 
 #include <QLocale>
-#include <QStatusBar>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -21,14 +21,13 @@ void mainForm::createWritingComfort() {
 
     spelling = new SpellCheck(text1);
     zoom = new AnswerZoom(text1, spelling->highlighter(), this);
-    wordCount = new WordCount(text1, statusBar());
-    statusBar()->addPermanentWidget(wordCount);
-    connect(zoom, &AnswerZoom::zoomed, wordCount, &WordCount::setZoom);
+    statusLine = new StatusLine(text1, cmdEnd);
+    statusLine->setPalette(Label5->palette());
+    connect(zoom, &AnswerZoom::zoomed, statusLine, &StatusLine::setZoom);
     recovery = new RecoveryKeeper(this);
 
-    auto tell = [this](const QString& message) { statusBar()->showMessage(message, 15000); };
-    connect(spelling, &SpellCheck::problem, this, tell);
-    connect(recovery, &RecoveryKeeper::problem, this, tell);
+    connect(spelling, &SpellCheck::problem, statusLine, &StatusLine::showMessage);
+    connect(recovery, &RecoveryKeeper::problem, statusLine, &StatusLine::showMessage);
     // The dictionary loads once the window can be seen, so it never delays the start.
     QTimer::singleShot(0, spelling, [s = spelling] { s->load(QLocale::system().name()); });
 }

@@ -13,13 +13,14 @@
 #include "spellcheck.h"
 #include "spelldictionary.h"
 #include "spellhighlighter.h"
+#include "statusline.h"
 #include "testfolder.h"
 #include "testform.h"
-#include "wordcount.h"
 #include "wordscanner.h"
 
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -363,22 +364,43 @@ void SpellCheckTest::zoomByKeysAndWheel() {
 void SpellCheckTest::wordCountInTheStatusLine() {
     TestFolder folder;
     auto form = loadForm(folder);
+    StatusLine* line = form->statusLine;
     // Step 1 is an overview: no box, no count.
-    QCOMPARE(form->wordCount->text(), QString());
+    QCOMPARE(line->countText(), QString());
     goToStep(*form, 2);
-    QCOMPARE(form->wordCount->text(), QStringLiteral("0 words"));
+    QCOMPARE(line->text(), QStringLiteral("0 words"));
     QTest::keyClicks(form->text1, QStringLiteral("One"));
-    QCOMPARE(form->wordCount->text(), QStringLiteral("1 word"));
+    QCOMPARE(line->text(), QStringLiteral("1 word"));
     QTest::keyClicks(form->text1, QStringLiteral(" well-known bakery."));
-    QCOMPARE(form->wordCount->words(), 3);
+    QCOMPARE(line->words(), 3);
     form->zoom->setPercent(150);
-    QCOMPARE(form->wordCount->text(), QStringLiteral("3 words    Zoom 150 %"));
+    QCOMPARE(line->countText(), QStringLiteral("3 words    Zoom 150 %"));
     form->command3_Click();
-    QCOMPARE(form->wordCount->words(), 0);
+    QCOMPARE(line->words(), 0);
     form->command4_Click();
-    QCOMPARE(form->wordCount->words(), 3);
+    QCOMPARE(line->words(), 3);
+
+    // A notice takes the line for a while, whole in the tooltip.
+    line->showMessage(QStringLiteral("The word list could not be written."));
+    QCOMPARE(line->toolTip(), QStringLiteral("The word list could not be written."));
+    QVERIFY(line->text().startsWith(QStringLiteral("The word")));
+
+    // It stays in the bottom row, right of Exit, however the window is sized, and covers
+    // no designed control.
+    for (const QSize size : {QSize(1024, 768), QSize(1400, 900), QSize(900, 700)}) {
+        form->resize(size);
+        QTRY_COMPARE(line->y(), form->cmdEnd->y());
+        QCOMPARE(line->height(), form->cmdEnd->height());
+        QVERIFY(line->x() > form->cmdEnd->geometry().right());
+        QVERIFY(line->geometry().right() < line->parentWidget()->width());
+        for (QWidget* w :
+             form->centralWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (w != line && w->isVisible())
+                QVERIFY2(!w->geometry().intersects(line->geometry()),
+                         qPrintable(w->metaObject()->className()));
+    }
     form->Command7_Click();
-    QCOMPARE(form->wordCount->text(), QString());
+    QCOMPARE(line->countText(), QString());
 }
 
 QTEST_MAIN(SpellCheckTest)
