@@ -3,6 +3,8 @@
 #include "rtfreader.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
+#include <QPair>
 #include <QTextDocument>
 
 namespace SectionIndex {
@@ -20,10 +22,20 @@ int column(const QAbstractItemModel& model, const QString& name) {
 bool hasText(const QByteArray& rtf) {
     if (rtf.trimmed().isEmpty())
         return false;
+    // The menu asks about every answer each time it opens, and answers rarely change
+    // between two looks: remember what each answer gave, by a 64-bit hash and the length.
+    static QHash<QPair<size_t, qsizetype>, bool> known;
+    const QPair<size_t, qsizetype> key(qHash(rtf), rtf.size());
+    if (const auto it = known.constFind(key); it != known.cend())
+        return *it;
     QTextDocument doc;
-    if (!quill::rtf::RtfReader::read(rtf, &doc))
-        return !QString::fromUtf8(rtf).trimmed().isEmpty(); // shown as plain text
-    return !doc.toPlainText().trimmed().isEmpty();
+    const bool text = quill::rtf::RtfReader::read(rtf, &doc)
+                          ? !doc.toPlainText().trimmed().isEmpty()
+                          : !QString::fromUtf8(rtf).trimmed().isEmpty(); // shown as plain text
+    if (known.size() >= 1024)
+        known.clear();
+    known.insert(key, text);
+    return text;
 }
 
 QList<SectionEntry> read(const QAbstractItemModel& questions, const QAbstractItemModel& answers,
