@@ -2,10 +2,10 @@
 # Builds everything and runs every test.  Usage: scripts/test.sh [preset]
 # The preset is default, asan or tsan (default: default).
 #
-# Before the suite, the fuzzers (a clang build of their own) run for
-# OX_FUZZ_SECONDS seconds in all (default 60; 0 skips them) over their committed
-# corpora: the RTF reader for three quarters of the time, the message formatter
-# for the rest.
+# Before the suite, the fuzzers (a clang build of their own) run over their committed
+# corpora for OX_FUZZ_SECONDS seconds in all (default 60; 0 skips them): the RTF reader
+# for half of the time, the message formatter, the time zone readers and the date-time
+# pictures for a sixth each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
@@ -13,21 +13,41 @@ fuzz_seconds=${OX_FUZZ_SECONDS:-60}
 
 scripts/deps.sh
 
+# run_fuzzer NAME BINARY SECONDS CORPUS [DICTIONARY]
+# New inputs a run finds go to build/fuzz/corpus-NAME and a crashing input to
+# build/fuzz/crashes/, never into the repository. A passing run shows only its totals,
+# a failing one its whole output (the stack and the input's path).
+run_fuzzer() {
+  local name=$1 binary=$2 seconds=$3 corpus=$4 dict=${5:-}
+  local scratch=build/fuzz/corpus-$name log=build/fuzz/$name.log
+  mkdir -p "$scratch" build/fuzz/crashes
+  # Without llvm-symbolizer (package llvm), binutils' addr2line names the frames.
+  if ! ASAN_OPTIONS=${ASAN_OPTIONS:-allow_addr2line=1} \
+      "$binary" -max_total_time="$seconds" -print_final_stats=1 ${dict:+-dict="$dict"} \
+      -artifact_prefix="$PWD/build/fuzz/crashes/$name-" "$scratch" "$corpus" >"$log" 2>&1; then
+    cat "$log"
+    echo "fuzz: $name failed; the input that did it is in build/fuzz/crashes/," \
+      "the whole output in $log" >&2
+    exit 1
+  fi
+  echo "fuzz: $name: $(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}') runs" \
+    "in ${seconds} s, nothing found"
+}
+
 if [[ "$fuzz_seconds" != 0 ]]; then
   cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILL_FUZZ=ON -DOX_FUZZ=ON \
     -DOX_BUILD_TESTS=OFF -DOX_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/fuzz --target rtf_reader_fuzzer message_formatter_fuzzer
-  formatter_seconds=$(( fuzz_seconds / 4 > 0 ? fuzz_seconds / 4 : 1 ))
-  rtf_seconds=$(( fuzz_seconds - formatter_seconds > 0 ? fuzz_seconds - formatter_seconds : 1 ))
-  # New inputs the runs find go to scratch folders, never into the repository.
-  mkdir -p build/fuzz/corpus build/fuzz/corpus-formatter
-  build/fuzz/questionnaire/src/rtf/fuzz/rtf_reader_fuzzer -max_total_time="$rtf_seconds" \
-    -print_final_stats=1 -dict=questionnaire/fuzz/rtf.dict \
-    build/fuzz/corpus questionnaire/fuzz/corpus/rtf 2>&1 | tail -n 15
-  build/fuzz/oxlib/fuzz/message_formatter_fuzzer -max_total_time="$formatter_seconds" \
-    -print_final_stats=1 -dict=oxlib/fuzz/formatter.dict \
-    build/fuzz/corpus-formatter oxlib/fuzz/corpus/formatter 2>&1 | tail -n 6
+  cmake --build build/fuzz --target rtf_reader_fuzzer message_formatter_fuzzer \
+    otimezone_fuzzer otimeformat_fuzzer
+  sixth=$(( fuzz_seconds / 6 > 0 ? fuzz_seconds / 6 : 1 ))
+  half=$(( fuzz_seconds - 3 * sixth > 0 ? fuzz_seconds - 3 * sixth : 1 ))
+  run_fuzzer rtf build/fuzz/questionnaire/src/rtf/fuzz/rtf_reader_fuzzer "$half" \
+    questionnaire/fuzz/corpus/rtf questionnaire/fuzz/rtf.dict
+  run_fuzzer formatter build/fuzz/oxlib/fuzz/message_formatter_fuzzer "$sixth" \
+    oxlib/fuzz/corpus/formatter oxlib/fuzz/formatter.dict
+  run_fuzzer zone build/fuzz/oxlib/fuzz/otimezone_fuzzer "$sixth" oxlib/fuzz/corpus/zone
+  run_fuzzer format build/fuzz/oxlib/fuzz/otimeformat_fuzzer "$sixth" oxlib/fuzz/corpus/format
 fi
 
 cmake --preset "$preset" ${OX_CMAKE_ARGS:-}

@@ -191,6 +191,19 @@ TEST(OStringConstruct, CountedConstructionOverAnEmbeddedZero) {
     EXPECT_EQ(s.c_str()[3], 0);
 }
 
+TEST(OStringAssign, OwnCharactersChangeNothingEvenPastAZero) {
+    const char bytes[] = {'a', 0, 'b'};
+    OString sole(bytes, 3);
+    sole.assign(sole.c_str());
+    EXPECT_EQ(sole.getNativeCharsUsed(), 3);
+
+    OString shared(bytes, 3);
+    const OString copy(shared);
+    shared.assign(shared.c_str());
+    EXPECT_EQ(shared.getNativeCharsUsed(), 3);
+    EXPECT_EQ(shared.bufferRecord(), copy.bufferRecord());
+}
+
 TEST(OStringConstruct, NullWithCountIsReportedAndEmpty) {
     LogCapture log;
     OString s(nullptr, 5);

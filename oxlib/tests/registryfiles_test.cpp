@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -134,6 +135,49 @@ TEST_F(RegistryFilesTest, ReadOnlyStoreReadsButRefusesWrites) {
     const Snapshot after = snapshot(path);
     EXPECT_EQ(after.inode, before.inode);
     EXPECT_TRUE(after.bytes == before.bytes) << "the store file was changed";
+}
+
+// The names in `folder`, sorted.
+std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A store that cannot be written, in a folder that cannot be written either,
+// is read as stored, and reading it makes nothing beside it.
+TEST_F(RegistryFilesTest, ReadOnlyStoreInAReadOnlyFolderReadsAndCreatesNothing) {
+    const std::string path = makeStore("locked.db");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(store_.folder().c_str(), 0555), 0);
+    store_.use("locked.db");
+    const std::vector<std::string> before = listing(store_.folder());
+
+    const ORegistry reg("pxlogger", std::string(kKey).append("\\").c_str(), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(reg.readString("DLLPath"), OString("/usr/lib/libpxlogger.so"));
+    EXPECT_EQ(ORegistry("Bulk", "Software\\", HKEY_LOCAL_MACHINE).readString("V299"),
+              OString(std::string(100, 'n').c_str()));
+    EXPECT_FALSE(reg.writeString("DLLPath", "/tmp/evil.so"));
+    const ChildResult query = runChild({OX_OXREG, "query", std::string("HKLM\\") + kKey, "/s"});
+    EXPECT_EQ(query.status, 0) << query.err;
+    EXPECT_NE(query.out.find("/usr/lib/libpxlogger.so"), std::string::npos) << query.out;
+
+    EXPECT_EQ(listing(store_.folder()), before);
+    chmod(store_.folder().c_str(), 0700); // so the folder can be removed
+}
+
+// A store that can be written, read by a program that then exits, is left as
+// it was found: one file.
+TEST_F(RegistryFilesTest, ReadingLeavesNoSideFilesOnceTheReaderHasExited) {
+    makeStore("shared.db");
+    store_.use("shared.db");
+    const std::vector<std::string> before = listing(store_.folder());
+    const ChildResult query = runChild({OX_OXREG, "query", std::string("HKLM\\") + kKey, "/s"});
+    EXPECT_EQ(query.status, 0) << query.err;
+    EXPECT_NE(query.out.find("/usr/lib/libpxlogger.so"), std::string::npos) << query.out;
+    EXPECT_EQ(listing(store_.folder()), before);
 }
 
 TEST_F(RegistryFilesTest, FolderInTheWayOfTheStoreFails) {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -87,6 +88,30 @@ TEST(RegistryProcesses, KilledWriterLeavesEveryCommittedValue) {
             << "value " << i << " of " << committed << " lost";
     EXPECT_TRUE(reg.writeString("after", "the crash"));
     EXPECT_EQ(reg.readString("after"), OString("the crash"));
+}
+
+// A store is one file to back up or move: once the writer has exited, a copy
+// of the main file alone holds everything it wrote, and no journal is left.
+TEST(RegistryProcesses, MainFileAloneHoldsEveryValueOnceTheWriterHasExited) {
+    namespace fs = std::filesystem;
+    TempRegistry store;
+    ChildProcess writer({OX_SYSTEM_HELPER, "write", "Solo", "100", "S"});
+    ASSERT_EQ(writer.wait(), 0);
+    EXPECT_FALSE(fs::exists(store.path() + "-wal"));
+    EXPECT_FALSE(fs::exists(store.path() + "-shm"));
+
+    const std::string copy = store.folder() + "/copy/registry.db";
+    fs::create_directory(store.folder() + "/copy");
+    fs::copy_file(store.path(), copy);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(copy.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* count = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM vals", -1, &count, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 200);
+    sqlite3_finalize(count);
+    sqlite3_close(db);
 }
 
 } // namespace

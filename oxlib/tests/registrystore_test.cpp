@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -222,6 +223,23 @@ TEST_F(RegistryStoreTest, DefaultLocationFollowsXdgThenHome) {
     else
         unsetenv("XDG_DATA_HOME");
     setenv("OXLIB_REGISTRY", store_.path().c_str(), 1);
+}
+
+// While a process keeps writing, the journal beside the store stays short.
+TEST(RegistryJournal, StaysShortWhileAProcessWrites) {
+    TempRegistry store;
+    const ORegistry reg("Journal", "Software\\", HKEY_LOCAL_MACHINE);
+    std::uintmax_t largest = 0;
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_TRUE(
+            reg.writeString(("V" + std::to_string(i)).c_str(), std::string(200, 'j').c_str()));
+        std::error_code missing;
+        const std::uintmax_t size = std::filesystem::file_size(store.path() + "-wal", missing);
+        if (!missing)
+            largest = std::max(largest, size);
+    }
+    EXPECT_LT(largest, 256u * 1024u);
+    EXPECT_EQ(reg.readString("V199"), OString(std::string(200, 'j').c_str()));
 }
 
 } // namespace

@@ -7,10 +7,19 @@
 #include "messageboxwatcher.h"
 #include "mainform.h"
 #include "recordcursor.h"
+#include "reportdatabase.h"
+#include "reportdocument.h"
+#include "reportengine.h"
+#include "reportexporter.h"
 #include "testfolder.h"
 #include "testform.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QImage>
+#include <QMimeData>
+#include <QPainter>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -105,6 +114,7 @@ private slots:
     void focusAfterEveryKindOfMove();
     void progressBarRepaintsOnEveryMove();
     void storeWaitingOnAnotherWriterSaysSo();
+    void pastedPictureKeptThroughRestartReportAndExport();
 };
 
 void JourneyTest::answersRevisitedEditedAndRestarted() {
@@ -230,8 +240,19 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
     QCOMPARE(deletedDescriptors(), QStringList());
 
     // The report's own connection opens and closes the file while we run, too.
+    {
+        ReportDatabase report(folder.databasePath());
+        QCOMPARE(report.select(QStringLiteral("SELECT count(*) FROM Answers WHERE Answer "
+                                              "IS NOT NULL"))
+                     .rows.value(0)
+                     .value(0)
+                     .toInt(),
+                 2);
+    }
+    QVERIFY(QFileInfo::exists(folder.databasePath() + QStringLiteral("-wal")));
     form->text1->insertPlainText(QStringLiteral("last words"));
     form->command3_Click();
+    QCOMPARE(deletedDescriptors(), QStringList());
     form.reset();
     QVERIFY(stored(folder, 3).contains(QStringLiteral("after the others")));
     QVERIFY(stored(folder, 4).contains(QStringLiteral("last words")));
@@ -347,6 +368,79 @@ void JourneyTest::storeWaitingOnAnotherWriterSaysSo() {
     form->command3_Click();
     QCOMPARE(step(*form), 3);
     expectRows(folder, {{2, {"kept while locked"}}});
+}
+
+namespace {
+
+// The first picture of a document, loaded from its resource.
+QImage firstPicture(QTextDocument* doc) {
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            if (f.isImageFormat()) {
+                const QVariant r =
+                    doc->resource(QTextDocument::ImageResource, QUrl(f.toImageFormat().name()));
+                if (r.canConvert<QImage>())
+                    return r.value<QImage>();
+                QImage image;
+                image.loadFromData(r.toByteArray());
+                return image;
+            }
+        }
+    return {};
+}
+
+} // namespace
+
+void JourneyTest::pastedPictureKeptThroughRestartReportAndExport() {
+    TestFolder folder;
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter p(&picture);
+        p.fillRect(0, 0, 20, 30, QColor(200, 30, 30));
+    }
+    {
+        auto form = loadForm(folder);
+        goToStep(*form, 2);
+        form->text1->insertPlainText(QStringLiteral("Our shop front: "));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        auto* mime = new QMimeData;
+        mime->setData(QStringLiteral("image/png"), png);
+        QGuiApplication::clipboard()->setMimeData(mime);
+        form->text1->paste();
+        form->command3_Click();
+        QVERIFY(stored(folder, 2).contains(QStringLiteral("\\pngblip")));
+    }
+
+    // Started again, the picture is back in the box, pixel for pixel.
+    {
+        auto form = loadForm(folder);
+        goToStep(*form, 2);
+        QVERIFY(form->text1->toPlainText().startsWith(QStringLiteral("Our shop front:")));
+        const QImage shown = firstPicture(form->text1->document());
+        QCOMPARE(shown.size(), picture.size());
+        QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), picture);
+    }
+
+    // In the report and in its RTF export.
+    ReportEngine engine;
+    engine.setDataFile(0, folder.databasePath());
+    engine.setReportFileName(QStringLiteral(QUILLMARK_SOURCE_DIR "/data/DraftBusinessReport.rpt"));
+    for (int16_t i = 0; i < engine.subreportCount(); ++i) {
+        engine.setSubreportToChange(engine.subreportName(i));
+        engine.setDataFile(0, folder.databasePath());
+    }
+    const std::unique_ptr<ReportDocument> report = engine.render();
+    QCOMPARE(firstPicture(report->textDocument()).convertToFormat(QImage::Format_RGB32), picture);
+    const QString rtfPath = folder.path() + QStringLiteral("/draft.rtf");
+    QCOMPARE(ReportExporter::write(*report, ReportExporter::Format::Rtf, rtfPath), QString());
+    QFile rtf(rtfPath);
+    QVERIFY(rtf.open(QIODevice::ReadOnly));
+    QVERIFY(rtf.readAll().contains("\\pngblip"));
 }
 
 QTEST_MAIN(JourneyTest)

@@ -12,8 +12,15 @@
  * delivered unchanged, followed by a terminating zero. A reply string longer than
  * FETCHORB_MAX_REPLY_LENGTH bytes is refused (result FETCHORB_FAILED).
  *
- * Time limits: a refused connection is tried once and followed by a pause of
- * about one second; every wait for reply data lasts at most 10 seconds.
+ * Time limits. The host look-up takes what the system resolver takes. The
+ * connection is tried once: refused, or with no answer within 5 seconds, it is
+ * followed by a pause of about one second and the call fails (so about 6 seconds
+ * at most). Then every wait for the server lasts at most 10 seconds: each send
+ * that the server takes nothing of, and each wait for reply data. These bound
+ * each step, not the call: a server that keeps taking or sending a byte every
+ * 9 seconds is slow, not failing, and keeps the call for as long as the request
+ * and the reply (up to twice FETCHORB_MAX_REPLY_LENGTH bytes) last. A server
+ * that stops altogether ends the call within 10 seconds of its last byte.
  */
 #ifndef FETCHORB_H
 #define FETCHORB_H

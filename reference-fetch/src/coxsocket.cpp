@@ -43,6 +43,8 @@ COXSocket::Socket COXSocket::create(int32_t family, int32_t type, int32_t protoc
 bool COXSocket::connectNonBlocking(Socket socket, const oxsys::SocketAddress* address,
                                    int32_t length, int16_t timeout, int16_t retryLimit) {
     int32_t refused = 0;
+    if (timeout >= 0)
+        setSendTimeout(socket, timeout);
     for (;;) {
         bool connected = oxsys::socketConnect(socket, address, length) != socketError;
         if (!connected) {
@@ -51,7 +53,10 @@ bool COXSocket::connectNonBlocking(Socket socket, const oxsys::SocketAddress* ad
             if (error == oxsys::kWsaEwouldblock || error == oxsys::kWsaEinprogress) {
                 connected = waitWritable(socket, timeout) == 1;
                 refusedAttempt = !connected;
-            } else if (error == oxsys::kWsaEintr || error == oxsys::kWsaEconnrefused) {
+            } else if (error == oxsys::kWsaEintr || error == oxsys::kWsaEconnrefused ||
+                       error == oxsys::kWsaEtimedout) {
+                // A connect with no answer in time (a listener whose queue is
+                // full drops it) counts as refused.
                 refusedAttempt = true;
             } else {
                 if (tracing())
@@ -90,6 +95,10 @@ int32_t COXSocket::write(Socket socket, const char* data, int32_t length, int32_
 
 int32_t COXSocket::shutdown(Socket socket, int32_t how) {
     return oxsys::socketShutdown(socket, how);
+}
+
+int32_t COXSocket::setSendTimeout(Socket socket, int32_t seconds) {
+    return oxsys::socketSetSendTimeout(socket, seconds);
 }
 
 int32_t COXSocket::close(Socket socket) {

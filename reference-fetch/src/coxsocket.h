@@ -32,9 +32,12 @@ public:
     static Socket create(int32_t family, int32_t type, int32_t protocol);
 
     // Connects with up to `retryLimit` + 1 attempts (-1: no limit). A refused or
-    // interrupted attempt, or one that does not become writable within
-    // `timeout` seconds, is followed by a one-second pause, the last one too. Any
-    // other error ends at once. True when the socket is connected.
+    // interrupted attempt, or one with no answer within `timeout` seconds, is
+    // followed by a one-second pause, the last one too. Any other error ends at
+    // once. True when the socket is connected. The socket stays blocking: its
+    // send timeout is set to `timeout` (unless it is -1), which bounds a blocking
+    // connect where the system lets it (POSIX) and is left so for the caller to
+    // change.
     static bool connectNonBlocking(Socket socket, const oxsys::SocketAddress* address,
                                    int32_t length, int16_t timeout, int16_t retryLimit);
 
@@ -43,6 +46,9 @@ public:
     static int32_t read(Socket socket, char* buffer, int32_t length, int32_t flags);
     static int32_t write(Socket socket, const char* data, int32_t length, int32_t flags);
     static int32_t shutdown(Socket socket, int32_t how);
+    // SO_SNDTIMEO: a blocking send that hands nothing over within `seconds`
+    // fails with 10060 (WSAETIMEDOUT). 0 removes the limit.
+    static int32_t setSendTimeout(Socket socket, int32_t seconds);
     static int32_t close(Socket socket);
 
     static int32_t lastError();

@@ -5,8 +5,10 @@
 namespace {
 
 constexpr uint32_t kLengthBytes = 4;
-// recv and send take an int; larger runs go in pieces.
+// recv takes an int; larger runs go in pieces.
 constexpr uint32_t kMaxChunk = 1u << 30;
+// The piece a send hands over at once: a writable socket has room for it.
+constexpr uint32_t kSendChunk = 64u * 1024u;
 
 uint32_t readBigEndian(const char* p) {
     uint32_t value;
@@ -83,8 +85,11 @@ bool CReferenceRequest::connect(uint32_t address) const {
     const uint16_t port = oxsys::hostToNetwork16(m_port);
     std::memcpy(peer.data, &port, sizeof port);
     std::memcpy(peer.data + 2, &address, sizeof address);
-    return COXSocket::connectNonBlocking(m_socket, &peer, sizeof peer, kConnectTimeoutSeconds,
-                                         kConnectRetryLimit);
+    if (!COXSocket::connectNonBlocking(m_socket, &peer, sizeof peer, kConnectTimeoutSeconds,
+                                       kConnectRetryLimit))
+        return false;
+    // From here on a send that the server does not take in time fails the call.
+    return COXSocket::setSendTimeout(m_socket, kSendWaitSeconds) == 0;
 }
 
 bool CReferenceRequest::sendRequest() const {
@@ -106,10 +111,14 @@ bool CReferenceRequest::sendRequest() const {
 bool CReferenceRequest::sendAll(const char* data, uint32_t length) const {
     // A send cut short, or one interrupted before it sent anything, resumes at
     // the first byte not yet sent: sending earlier bytes again would garble the
-    // request.
+    // request. Each piece first waits for room, at most kSendWaitSeconds, as the
+    // reply waits do, and is small enough that room for it is there once the
+    // socket is writable; the send timeout stops a send that blocks all the same.
     uint32_t sent = 0;
     while (sent < length) {
-        const uint32_t chunk = length - sent < kMaxChunk ? length - sent : kMaxChunk;
+        if (COXSocket::waitWritable(m_socket, kSendWaitSeconds) != 1)
+            return false;
+        const uint32_t chunk = length - sent < kSendChunk ? length - sent : kSendChunk;
         const int32_t n = COXSocket::write(m_socket, data + sent, static_cast<int32_t>(chunk), 0);
         if (n == COXSocket::socketError) {
             if (COXSocket::isTransient(COXSocket::lastError()))

@@ -5,7 +5,9 @@
 // socket and balances the start-up, so every path out of run() cleans up. A
 // request object serves one call and is not shared between threads.
 //
-// Hostile servers are bounded: every wait for reply bytes lasts at most
+// Hostile servers are bounded: the connect lasts at most kConnectTimeoutSeconds
+// (and its one-second pause), every send waits at most kSendWaitSeconds for the
+// server to take bytes, every wait for reply bytes lasts at most
 // kReplyWaitSeconds, and a reply string longer than kMaxReplyLength ends the
 // call before anything is allocated for it.
 #pragma once
@@ -24,6 +26,7 @@ public:
 
     static constexpr int16_t kConnectTimeoutSeconds = 5;
     static constexpr int16_t kConnectRetryLimit = 0;
+    static constexpr int32_t kSendWaitSeconds = 10;
     static constexpr int32_t kReplyWaitSeconds = 10;
     static constexpr uint32_t kMaxReplyLength = 16u * 1024u * 1024u;
 

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -142,6 +143,56 @@ TEST(COXSocketConnect, OtherErrorsFailAtOnceWithOneTrace) {
     COXSocket::close(s);
 }
 
+namespace {
+
+// A listener that never accepts, with its queue full: the next connect's SYN
+// is dropped, so that connect gets no answer at all.
+struct FullListener {
+    FullListener() {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof local;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        ::listen(fd, 0);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+        port = ntohs(local.sin_port);
+        for (int& filler : fillers) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ~FullListener() {
+        for (const int filler : fillers)
+            ::close(filler);
+        ::close(fd);
+    }
+    int fd;
+    int fillers[3];
+    uint16_t port;
+};
+
+} // namespace
+
+TEST(COXSocketConnect, NoAnswerWithinTheTimeoutCountsAsRefused) {
+    Started started;
+    FullListener full;
+    const auto peer = address("127.0.0.1", full.port);
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    LogCapture capture;
+    const auto start = Clock::now();
+    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 2, 0));
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 2.9); // the timeout, then the pause
+    EXPECT_LT(elapsed, 5.0);
+    EXPECT_EQ(traces(capture),
+              std::vector<std::string>{"COXSocket::connectNonBlocking() connection refused "
+                                       "'WSA10060' and doing retry number 0\n"});
+    COXSocket::close(s);
+}
+
 TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {
     Started started;
     TestServer server([](int connection) {
@@ -168,9 +219,31 @@ TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {
 }
 
 int main(int argc, char** argv) {
-    // The level is read once, on the first query: raise it before any test runs.
+    // The level is read once, when the logger starts, and only when logging is
+    // configured: a store of the test's own with the logging key, the level
+    // raised, and the logger started before any test runs. The current folder
+    // (where the logger's own reports go, in event.log) is the store's folder.
+    char folder[] = "/tmp/coxsocket-test-XXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        return 2;
+    const std::string store = std::string(folder) + "/registry.db";
+    ::setenv("OXLIB_REGISTRY", store.c_str(), 1);
+    oxsys::RegKey key = nullptr;
+    if (oxsys::regCreateKey(reinterpret_cast<oxsys::RegKey>(uintptr_t(0x80000002u)),
+                            "Software\\Corvane Software\\Corvane Logging", oxsys::kKeyWrite,
+                            &key) != oxsys::kErrSuccess)
+        return 2;
+    oxsys::regCloseKey(key);
     const std::string variable = std::string(oxsys::hostProgramBaseName()) + "_logLevel";
     ::setenv(variable.c_str(), "256", 1);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    logLevel();
+    std::filesystem::current_path(previous);
+
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return result;
 }

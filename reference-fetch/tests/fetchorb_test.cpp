@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -438,4 +439,53 @@ TEST(FetchorbSlow, ServerStallingMidBodyFailsAfterTheReplyWait) {
     Buffers b;
     expectReplyWaitRunsOut(server.port(), b);
     EXPECT_TRUE(b.firstUntouched(64));
+}
+
+// --- Servers that stop taking: the connect and send bounds ----------------------
+
+TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
+    std::atomic<bool> done{false};
+    TestServer server([&done](int) {
+        // Holds the connection without reading, until the call is over.
+        for (int i = 0; i < 600 && !done.load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    // Far more than the two ends' socket buffers hold.
+    const std::string hugeName(64u * 1024u * 1024u, 'n');
+    Buffers b;
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(server.port(), b, "127.0.0.1", hugeName.c_str()), FETCHORB_FAILED);
+    const double elapsed = secondsSince(start);
+    done = true;
+    EXPECT_GE(elapsed, 9.5);
+    EXPECT_LT(elapsed, 15.0);
+    EXPECT_TRUE(b.firstUntouched(64));
+}
+
+TEST(FetchorbSlow, ListenerThatNeverAcceptsFailsAfterTheConnectTimeout) {
+    // Queue full: the call's SYN is dropped and never answered.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof local;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &size), 0);
+    int fillers[3];
+    for (int& filler : fillers) {
+        filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    Buffers b;
+    const auto start = Clock::now();
+    EXPECT_EQ(fetch(ntohs(local.sin_port), b), FETCHORB_FAILED);
+    const double elapsed = secondsSince(start);
+    EXPECT_GE(elapsed, 5.5); // five seconds without an answer, then the pause
+    EXPECT_LT(elapsed, 9.0);
+    for (const int filler : fillers)
+        ::close(filler);
+    ::close(listener);
 }

@@ -14,6 +14,26 @@ namespace {
 
 enum class Wait { ready, timedOut, stopping };
 
+// A client's bytes as the log shows them: printable ASCII as it is, anything
+// else (control characters above all, which a terminal would obey) and the
+// backslash as \xHH, so no client writes escape sequences into the log.
+std::string loggable(const std::string& text) {
+    static const char* const hex = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\') {
+            out += ch;
+        } else {
+            out += "\\x";
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        }
+    }
+    return out;
+}
+
 // Waits for `events` on `fd`, or for the wake pipe that stop() fills.
 Wait waitFor(int fd, short events, int wake, int seconds) {
     pollfd fds[2] = {{fd, events, 0}, {wake, POLLIN, 0}};
@@ -189,7 +209,7 @@ void CReferenceServer::serve(int connection) {
     }
 
     if (complete) {
-        line += "'" + name + "': ";
+        line += "'" + loggable(name) + "': ";
         const auto found = m_options.references.find(name);
         if (found == m_options.references.end()) {
             line += "unknown factory, closed without a reply";

@@ -34,7 +34,7 @@ public:
         std::string second;       // the second reply string
         int workers = 4;          // connections served at the same time
         uint64_t maxRequests = 0; // stop after this many connections; 0: no limit
-        std::function<void(const std::string&)> log; // one line per request
+        std::function<void(const std::string&)> log; // one line per request, names escaped
     };
 
     explicit CReferenceServer(Options options);

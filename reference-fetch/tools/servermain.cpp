@@ -8,25 +8,35 @@
 
 namespace {
 
+const char* const kProgram = "fetchorb-server";
+
 const char* const kUsage =
     "Usage: fetchorb-server [OPTION]... [NAME=REFERENCE]...\n"
     "Answers reference requests: a request naming a published factory gets that\n"
     "factory's reference and the second string; any other request is closed\n"
-    "without a reply. Each request is logged to standard error.\n"
+    "without a reply. Each request is logged to standard error, with the bytes of\n"
+    "a requested name outside printable ASCII written as \\xHH.\n"
     "\n"
     "  --host ADDR     IPv4 address to listen on (default 127.0.0.1)\n"
     "  --port N        TCP port (default 13000; 0 picks a free port)\n"
     "  --map FILE      read NAME=REFERENCE lines from FILE ('#' starts a comment)\n"
     "  --second TEXT   the second reply string (default: empty)\n"
     "  --count N       exit after N connections (default: serve until killed)\n"
-    "  --workers N     connections served at the same time (default 4)\n"
+    "  --workers N     connections served at the same time, 1 to 256 (default 4)\n"
     "  --quiet         do not log requests\n"
-    "  --help          show this help\n"
+    "  -h, --help      show this help\n"
+    "  --version       show the version\n"
+    "An option's value may also follow an equals sign: --port=13000.\n"
     "\n"
-    "Once listening it prints \"listening on ADDR:PORT\" on standard output.\n";
+    "Once listening it prints \"listening on ADDR:PORT\" on standard output.\n"
+    "\n"
+    "Exit status: 0 once --count connections are served; 1 the server could not\n"
+    "start; 64 the command line was wrong; 74 the output could not be written.\n";
+
+constexpr unsigned long long kMaxWorkers = 256;
 
 int usageError(const std::string& message) {
-    return ::usageError("fetchorb-server", message);
+    return ::usageError(kProgram, message);
 }
 
 void logLine(const std::string& line) {
@@ -43,42 +53,48 @@ void logLine(const std::string& line) {
 int main(int argc, char** argv) {
     CReferenceServer::Options options;
     options.log = logLine;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    Arguments args(argc, argv);
+    while (args.next()) {
+        const std::string& arg = args.name();
         unsigned long long number = 0;
-        if (arg == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
+        const bool flag = arg == "--help" || arg == "-h" || arg == "--version" || arg == "--quiet";
+        if (flag && args.hasInlineValue())
+            return usageError("option " + arg + " takes no value");
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            std::fputs(arg == "--version" ? "fetchorb-server " FETCHORB_VERSION "\n" : kUsage,
+                       stdout);
+            return finishOutput(kProgram, 0);
         } else if (arg == "--quiet") {
             options.log = nullptr;
-        } else if (arg == "--host" && value) {
-            options.host = value;
-            ++i;
-        } else if (arg == "--port") {
-            if (!parseNumber(value, 0, 65535, &number))
-                return usageError("--port needs a number from 0 to 65535");
-            options.port = static_cast<uint16_t>(number);
-            ++i;
-        } else if (arg == "--count" || arg == "--workers") {
-            if (!parseNumber(value, 1, arg == "--workers" ? 256 : ~0ull, &number))
-                return usageError(arg + " needs a positive number");
-            if (arg == "--count")
+        } else if (arg == "--host" || arg == "--port" || arg == "--count" || arg == "--workers" ||
+                   arg == "--second" || arg == "--map") {
+            const char* value = args.takeValue();
+            if (value == nullptr)
+                return usageError("option " + arg + " needs a value");
+            if (arg == "--host") {
+                options.host = value;
+            } else if (arg == "--port") {
+                if (!parseNumber(value, 0, 65535, &number))
+                    return usageError("--port needs a number from 0 to 65535");
+                options.port = static_cast<uint16_t>(number);
+            } else if (arg == "--count") {
+                if (!parseNumber(value, 1, ~0ull, &number))
+                    return usageError("--count needs a positive number");
                 options.maxRequests = number;
-            else
+            } else if (arg == "--workers") {
+                if (!parseNumber(value, 1, kMaxWorkers, &number))
+                    return usageError("--workers needs a number from 1 to " +
+                                      std::to_string(kMaxWorkers));
                 options.workers = static_cast<int>(number);
-            ++i;
-        } else if (arg == "--second" && value) {
-            options.second = value;
-            ++i;
-        } else if (arg == "--map" && value) {
-            std::string error;
-            if (!CReferenceServer::loadReferences(value, &options.references, &error))
-                return usageError(error);
-            ++i;
+            } else if (arg == "--second") {
+                options.second = value;
+            } else {
+                std::string error;
+                if (!CReferenceServer::loadReferences(value, &options.references, &error))
+                    return usageError(error);
+            }
         } else if (arg.rfind("--", 0) == 0) {
-            const bool known = arg == "--host" || arg == "--second" || arg == "--map";
-            return usageError(known ? "option " + arg + " needs a value" : "unknown option " + arg);
+            return usageError("unknown option " + arg);
         } else {
             std::string name, reference;
             if (!CReferenceServer::parseEntry(arg, &name, &reference))
@@ -97,7 +113,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("listening on %s:%u\n", host.c_str(), static_cast<unsigned>(server.port()));
-    std::fflush(stdout);
+    if (const int status = finishOutput(kProgram, 0); status != 0) {
+        server.stop();
+        return status;
+    }
     server.wait();
     server.stop();
     return 0;

@@ -333,9 +333,25 @@ OString& OString::assignSlow(const NativeChar* text) {
     if (text == buffer_->chars())
         return *this;
     const auto n = text ? static_cast<int32_t>(std::strlen(text)) : 0;
-    // Text that lies inside our own buffer is no longer than what we hold, so it
-    // never triggers a reallocation, and a shared old buffer outlives the copy.
-    makePrivate(std::max(n, buffer_->nativeCharsUsed));
+    const int32_t m = std::max(n, buffer_->nativeCharsUsed);
+    if (!isSoleOwner()) {
+        // The text may lie in the shared buffer, which our release can free
+        // when another owner lets go at the same moment: copy, then release.
+        OStringBuffer* fresh = allocate(m + 33);
+        OX_ASSERT_AT(fresh != nullptr, kFileImpl, "124", "l != 0");
+        if (fresh == nullptr)
+            return *this;
+        if (n > 0)
+            std::memcpy(fresh->chars(), text, static_cast<size_t>(n));
+        OStringBuffer* old = buffer_;
+        buffer_ = fresh;
+        setUsed(n);
+        release(old);
+        return *this;
+    }
+    // Text inside our own buffer is no longer than what we hold, so only
+    // outside text can make the buffer grow, and a realloc never moves it.
+    makePrivate(m);
     if (n > 0)
         std::memmove(buffer_->chars(), text, static_cast<size_t>(n));
     setUsed(n);
@@ -429,6 +445,11 @@ void OString::trimLeft() {
 }
 
 void OString::trimRight() {
+    // A trail byte is never a white-space byte, so a text whose last byte is not
+    // white space ends in a character that is not: nothing to cut, no walk.
+    const int32_t used = getNativeCharsUsed();
+    if (used > 0 && !OChar(static_cast<unsigned char>(c_str()[used - 1])).isSpace())
+        return;
     const NativeChar* lastEnd = nullptr; // just past the last non-space character
     OStringIterator it(*this);
     while (!it.isAtEnd()) {

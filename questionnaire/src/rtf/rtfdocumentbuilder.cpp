@@ -37,6 +37,11 @@ void RtfDocumentBuilder::addText(const QString& text, const QTextCharFormat& for
         current_.runs.emplace_back(format, text);
 }
 
+void RtfDocumentBuilder::addImage(const QTextImageFormat& format) {
+    // A run of its own: the object character is what Qt draws the picture for.
+    current_.runs.emplace_back(format, QString(QChar::ObjectReplacementCharacter));
+}
+
 void RtfDocumentBuilder::endParagraph(const QTextBlockFormat& format, const QTextCharFormat& mark,
                                       const RtfListRef& list, bool inTable) {
     Paragraph paragraph = std::move(current_);

@@ -22,6 +22,7 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextImageFormat>
 #include <QTextListFormat>
 #include <QTextTableFormat>
 
@@ -69,6 +70,8 @@ public:
     RtfDocumentBuilder& operator=(const RtfDocumentBuilder&) = delete;
 
     void addText(const QString& text, const QTextCharFormat& format);
+    // A picture in the text: an image format whose name is a resource of the document.
+    void addImage(const QTextImageFormat& format);
     // Cells have ended since the last \row.
     bool rowOpen() const { return !row_.cells.empty() || !cell_.paragraphs.empty(); }
 

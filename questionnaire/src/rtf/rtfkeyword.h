@@ -16,9 +16,9 @@ namespace quill::rtf {
     X(rtf) X(ansi) X(ansicpg) X(mac) X(pc) X(pca) X(deff) X(uc) X(u)                             \
     /* destinations we read */                                                                   \
     X(fonttbl) X(colortbl) X(listtable) X(listoverridetable) X(field) X(fldinst) X(fldrslt)      \
-    X(pn) X(pntxtb) X(pntxta) X(leveltext) X(upr) X(ud)                                          \
+    X(pn) X(pntxtb) X(pntxta) X(leveltext) X(upr) X(ud) X(pict) X(shppict) X(nonshppict)       \
     /* destinations we skip: keep stylesheet first and protusertbl last */                      \
-    X(stylesheet) X(info) X(pict) X(shppict) X(nonshppict) X(object) X(objdata) X(header)       \
+    X(stylesheet) X(info) X(object) X(objdata) X(header)                                        \
     X(footer) X(headerl) X(headerr) X(headerf) X(footerl) X(footerr) X(footerf) X(footnote)      \
     X(annotation) X(atnid) X(atnauthor) X(bkmkstart) X(bkmkend) X(xe) X(tc) X(txe) X(rxe)        \
     X(template_) X(docvar) X(ftnsep) X(ftnsepc) X(ftncn) X(aftnsep) X(aftnsepc) X(aftncn)       \
@@ -29,6 +29,9 @@ namespace quill::rtf {
     X(levelnumbers) X(lfolevel) X(pnseclvl) X(comment) X(title) X(author) X(operator_)         \
     X(keywords) X(doccomm) X(company) X(nesttableprops) X(nonesttables) X(background)          \
     X(do_) X(sp) X(sn) X(sv) X(blipuid) X(fldtype) X(passwordhash) X(protusertbl)              \
+    /* pictures: the kinds read, the kinds skipped, sizes */                                   \
+    X(pngblip) X(jpegblip) X(emfblip) X(wmetafile) X(pmmetafile) X(dibitmap) X(wbitmap)          \
+    X(macpict) X(picw) X(pich) X(picwgoal) X(pichgoal) X(picscalex) X(picscaley)                 \
     /* font and colour tables */                                                                 \
     X(f) X(fcharset) X(cpg) X(red) X(green) X(blue)                                              \
     /* list tables */                                                                            \
@@ -66,7 +69,7 @@ enum class RtfKeyword {
 
 RtfKeyword lookupKeyword(std::string_view name);
 
-// Destinations whose whole group the reader skips: pictures, objects, headers,
+// Destinations whose whole group the reader skips: objects, headers,
 // footers, notes, document information, themes, bookmarks and the like.
 constexpr bool isSkippedDestination(RtfKeyword kw) {
     return kw >= RtfKeyword::stylesheet && kw <= RtfKeyword::protusertbl;

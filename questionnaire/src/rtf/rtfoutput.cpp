@@ -2,6 +2,8 @@
 
 #include "rtfdecoders.h"
 
+#include <algorithm>
+
 namespace quill::rtf {
 namespace {
 
@@ -104,6 +106,20 @@ void RtfOutput::character(char16_t ch) {
 
 void RtfOutput::newline() {
     out_ += '\n';
+    column_ = 0;
+    needDelimiter_ = false;
+}
+
+void RtfOutput::hex(const QByteArray& data) {
+    // The line break also ends the control word before the digits.
+    newline();
+    constexpr qsizetype perLine = 128;
+    const QByteArray digits = data.toHex();
+    out_.reserve(out_.size() + digits.size() + digits.size() / perLine + 1);
+    for (qsizetype i = 0; i < digits.size(); i += perLine) {
+        out_.append(digits.constData() + i, std::min(perLine, digits.size() - i));
+        out_ += '\n';
+    }
     column_ = 0;
     needDelimiter_ = false;
 }

@@ -29,6 +29,8 @@ public:
     // One character of a level text or similar: counted as one, whatever it takes.
     void character(char16_t ch);
     void newline();
+    // Binary data as hex digits on lines of their own (a picture's data).
+    void hex(const QByteArray& data);
     void append(const QByteArray& rtf);
 
     const QByteArray& bytes() const { return out_; }

@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QTextDocument>
+#include <QTextImageFormat>
 
 #include <algorithm>
 
@@ -114,7 +115,7 @@ QString hyperlinkTarget(const QString& instruction) {
 } // namespace
 
 RtfParser::RtfParser(QTextDocument* doc, double pixelsPerTwip)
-    : builder_(doc, pixelsPerTwip), pixelsPerTwip_(pixelsPerTwip) {}
+    : doc_(doc), builder_(doc, pixelsPerTwip), pixelsPerTwip_(pixelsPerTwip) {}
 
 void RtfParser::parse(std::string_view input) {
     RtfLexer lexer(input);
@@ -131,6 +132,12 @@ void RtfParser::parse(std::string_view input) {
             continue;
         if (stack_.empty() && token.type != RtfToken::Type::GroupOpen)
             continue;
+        if (pictureDepth_ != 0 && top().dest == Dest::Picture &&
+            (token.type == RtfToken::Type::Text || token.type == RtfToken::Type::Binary)) {
+            pictureData(token);
+            groupStart_ = ignorable_ = false;
+            continue;
+        }
 
         switch (token.type) {
         case RtfToken::Type::GroupOpen:
@@ -142,6 +149,8 @@ void RtfParser::parse(std::string_view input) {
         case RtfToken::Type::GroupClose:
             flushText();
             groupStart_ = false;
+            if (pictureDepth_ != 0 && overflow_ == 0 && stack_.size() == pictureDepth_)
+                endPicture();
             if (!popGroup())
                 done_ = true; // the document's own group has ended
             continue;
@@ -205,6 +214,11 @@ bool RtfParser::popGroup() {
 
 void RtfParser::skipGroup() {
     fallbackLeft_ = 0;
+    if (pictureDepth_ != 0 && overflow_ == 0 && stack_.size() <= pictureDepth_) {
+        // The picture's own group is what is skipped: it is not read.
+        pictureDepth_ = 0;
+        picture_ = Picture{};
+    }
     if (!popGroup()) {
         done_ = true;
         return;
@@ -284,6 +298,9 @@ void RtfParser::handleWord(const RtfToken& token) {
         return;
     case Dest::FieldInstruction:
         return;
+    case Dest::Picture:
+        handlePictureWord(kw, token);
+        return;
     case Dest::Body:
     case Dest::Ignore:
         break;
@@ -358,6 +375,27 @@ bool RtfParser::handleDestination(Kw kw, bool atStart) {
         g.pnText = static_cast<int32_t>(pnTexts_.size()) - 1;
         (kw == Kw::pntxtb ? stack_[g.pnTarget].para.pnBefore : stack_[g.pnTarget].para.pnAfter) =
             g.pnText;
+        return true;
+    case Kw::pict:
+        // Only a picture in a group of its own, in the text, is read; a picture
+        // past the deepest group would share its state with what follows it.
+        if (g.dest != Dest::Body || g.ch.hidden || pictureDepth_ != 0 || overflow_ > 0 ||
+            stack_.size() < 2)
+            return skip();
+        g.dest = Dest::Picture;
+        picture_ = Picture{};
+        pictureDepth_ = stack_.size();
+        return true;
+    case Kw::shppict:
+        // Its \pict is read as the text's; the \nonshppict twin word processors
+        // write beside it holds the same picture for older readers.
+        if (g.dest != Dest::Body)
+            return skip();
+        shppictSeen_ = true;
+        return true;
+    case Kw::nonshppict:
+        if (g.dest != Dest::Body || shppictSeen_)
+            return skip();
         return true;
     case Kw::upr:
         g.uprDest = g.dest;
@@ -954,6 +992,121 @@ void RtfParser::deliver(const QString& text) {
     default:
         break;
     }
+}
+
+void RtfParser::handlePictureWord(Kw kw, const RtfToken& token) {
+    Picture& p = picture_;
+    const int32_t value = token.param;
+    switch (kw) {
+    case Kw::pngblip:
+    case Kw::jpegblip:
+        p.readable = true;
+        break;
+    case Kw::emfblip:
+    case Kw::wmetafile:
+    case Kw::pmmetafile:
+    case Kw::dibitmap:
+    case Kw::wbitmap:
+    case Kw::macpict:
+        p.otherKind = true;
+        p.data.clear(); // not kept, so not held either
+        break;
+    case Kw::picw:
+    case Kw::pich:
+        break; // the data's own header says its pixels, more reliably
+    case Kw::picwgoal:
+        p.goalWidth = std::clamp(value, 0, maxTwips);
+        break;
+    case Kw::pichgoal:
+        p.goalHeight = std::clamp(value, 0, maxTwips);
+        break;
+    case Kw::picscalex:
+        p.scaleX = std::clamp(value, 1, 1000);
+        break;
+    case Kw::picscaley:
+        p.scaleY = std::clamp(value, 1, 1000);
+        break;
+    default:
+        break;
+    }
+}
+
+void RtfParser::pictureData(const RtfToken& token) {
+    Picture& p = picture_;
+    if (p.otherKind || p.tooLarge)
+        return;
+    const auto room = [&](std::size_t bytes) {
+        if (static_cast<std::size_t>(p.data.size()) + bytes <= std::size_t(maxPictureBytes))
+            return true;
+        // Past the limit the picture is dropped whole, and its data let go.
+        p.tooLarge = true;
+        p.data = QByteArray();
+        return false;
+    };
+    if (token.type == RtfToken::Type::Binary) {
+        if (room(token.data.size()))
+            p.data.append(token.data.data(), static_cast<qsizetype>(token.data.size()));
+        return;
+    }
+    // Two digits a byte at most; the exact count is checked as they come.
+    if (!room(0))
+        return;
+    p.data.reserve(
+        std::min<qsizetype>(maxPictureBytes, p.data.size() + qsizetype(token.data.size() / 2 + 1)));
+    for (const char c : token.data) {
+        int digit = -1;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        if (digit < 0)
+            continue; // white space between the digits
+        if (p.nibble < 0) {
+            p.nibble = digit;
+        } else {
+            if (!room(1))
+                return;
+            p.data.append(static_cast<char>(p.nibble * 16 + digit));
+            p.nibble = -1;
+        }
+    }
+}
+
+void RtfParser::endPicture() {
+    pictureDepth_ = 0;
+    Picture p = std::move(picture_);
+    picture_ = Picture{};
+    if (!p.readable || p.otherKind || p.tooLarge)
+        return;
+    // The data must be what it says: a PNG or JPEG of a size we accept.
+    const QSize pixels = picturePixelSize(p.data);
+    if (!pixels.isValid())
+        return;
+    const QString name = pictureName(p.data);
+    if (!pictureNames_.contains(name)) {
+        if (!pictureFits(picturesUsed_, p.data.size(), pixels))
+            return;
+        picturesUsed_.bytes += p.data.size();
+        picturesUsed_.pixels += int64_t(pixels.width()) * pixels.height();
+        ++picturesUsed_.count;
+        pictureNames_.insert(name);
+        addPicture(doc_, p.data);
+    }
+
+    // Shown at the goal size, scaled; without a goal at the picture's own pixels
+    // (\picw and \pich mean pixels to some writers, hundredths of a millimetre
+    // to others).
+    const auto length = [&](int32_t goal, int own, int32_t scale) {
+        const double twips = goal > 0 ? double(goal) : own / pixelsPerTwip_;
+        return std::clamp(twips * scale / 100.0, 1.0, double(maxTwips)) * pixelsPerTwip_;
+    };
+    QTextImageFormat format;
+    format.setName(name);
+    format.setWidth(length(p.goalWidth, pixels.width(), p.scaleX));
+    format.setHeight(length(p.goalHeight, pixels.height(), p.scaleY));
+    builder_.addImage(format);
 }
 
 void RtfParser::startHyperlink() {

@@ -3,7 +3,7 @@
 //
 // Groups are a stack in a vector, never recursion: depth costs memory only up to
 // maxDepth, past which further groups share the deepest state (their formatting
-// leaks outwards, their text is kept). Skipped destinations (pictures, document
+// leaks outwards, their text is kept). Skipped destinations (objects, document
 // information, anything unknown after \*) are passed over by counting braces, at
 // any depth. Every token is handled in constant time apart from the text it
 // carries, so a file is read in time linear in its size.
@@ -13,13 +13,17 @@
 // capitals, hidden text); paragraph formats (alignment, indents, spacing, line
 // height, tab stops, page breaks, outline levels, direction); lists (\ls/\ilvl and
 // the older \pn); tables; hyperlink fields; \uN with \ucN fallbacks; \'hh and
-// 8-bit text in the code page of the document or of the font in use.
+// 8-bit text in the code page of the document or of the font in use; PNG and JPEG
+// pictures (\pict, also inside \shppict, whose \nonshppict twin is then not
+// read), as image resources of the document within the limits of rtfpicture.h.
+// Pictures of other kinds (metafiles, device-independent bitmaps) are skipped.
 #pragma once
 
 #include "rtfdecoders.h"
 #include "rtfdocumentbuilder.h"
 #include "rtflexer.h"
 #include "rtflisttable.h"
+#include "rtfpicture.h"
 
 #include <QColor>
 #include <QList>
@@ -59,6 +63,7 @@ private:
         FieldInstruction,
         Pn,
         PnText,
+        Picture, // the data and words of a \pict group
     };
 
     struct CharProps {
@@ -116,6 +121,17 @@ private:
 
     enum class BorderTarget : uint8_t { None, Cell, Row };
 
+    // The \pict group being read.
+    struct Picture {
+        QByteArray data;
+        int32_t goalWidth = 0, goalHeight = 0; // twips
+        int32_t scaleX = 100, scaleY = 100;    // percent
+        int nibble = -1;                       // a hex digit waiting for its pair
+        bool readable = false;                 // \pngblip or \jpegblip
+        bool otherKind = false;                // a kind we skip
+        bool tooLarge = false;
+    };
+
     Group& top() { return stack_.back(); }
     void pushGroup();
     bool popGroup();
@@ -133,6 +149,9 @@ private:
     bool handleCharWord(RtfKeyword kw, const RtfToken& token);
     bool handleParaWord(RtfKeyword kw, const RtfToken& token);
     bool handleBreakWord(RtfKeyword kw);
+    void handlePictureWord(RtfKeyword kw, const RtfToken& token);
+    void pictureData(const RtfToken& token);
+    void endPicture();
 
     void appendBytes(std::string_view bytes);
     void appendChar(char16_t ch);
@@ -149,6 +168,7 @@ private:
     double pixels(int32_t twips) const { return twips * pixelsPerTwip_; }
     void startHyperlink();
 
+    QTextDocument* doc_;
     RtfDocumentBuilder builder_;
     double pixelsPerTwip_;
 
@@ -183,6 +203,12 @@ private:
     RtfRowDef rowDef_;
     RtfCellDef cellDef_;
     BorderTarget borderTarget_ = BorderTarget::None;
+
+    Picture picture_;
+    std::size_t pictureDepth_ = 0; // the stack size inside the \pict group; 0: none
+    bool shppictSeen_ = false;
+    PictureUsage picturesUsed_;
+    QSet<QString> pictureNames_;
 
     int64_t pnRun_ = 0; // counts breaks between old-style numbered paragraphs
     bool pendingPageBreak_ = false;

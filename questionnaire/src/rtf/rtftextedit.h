@@ -10,13 +10,18 @@
 //
 // Pasting keeps formatting from word processors (text/rtf, application/rtf) and
 // web pages (text/html, through Qt's HTML reader); plain text pastes as plain text
-// in the formatting at the cursor.
+// in the formatting at the cursor. Pictures (image/png and image/jpeg data, other
+// image data as PNG, pictures in pasted RTF, and <img> of pasted HTML with a
+// data: URL or a local file) become image resources of the document, so the RTF
+// stores them; a picture without data (an <img> of a web address) or over the
+// limits of rtfpicture.h is not pasted, since it could not be stored.
 #pragma once
 
 #include <QByteArray>
 #include <QTextEdit>
 
 class QMimeData;
+class QTextCursor;
 
 namespace quill::rtf {
 
@@ -40,6 +45,10 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
+    // Inserts PNG or JPEG bytes at the cursor, at their own size; false when
+    // they are no picture or the document has no room for them.
+    bool insertPicture(QTextCursor& cursor, const QByteArray& bytes);
+
     QByteArray loaded_;        // what setRtf was given
     bool loadedValid_ = false; // ... and the content still is that
 };

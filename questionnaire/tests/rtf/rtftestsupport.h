@@ -2,19 +2,23 @@
 // document, and describing a document's content and formatting as comparable text.
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFragment>
+#include <QTextImageFormat>
 #include <QTextList>
 #include <QTextTable>
 
 #include <memory>
 
+#include "rtfpicture.h"
 #include "rtfreader.h"
 #include "rtfwriter.h"
 
@@ -153,6 +157,54 @@ inline QStringList describe(const QTextDocument& doc) {
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
         lines << describeBlock(b, doc);
     return lines;
+}
+
+// A picture whose every pixel differs from its neighbours, so a lost row, a
+// swapped channel or a scaled copy shows.
+inline QImage samplePicture(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / width, y * 255 / height, (x * 7 + y * 13) & 255));
+    return image;
+}
+
+inline QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 90);
+    return bytes;
+}
+
+// A picture as the document shows it: its data, decoded, and the size it is
+// drawn at (pixels).
+struct ShownPicture {
+    QByteArray bytes;
+    QImage image;
+    QSizeF size;
+};
+
+// Every picture character of the document, in order.
+inline QList<ShownPicture> picturesOf(const QTextDocument& doc) {
+    QList<ShownPicture> pictures;
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat())
+                continue;
+            const QTextImageFormat format = fragment.charFormat().toImageFormat();
+            ShownPicture picture;
+            picture.bytes = pictureBytes(doc, format.name());
+            picture.image = QImage::fromData(picture.bytes).convertToFormat(QImage::Format_RGB32);
+            picture.size = QSizeF(format.width(), format.height());
+            for (const QChar c : fragment.text()) {
+                if (c == QChar::ObjectReplacementCharacter)
+                    pictures << picture;
+            }
+        }
+    }
+    return pictures;
 }
 
 } // namespace quill::rtf::testing

@@ -1,8 +1,10 @@
 // The writer's output as independent readers see it: pandoc and unrtf (both from
-// Debian, installed by scripts/deps.sh) must find every paragraph's text, in order.
+// Debian, installed by scripts/deps.sh) must find every paragraph's text, in order;
+// LibreOffice must show the pictures (checked in the PDF it converts the file to).
 #include <QtTest>
 
 #include "rtftestsupport.h"
+#include "rtftextproperties.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -139,6 +141,28 @@ std::unique_ptr<QTextDocument> sampleDocument(bool latin1Only) {
     return doc;
 }
 
+// Text around a PNG drawn larger than its pixels and a JPEG at its own size.
+std::unique_ptr<QTextDocument> documentWithPictures() {
+    auto doc = std::make_unique<QTextDocument>();
+    QTextCursor c(doc.get());
+    c.insertText("The shop front, as it is today:");
+    c.insertBlock();
+    QTextImageFormat front;
+    front.setName(addPicture(doc.get(), encoded(samplePicture(64, 32), "PNG")));
+    front.setWidth(128);
+    front.setHeight(64);
+    c.insertImage(front);
+    c.insertBlock();
+    c.insertText("And the plan for the new one ");
+    QTextImageFormat plan;
+    plan.setName(addPicture(doc.get(), encoded(samplePicture(48, 48), "JPEG")));
+    c.insertImage(plan);
+    c.insertText(" drawn by hand.");
+    c.insertBlock();
+    c.insertText("Both are ours.");
+    return doc;
+}
+
 QString writeSample(const QTemporaryDir& dir, const QTextDocument& doc) {
     const QString path = dir.filePath("sample.rtf");
     QFile file(path);
@@ -156,6 +180,9 @@ class TestRtfInterop : public QObject {
 private slots:
     void pandocReadsTheText();
     void unrtfReadsTheText();
+    void pandocKeepsTheTextAroundPictures();
+    void libreOfficeShowsThePictures();
+    void pageSetupFieldsAndTheFirstBullet();
 };
 
 void TestRtfInterop::pandocReadsTheText() {
@@ -185,6 +212,105 @@ void TestRtfInterop::unrtfReadsTheText() {
     QStringList lines = text.split(u'\n');
     lines.removeIf([](const QString& line) { return line.startsWith(u'#'); });
     verifyParagraphsIn(*doc, lines.join(u'\n'));
+}
+
+void TestRtfInterop::pandocKeepsTheTextAroundPictures() {
+    // pandoc reads pictures only outside \shppict; it must still keep the text.
+    const QString pandoc = QStandardPaths::findExecutable("pandoc");
+    QVERIFY2(!pandoc.isEmpty(), "pandoc is not installed (scripts/deps.sh installs it)");
+    QTemporaryDir dir;
+    auto doc = documentWithPictures();
+    const QString path = writeSample(dir, *doc);
+    const QByteArray out =
+        runReader(pandoc, {"-f", "rtf", "-t", "plain", "--wrap=none", "--columns=1000", path});
+    QVERIFY(!out.isEmpty());
+    QTextDocument text;
+    text.setPlainText(doc->toPlainText().remove(QChar::ObjectReplacementCharacter));
+    verifyParagraphsIn(text, QString::fromUtf8(out));
+}
+
+void TestRtfInterop::libreOfficeShowsThePictures() {
+    const QString soffice = QStandardPaths::findExecutable("soffice");
+    QVERIFY2(!soffice.isEmpty(),
+             "LibreOffice is not installed (scripts/deps.sh installs libreoffice-writer-nogui)");
+    const QString pdfimages = QStandardPaths::findExecutable("pdfimages");
+    QVERIFY2(!pdfimages.isEmpty(), "pdfimages is not installed (scripts/deps.sh: poppler-utils)");
+    QTemporaryDir dir;
+    auto doc = documentWithPictures();
+    const QString path = writeSample(dir, *doc);
+    // A profile of its own, so a LibreOffice already running is not disturbed.
+    const QString profile = QUrl::fromLocalFile(dir.filePath("profile")).toString();
+    runReader(soffice, {"-env:UserInstallation=" + profile, "--headless", "--convert-to", "pdf",
+                        "--outdir", dir.path(), path});
+    const QString pdf = dir.filePath("sample.pdf");
+    QVERIFY2(QFile::exists(pdf), "LibreOffice made no PDF");
+
+    // pdfimages -list: page num type width height ... x-ppi y-ppi ..., a line per
+    // picture. The resolution says the size it is drawn at: 64 pixels over 128
+    // at 96 DPI is 48 pixels an inch.
+    const QString list = QString::fromUtf8(runReader(pdfimages, {"-list", pdf}));
+    QStringList pictures;
+    for (const QString& line : list.split(u'\n').mid(2)) {
+        const QStringList fields = line.simplified().split(u' ');
+        if (fields.size() > 13 && fields[2] == "image")
+            pictures << fields[3] + "x" + fields[4] + "@" + fields[12] + "," + fields[13];
+    }
+    QCOMPARE(pictures, QStringList({"64x32@48,48", "48x48@96,96"}));
+
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (!pdftotext.isEmpty()) {
+        const QByteArray text = runReader(pdftotext, {"-raw", pdf, "-"});
+        QTextDocument expected;
+        expected.setPlainText(doc->toPlainText().remove(QChar::ObjectReplacementCharacter));
+        verifyParagraphsIn(expected, QString::fromUtf8(text));
+    }
+}
+
+void TestRtfInterop::pageSetupFieldsAndTheFirstBullet() {
+    auto doc = sampleDocument(false);
+    // A bookmark on the heading and a page reference to it, as a report's contents has.
+    QTextCursor heading(doc.get());
+    heading.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    QTextCharFormat mark;
+    mark.setAnchor(true);
+    mark.setAnchorNames({QStringLiteral("market")});
+    heading.mergeCharFormat(mark);
+    QTextCursor end(doc.get());
+    end.movePosition(QTextCursor::End);
+    end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    end.insertText(QStringLiteral("Market analysis, page "));
+    QTextCharFormat reference;
+    reference.setProperty(PageReferenceProperty, QStringLiteral("market"));
+    end.insertText(QStringLiteral("1"), reference);
+    RtfWriter::Page page;
+    page.footer = QStringLiteral("Plan - page {page} of {pages}");
+    page.footerOnFirstPage = false;
+    const QByteArray rtf = RtfWriter::write(*doc, page);
+    for (const char* expected :
+         {"\\paperw11906", "\\paperh16838", "\\margl1134", "\\titlepg", "{\\footer", "{\\footerf",
+          " PAGE ", " NUMPAGES ", "{\\*\\bkmkstart market}", "{\\*\\bkmkend market}",
+          " PAGEREF market \\\\h "})
+        QVERIFY2(rtf.contains(expected), expected);
+    // Runs always name their font and size: nothing needs \plain to get back to them.
+    QVERIFY(!rtf.contains("\\plain"));
+    const QString pandoc = QStandardPaths::findExecutable("pandoc");
+    QVERIFY2(!pandoc.isEmpty(), "pandoc is not installed (scripts/deps.sh installs it)");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("paged.rtf");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(rtf);
+    file.close();
+    const QString out = normalized(QString::fromUtf8(
+        runReader(pandoc, {"-f", "rtf", "-t", "plain", "--wrap=none", "--columns=1000", path})));
+    QVERIFY2(out.contains("- First point - Second point"), qPrintable(out));
+    // pandoc keeps the result of HYPERLINK fields only: a page reference is left out there.
+    QVERIFY2(out.contains("Market analysis, page"), qPrintable(out));
+    // Our own reader takes the fields' results as text and the footer not at all.
+    QTextDocument back;
+    QVERIFY(RtfReader::read(rtf, &back));
+    verifyParagraphsIn(*doc, back.toPlainText());
+    QVERIFY(!back.toPlainText().contains("Plan - page"));
 }
 
 QTEST_MAIN(TestRtfInterop)

@@ -1,9 +1,11 @@
 // Reading RTF: files in the styles of the common writers, code pages and Unicode,
-// skipped destinations, fields, tables, and input that is broken, deep or huge.
+// skipped destinations, fields, tables, pictures, and input that is broken, deep
+// or huge.
 #include <QtTest>
 
 #include "rtfdocumentbuilder.h"
 #include "rtftestsupport.h"
+#include "rtfunits.h"
 
 #include <QTextTable>
 
@@ -24,6 +26,49 @@ QTextTable* firstTable(const QTextDocument& doc) {
 QString textOf(const QByteArray& rtf) {
     auto doc = readRtf(rtf);
     return blockTexts(*doc).join(u'|');
+}
+
+QByteArray hex(const QByteArray& bytes) {
+    return bytes.toHex();
+}
+
+// The PNG bytes of samplePicture(w, h), as hex for a \pict.
+QByteArray pngHex(int width, int height) {
+    return hex(encoded(samplePicture(width, height), "PNG"));
+}
+
+uint32_t crc32(const QByteArray& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= static_cast<uint8_t>(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian(uint32_t v) {
+    QByteArray bytes;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        bytes += static_cast<char>((v >> shift) & 0xFF);
+    return bytes;
+}
+
+QByteArray pngChunk(const QByteArray& type, const QByteArray& data) {
+    return bigEndian(uint32_t(data.size())) + type + data + bigEndian(crc32(type + data));
+}
+
+// A PNG that declares a size and holds almost no pixel data: what a hostile
+// file would send to make the reader allocate.
+QByteArray pngHeaderOnly(uint32_t width, uint32_t height) {
+    return QByteArray("\x89PNG\r\n\x1a\n") +
+           pngChunk("IHDR",
+                    bigEndian(width) + bigEndian(height) + QByteArray("\x08\x02\x00\x00\x00", 5)) +
+           pngChunk("IDAT", QByteArray("\x78\x9c", 2)) + pngChunk("IEND", {});
+}
+
+QByteArray withText(const QByteArray& picture) {
+    return "{\\rtf1\\ansi before " + picture + " after\\par}";
 }
 
 } // namespace
@@ -50,6 +95,11 @@ private slots:
     void deepNesting();
     void hugeInput();
     void loadLeavesNothingToUndo();
+    void pictures_data();
+    void pictures();
+    void hostilePictures_data();
+    void hostilePictures();
+    void pictureLimits();
 };
 
 void TestRtfReader::wordProcessorFile() {
@@ -459,6 +509,162 @@ void TestRtfReader::loadLeavesNothingToUndo() {
     QCOMPARE(doc.toPlainText(), "loaded");
     QVERIFY(!doc.isUndoAvailable());
     QVERIFY(doc.isUndoRedoEnabled());
+}
+
+void TestRtfReader::pictures_data() {
+    // The expected size is in twips; samplePicture(40, 20) is 600 x 300 at 96 DPI.
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QSize>("twips");
+    const QByteArray png = pngHex(40, 20);
+    const QByteArray other = pngHex(8, 8);
+    QTest::newRow("shppict with its nonshppict twin")
+        << withText("{\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn a}{\\sv 1}}}\\pngblip"
+                    "\\picw40\\pich20\\picwgoal1200\\pichgoal600{\\*\\blipuid 00ff}" +
+                    png + "}}{\\nonshppict{\\pict\\pngblip " + other + "}}")
+        << 1 << QSize(1200, 600);
+    QTest::newRow("nonshppict alone")
+        << withText("{\\nonshppict{\\pict\\pngblip " + png + "}}") << 1 << QSize(600, 300);
+    QTest::newRow("bare pict, digits across lines")
+        << withText("{\\pict\\pngblip\\picwgoal900\\pichgoal450\r\n" + png.left(50) + "\r\n" +
+                    png.mid(50) + "}")
+        << 1 << QSize(900, 450);
+    QTest::newRow("jpeg") << withText("{\\pict\\jpegblip " +
+                                      hex(encoded(samplePicture(30, 30), "JPEG")) + "}")
+                          << 1 << QSize(450, 450);
+    QTest::newRow("binary data") << withText("{\\pict\\pngblip\\bin" +
+                                             QByteArray::number(
+                                                 encoded(samplePicture(40, 20), "PNG").size()) +
+                                             " " + encoded(samplePicture(40, 20), "PNG") + "}")
+                                 << 1 << QSize(600, 300);
+    QTest::newRow("scaled") << withText("{\\pict\\pngblip\\picscalex50\\picscaley200"
+                                        "\\picwgoal1200\\pichgoal600 " +
+                                        png + "}")
+                            << 1 << QSize(600, 1200);
+    QTest::newRow("twice, one resource")
+        << withText("{\\pict\\pngblip " + png + "}{\\pict\\pngblip " + png + "}") << 2
+        << QSize(600, 300);
+    QTest::newRow("metafile") << withText("{\\pict\\wmetafile8\\picw40\\pich20 010009000003}") << 0
+                              << QSize();
+    QTest::newRow("dib") << withText("{\\pict\\dibitmap0 " + png + "}") << 0 << QSize();
+    QTest::newRow("no kind") << withText("{\\pict " + png + "}") << 0 << QSize();
+    QTest::newRow("says png, is not")
+        << withText("{\\pict\\pngblip 00112233445566778899}") << 0 << QSize();
+    QTest::newRow("hidden") << withText("{\\v{\\pict\\pngblip " + png + "}}") << 0 << QSize();
+}
+
+void TestRtfReader::pictures() {
+    QFETCH(QByteArray, rtf);
+    QFETCH(int, count);
+    QFETCH(QSize, twips);
+    auto doc = readRtf(rtf);
+    const QString text = doc->toPlainText().remove(QChar::ObjectReplacementCharacter);
+    QCOMPARE(text, "before  after");
+    const QList<ShownPicture> pictures = picturesOf(*doc);
+    QCOMPARE(pictures.size(), count);
+    for (const ShownPicture& picture : pictures) {
+        QCOMPARE(QSize(qRound(picture.size.width() * 15), qRound(picture.size.height() * 15)),
+                 twips);
+        QVERIFY(!picture.image.isNull());
+    }
+    if (count > 0 && QTest::currentDataTag() != QByteArray("jpeg")) {
+        const QImage expected =
+            samplePicture(pictures[0].image.width(), pictures[0].image.height());
+        QCOMPARE(pictures[0].image, expected);
+    }
+}
+
+void TestRtfReader::hostilePictures_data() {
+    QTest::addColumn<QByteArray>("rtf");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("count");
+    const QByteArray png = pngHex(40, 20);
+    QTest::newRow("ends inside the data")
+        << ("{\\rtf1 before {\\pict\\pngblip " + png.left(png.size() / 2)) << "before " << 0;
+    QTest::newRow("ends inside a picture property")
+        << ("{\\rtf1 before {\\pict{\\*\\picprop{\\sp{\\sn" + png) << "before " << 0;
+    QTest::newRow("odd digit count")
+        << withText("{\\pict\\pngblip " + png + "f}") << "before  after" << 1;
+    QTest::newRow("stray characters in the data")
+        << withText("{\\pict\\pngblip " + png.left(20) + "xyz;" + png.mid(20) + "}")
+        << "before  after" << 1;
+    QTest::newRow("binary count past the end")
+        << ("{\\rtf1 before {\\pict\\pngblip\\bin2147483647 " +
+            encoded(samplePicture(4, 4), "PNG") + "}} after")
+        << "before " << 0;
+    QTest::newRow("negative binary count")
+        << withText("{\\pict\\pngblip\\bin-9 " + png + "}") << "before  after" << 1;
+    QTest::newRow("huge sizes") << withText("{\\pict\\pngblip\\picw2147483647\\pich-2147483648"
+                                            "\\picwgoal99999999999\\pichgoal-5\\picscalex2147483647"
+                                            "\\picscaley0 " +
+                                            png + "}")
+                                << "before  after" << 1;
+    QTest::newRow("picture in a picture")
+        << withText("{\\pict\\pngblip{\\pict\\pngblip " + png + "}" + png + "}") << "before  after"
+        << 1;
+    QTest::newRow("second pict word in the group")
+        << withText("{\\pict\\pngblip\\pict " + png + "}") << "before  after" << 0;
+    QTest::newRow("field inside the picture")
+        << withText("{\\pict\\pngblip\\field " + png + "}{\\pict\\pngblip " + png + "}")
+        << "before  after" << 1;
+    QTest::newRow("pict in the document's own group")
+        << QByteArray("{\\rtf1 a\\pict\\pngblip b}") << "ab" << 0;
+    QTest::newRow("declares more pixels than a picture may have")
+        << withText("{\\pict\\pngblip " + hex(pngHeaderOnly(10000, 10000)) + "}") << "before  after"
+        << 0;
+    QTest::newRow("declares an empty picture")
+        << withText("{\\pict\\pngblip " + hex(pngHeaderOnly(0, 5)) + "}") << "before  after" << 0;
+}
+
+void TestRtfReader::hostilePictures() {
+    QFETCH(QByteArray, rtf);
+    QFETCH(QString, text);
+    QFETCH(int, count);
+    auto doc = readRtf(rtf);
+    QCOMPARE(doc->toPlainText().remove(QChar::ObjectReplacementCharacter), text);
+    const QList<ShownPicture> pictures = picturesOf(*doc);
+    QCOMPARE(pictures.size(), count);
+    for (const ShownPicture& picture : pictures) {
+        // Whatever the file says, the picture is drawn no larger than a page.
+        QVERIFY(picture.size.width() >= 1.0 / 15 && picture.size.width() <= maxTwips / 15.0);
+        QVERIFY(picture.size.height() >= 1.0 / 15 && picture.size.height() <= maxTwips / 15.0);
+        QCOMPARE(picture.image, samplePicture(40, 20));
+    }
+}
+
+void TestRtfReader::pictureLimits() {
+    // One picture's data past its limit is dropped whole; the text after it stays.
+    QByteArray big = encoded(samplePicture(4, 4), "PNG");
+    big += QByteArray(maxPictureBytes + 1 - big.size(), '\0');
+    auto doc = readRtf(withText("{\\pict\\pngblip " + hex(big) + "}"));
+    QCOMPARE(doc->toPlainText(), "before  after");
+    doc = readRtf(
+        withText("{\\pict\\pngblip\\bin" + QByteArray::number(big.size()) + " " + big + "}"));
+    QCOMPARE(doc->toPlainText(), "before  after");
+    // ... while one just within it is kept (Qt's PNG reader ignores what
+    // follows the image).
+    big.chop(1);
+    doc = readRtf(
+        withText("{\\pict\\pngblip\\bin" + QByteArray::number(big.size()) + " " + big + "}"));
+    QCOMPARE(picturesOf(*doc).size(), 1);
+
+    // Declared pixels add up over the document: two of 36 megapixels fit, the
+    // third does not; the same picture again costs nothing.
+    QByteArray rtf = "{\\rtf1 ";
+    for (int i = 0; i < 3; ++i)
+        rtf += "{\\pict\\pngblip " + hex(pngHeaderOnly(6000 + i, 6000)) + "}";
+    rtf += "{\\pict\\pngblip " + hex(pngHeaderOnly(6000, 6000)) + "}}";
+    doc = readRtf(rtf);
+    QCOMPARE(doc->toPlainText(), QString(3, QChar::ObjectReplacementCharacter));
+
+    // Distinct pictures are counted.
+    rtf = "{\\rtf1 ";
+    for (int i = 0; i < maxDocumentPictures + 5; ++i)
+        rtf += "{\\pict\\pngblip " + hex(pngHeaderOnly(1 + i, 1)) + "}";
+    rtf += "end}";
+    doc = readRtf(rtf);
+    QCOMPARE(doc->toPlainText(),
+             QString(maxDocumentPictures, QChar::ObjectReplacementCharacter) + "end");
 }
 
 QTEST_MAIN(TestRtfReader)

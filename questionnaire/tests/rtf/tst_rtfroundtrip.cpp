@@ -71,6 +71,7 @@ private slots:
     void fixturesSurvive();
     void writerOutputIsStable();
     void outputIsPlainRtf();
+    void pictures();
 };
 
 void TestRtfRoundTrip::characterFormats() {
@@ -443,6 +444,85 @@ void TestRtfRoundTrip::outputIsPlainRtf() {
     QCOMPARE(depth, 0);
     for (const QByteArray& line : rtf.split('\n'))
         QVERIFY(line.size() < 300);
+}
+
+void TestRtfRoundTrip::pictures() {
+    // A PNG at a size of its own, a JPEG at its natural size in a table cell, the
+    // PNG again, and an image Qt holds decoded: each comes back with its pixels
+    // and the size it is drawn at; the JPEG keeps its very bytes.
+    const QImage pngImage = samplePicture(64, 32);
+    const QByteArray png = encoded(pngImage, "PNG");
+    const QByteArray jpeg = encoded(samplePicture(48, 48), "JPEG");
+    const QImage decoded = samplePicture(10, 30);
+
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    c.insertText("Plan: ");
+    QTextImageFormat f;
+    f.setName(addPicture(&doc, png));
+    f.setWidth(128);
+    f.setHeight(40);
+    c.insertImage(f);
+    c.insertText(" and");
+    QTextTable* table = c.insertTable(1, 2);
+    table->cellAt(0, 0).firstCursorPosition().insertText("cell");
+    QTextImageFormat inCell;
+    inCell.setName(addPicture(&doc, jpeg));
+    table->cellAt(0, 1).firstCursorPosition().insertImage(inCell);
+    c.setPosition(table->lastPosition() + 1);
+    c.insertImage(f);
+    doc.addResource(QTextDocument::ImageResource, QUrl("app:decoded"), decoded);
+    QTextImageFormat held;
+    held.setName("app:decoded");
+    held.setWidth(20); // the height follows, as Qt draws it
+    c.insertImage(held);
+    c.insertText("end");
+
+    const QByteArray rtf = RtfWriter::write(doc);
+    QCOMPARE(rtf.count("{\\*\\shppict{\\pict\\pngblip"), 3);
+    QCOMPARE(rtf.count("{\\*\\shppict{\\pict\\jpegblip"), 1);
+    QVERIFY(rtf.contains("\\picw64\\pich32\\picwgoal1920\\pichgoal600\n"));
+    QVERIFY(rtf.contains("\\picw48\\pich48\\picwgoal720\\pichgoal720\n"));
+    QVERIFY(rtf.contains("\\picw10\\pich30\\picwgoal300\\pichgoal900\n"));
+
+    auto back = readRtf(rtf);
+    QCOMPARE(back->toPlainText(), doc.toPlainText());
+    const QList<ShownPicture> pictures = picturesOf(*back);
+    QCOMPARE(pictures.size(), 4);
+    QCOMPARE(pictures[0].image, pngImage);
+    QCOMPARE(pictures[0].size, QSizeF(128, 40));
+    QCOMPARE(pictures[1].bytes, jpeg);
+    QCOMPARE(pictures[1].size, QSizeF(48, 48));
+    QCOMPARE(pictures[2].bytes, pictures[0].bytes);
+    QCOMPARE(pictures[3].image, decoded);
+    QCOMPARE(pictures[3].size, QSizeF(20, 60));
+
+    // Written again, nothing changes; the PNG used twice is one resource.
+    const QByteArray again = RtfWriter::write(*back);
+    QCOMPARE(RtfWriter::write(*readRtf(again)), again);
+    QCOMPARE(again.count("\\pict"), 4);
+    QCOMPARE(pictureUsage(*back).count, 3);
+
+    // A picture whose data the document lacks is left out; its text is not.
+    QTextDocument missing;
+    QTextCursor m(&missing);
+    m.insertText("a");
+    QTextImageFormat nowhere;
+    nowhere.setName("rtfimage:absent.png");
+    m.insertImage(nowhere);
+    m.insertText("b");
+    const QByteArray without = RtfWriter::write(missing);
+    QVERIFY(!without.contains("\\pict"));
+    QCOMPARE(readRtf(without)->toPlainText(), "ab");
+
+    // Sizes no page holds are written as the largest a reader accepts.
+    QTextDocument absurd;
+    QTextImageFormat wide;
+    wide.setName(addPicture(&absurd, png));
+    wide.setWidth(1e12);
+    wide.setHeight(-5);
+    QTextCursor(&absurd).insertImage(wide);
+    QVERIFY(RtfWriter::write(absurd).contains("\\picwgoal31680\\pichgoal31680\n"));
 }
 
 QTEST_MAIN(TestRtfRoundTrip)

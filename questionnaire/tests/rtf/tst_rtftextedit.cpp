@@ -1,5 +1,6 @@
 // The answer box: RTF as its user property, loading that is not editing, and
-// pasting from word processors, web pages and plain-text sources.
+// pasting from word processors, web pages and plain-text sources, pictures
+// included.
 #include <QtTest>
 
 #include "rtftestsupport.h"
@@ -9,6 +10,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QStandardItemModel>
+#include <QTemporaryDir>
 
 using namespace quill::rtf;
 using namespace quill::rtf::testing;
@@ -47,6 +49,9 @@ private slots:
     void pasteFromWebPage();
     void pastePlainText();
     void copyOffersRtf();
+    void pastePicture_data();
+    void pastePicture();
+    void picturesThroughRtfClipboard();
 };
 
 void TestRtfTextEdit::rtfIsTheUserProperty() {
@@ -204,6 +209,101 @@ void TestRtfTextEdit::copyOffersRtf() {
     QCOMPARE(copied->toPlainText(), "Stored answer");
     QVERIFY(boldAt(*copied, "answer"));
     QCOMPARE(mime->text(), "Stored answer");
+}
+
+void TestRtfTextEdit::pastePicture_data() {
+    // How the picture reaches the clipboard, and whether its JPEG bytes must
+    // survive as they are.
+    QTest::addColumn<QString>("source");
+    QTest::newRow("image/png") << "image/png";
+    QTest::newRow("image/jpeg") << "image/jpeg";
+    QTest::newRow("decoded image") << "image";
+    QTest::newRow("html data url") << "data";
+    QTest::newRow("html local file") << "file";
+    QTest::newRow("html file url") << "fileurl";
+}
+
+void TestRtfTextEdit::pastePicture() {
+    QFETCH(QString, source);
+    const QImage image = samplePicture(36, 24);
+    const QByteArray png = encoded(image, "PNG");
+    const QByteArray jpeg = encoded(image, "JPEG");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pasted.png");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(png);
+    file.close();
+
+    QMimeData mime;
+    if (source == "image/png" || source == "image/jpeg") {
+        mime.setData(source, source == "image/png" ? png : jpeg);
+        // Browsers put HTML beside the picture that only names where it came from.
+        mime.setHtml("<img src=\"https://example.org/remote.png\">");
+    } else if (source == "image") {
+        mime.setImageData(image);
+    } else {
+        const QString src = source == "data"   ? "data:image/png;base64," + png.toBase64()
+                            : source == "file" ? path
+                                               : QUrl::fromLocalFile(path).toString();
+        mime.setHtml("<p>From <b>there</b>: <img src=\"" + src + "\"> done</p>");
+    }
+
+    PasteEdit edit;
+    edit.setRtf(sampleRtf);
+    edit.moveCursor(QTextCursor::End);
+    QVERIFY(edit.canInsertFromMimeData(&mime));
+    edit.insertFromMimeData(&mime);
+    QCOMPARE(picturesOf(*edit.document()).size(), 1);
+
+    // What is stored reads back with the picture, at its own size, and the text.
+    const QByteArray stored = edit.rtf();
+    QVERIFY(stored.contains(source == "image/jpeg" ? "\\jpegblip" : "\\pngblip"));
+    auto back = readRtf(stored);
+    QVERIFY(back->toPlainText().startsWith("Stored answer"));
+    const QList<ShownPicture> pictures = picturesOf(*back);
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(pictures[0].size, QSizeF(36, 24));
+    if (source == "image/jpeg")
+        QCOMPARE(pictures[0].bytes, jpeg);
+    else
+        QCOMPARE(pictures[0].image, image);
+
+    // Shown again after a restart: the stored bytes come back unchanged until edited.
+    PasteEdit again;
+    again.setRtf(stored);
+    QCOMPARE(picturesOf(*again.document()).size(), 1);
+    QCOMPARE(again.rtf(), stored);
+}
+
+void TestRtfTextEdit::picturesThroughRtfClipboard() {
+    // Copying a picture offers it in the RTF; pasting that RTF elsewhere keeps it.
+    const QImage image = samplePicture(20, 20);
+    PasteEdit from;
+    from.setRtf("{\\rtf1 a{\\pict\\pngblip " + encoded(image, "PNG").toHex() + "}b}");
+    from.selectAll();
+    std::unique_ptr<QMimeData> mime(from.createMimeDataFromSelection());
+    QVERIFY(mime->data("text/rtf").contains("\\pngblip"));
+
+    PasteEdit to;
+    to.insertFromMimeData(mime.get());
+    QCOMPARE(to.toPlainText(), QString("a\uFFFCb"));
+    const QList<ShownPicture> pictures = picturesOf(*readRtf(to.rtf()));
+    QCOMPARE(pictures.size(), 1);
+    QCOMPARE(pictures[0].image, image);
+
+    // A picture past the limits is not pasted, and nothing else changes.
+    QMimeData huge;
+    huge.setImageData(QImage(8000, 8000, QImage::Format_Mono));
+    to.insertFromMimeData(&huge);
+    QCOMPARE(to.toPlainText(), QString("a\uFFFCb"));
+
+    // Nor is one whose data is elsewhere: it would be lost when stored.
+    QMimeData remote;
+    remote.setHtml("<p>x<img src=\"https://example.org/a.png\">y</p>");
+    PasteEdit web;
+    web.insertFromMimeData(&remote);
+    QCOMPARE(web.toPlainText(), "xy");
 }
 
 QTEST_MAIN(TestRtfTextEdit)

@@ -42,6 +42,7 @@ class CSharedLibrary {
 public:
     // Loads `dllName` (the system's search order applies to a bare name).
     // Throws kLoad with the detail "detail=DLLNAME: <name> error: <system text>".
+    // An empty name fails the same way: it never stands for the program itself.
     explicit CSharedLibrary(const OString& dllName);
 
     // Throws kGetFunction with "detail=GETFUNCTION: <library> error: <text>".

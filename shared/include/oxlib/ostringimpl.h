@@ -83,6 +83,9 @@ inline OString& OString::append(const OString& other) {
 }
 
 inline OString& OString::assign(const NativeChar* text) {
+    // Our own characters: nothing changes, not even a length counted past a zero.
+    if (text == buffer_->chars())
+        return *this;
     if (text != nullptr && isSoleOwner()) {
         const auto n = static_cast<int32_t>(std::strlen(text));
         if (n < buffer_->nativeCharsAllocated) {

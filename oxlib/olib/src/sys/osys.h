@@ -222,7 +222,13 @@ int32_t wsaLastError();
 void wsaSetLastError(int32_t code);
 
 Socket socketCreate(int32_t family, int32_t type, int32_t protocol);
+// On POSIX a blocking connect that outlasts the send timeout fails with
+// kWsaEtimedout, as WinSock reports a connect that found no answer.
 int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t length);
+// SO_SNDTIMEO: a blocking send that waits `seconds` without handing any byte
+// over fails with kWsaEtimedout (WinSock's code for it); on POSIX the limit
+// also bounds a blocking connect. 0 takes the limit away.
+int32_t socketSetSendTimeout(Socket socket, int32_t seconds);
 // select(): the sets are rewritten to hold only the ready sockets; a null timeout
 // waits without limit. Returns the number of ready entries, 0 on time-out.
 int32_t socketSelect(int32_t count, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
@@ -291,5 +297,95 @@ int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size
 // GetModuleFileNameA: the full file name of `module` (null: the main program),
 // cut to size - 1 bytes. Returns its length; 0 on failure.
 int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size);
+
+} // namespace oxsys
+
+// --- Time -------------------------------------------------------------------
+// Windows: _ftime, GetTimeZoneInformation, GetDateFormatA. POSIX:
+// clock_gettime(CLOCK_REALTIME); the zone from `TZ` if set, else /etc/localtime,
+// as the POSIX rule (a TZif file's footer or the TZ text itself) mapped onto the
+// Windows record (posixzone.h says what the mapping keeps); no era text.
+namespace oxsys {
+
+// Windows' SYSTEMTIME, as a zone rule uses it: wYear 0 is a yearly rule (the
+// wDay-th wDayOfWeek of wMonth, 5 the last), otherwise a fixed date.
+struct SystemTime {
+    uint16_t wYear = 0;
+    uint16_t wMonth = 0;
+    uint16_t wDayOfWeek = 0;
+    uint16_t wDay = 0;
+    uint16_t wHour = 0;
+    uint16_t wMinute = 0;
+    uint16_t wSecond = 0;
+    uint16_t wMilliseconds = 0;
+};
+
+// Windows' TIME_ZONE_INFORMATION: biases in minutes, universal minus local time.
+// A daylightDate month of 0 means the zone has no daylight time.
+struct TimeZoneInformation {
+    int32_t bias = 0;
+    char16_t standardName[32] = {};
+    SystemTime standardDate;
+    int32_t standardBias = 0;
+    char16_t daylightName[32] = {};
+    SystemTime daylightDate;
+    int32_t daylightBias = 0;
+};
+
+// Seconds since 1970-01-01 00:00:00 universal time and the milliseconds (0..999).
+void currentTime(int64_t* seconds, uint16_t* milliseconds);
+// The system's current zone. Never fails: a zone it cannot read is UTC.
+void getTimeZoneInformation(TimeZoneInformation& info);
+// The era of a date in the user's locale ("gg"); empty where there is none.
+std::string eraText(int32_t year, int32_t month, int32_t day);
+// Bytes of the character at `text` in the encoding of the C runtime's time texts
+// (strftime's output): the ANSI code page on Windows, UTF-8 on POSIX. A byte
+// that starts no whole character counts as one; the terminator as zero.
+int32_t timeTextCharLength(const char* text);
+
+} // namespace oxsys
+
+// --- Logging ------------------------------------------------------------------
+// The event sink, the logger and the logging libraries we ship. Windows:
+// _putenv, _open/_write/_close in text mode, RegisterEventSourceA /
+// ReportEventA / DeregisterEventSource, GetModuleHandleExA, OutputDebugStringA.
+// POSIX: setenv, open/write/close with O_APPEND, dladdr and syslog; there is no
+// event-log service (the sink writes its file instead), so those calls fail.
+#include <cstddef>
+
+namespace oxsys {
+
+// Adds NAME=VALUE to the process's environment (replacing an earlier value), so
+// that programs started later inherit it. False when the system refuses.
+bool setEnvironment(const char* name, const char* value);
+
+// A file opened for appending in text mode (on Windows a line feed is written
+// as CR LF). Every write goes to the end of the file as it is at that moment,
+// also when other processes append to it, and a write of one call is never
+// interleaved with another process's. -1 when the file can't be opened.
+using AppendFile = int;
+constexpr AppendFile kNoFile = -1;
+// Opens `path`, creating it (readable by everyone, as a text file) when missing.
+AppendFile openAppendFile(const char* path);
+// Writes all `size` bytes in one call where the system allows; false on failure.
+bool appendToFile(AppendFile file, const char* data, size_t size);
+void closeAppendFile(AppendFile file);
+
+// The system event log (Windows only). Null handles mean failure.
+using EventSource = void*;
+EventSource registerEventSource(const char* server, const char* source);
+// One event with exactly one insertion string, `text`; `user` is a SID or null.
+bool reportEvent(EventSource source, uint16_t type, uint16_t category, uint32_t id, void* user,
+                 const char* text, uint32_t dataSize, const void* data);
+void deregisterEventSource(EventSource source);
+
+// The full path of the loaded library (or program) that holds `address`;
+// empty when the system can't say.
+std::string modulePathOf(const void* address);
+
+// Hands one line to the system's own log (syslog; on Windows the debugger
+// output), with the severity of a Windows event type (1 error, 2 warning,
+// anything else information or debug).
+void writeSystemLog(const char* ident, uint16_t eventType, const char* line);
 
 } // namespace oxsys

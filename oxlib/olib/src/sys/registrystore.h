@@ -7,15 +7,24 @@
 // enumerate in folded-name order, values in the order they were first set.
 //
 // Every process of the user shares the file: WAL journal, a busy timeout, each
-// write one IMMEDIATE transaction committed with full sync. Concurrent writers
-// therefore lose nothing and a killed process leaves every committed value.
+// write one IMMEDIATE transaction committed with full sync and then folded into
+// the main file as far as readers allow. Concurrent writers therefore lose
+// nothing, a killed process leaves every committed value, and once the
+// processes that wrote have exited the main file alone holds every value (the
+// journal is folded back and removed when a process's connection closes, at
+// exit at the latest; it stays short meanwhile).
+//
 // A missing file reads as empty and is created (owner-only) by the first write.
 // A file that is not one of our stores, is damaged, or cannot be opened reads
-// as empty and refuses writes; a read-only file reads as stored and refuses
-// writes. The store never truncates, replaces or rebuilds a file.
+// as empty and refuses writes. A store that cannot be written (the file, or
+// the folder its journal would go in) is read as stored and refuses writes;
+// reading it creates nothing beside it. A store that can be written gets its
+// journal and index beside it while a process has it open, even to read. The
+// store never truncates, replaces or rebuilds a file.
 //
-// The functions mirror the Windows registry calls of osys.h (same arguments,
-// same error codes); handles are pointers the store hands out and checks.
+// The registry calls of osys.h are the store's operations (same arguments and
+// error codes as the Windows calls); handles are pointers the store hands out
+// and checks.
 #pragma once
 
 #include <cstddef>
@@ -23,19 +32,6 @@
 #include <string>
 
 namespace oxsys::registry {
-
-int32_t openKey(void* parent, const char* subKey, uint32_t access, void** key);
-int32_t createKey(void* parent, const char* subKey, uint32_t access, void** key);
-int32_t closeKey(void* key);
-int32_t queryValue(void* key, const char* name, uint32_t* type, unsigned char* data,
-                   uint32_t* size);
-int32_t setValue(void* key, const char* name, uint32_t type, const unsigned char* data,
-                 uint32_t size);
-int32_t deleteValue(void* key, const char* name);
-int32_t deleteTree(void* parent, const char* subKey);
-int32_t enumKey(void* key, uint32_t index, char* name, uint32_t* nameSize);
-int32_t enumValue(void* key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
-                  unsigned char* data, uint32_t* dataSize);
 
 // The account of this thread's last failure (file and reason), or empty.
 std::string lastProblem();

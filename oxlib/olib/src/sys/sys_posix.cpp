@@ -112,6 +112,7 @@ bool getVersion(VersionInfo& info) {
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -127,6 +128,9 @@ thread_local std::string t_loaderError;
 // Handles this layer has handed out, with how often each is loaded. dlclose on
 // a handle the loader no longer knows is undefined; this turns it into an error.
 std::mutex g_librariesMutex;
+// Counts every release, so a cache of something found in a library can tell
+// that the handle it was found under may since name another library.
+std::atomic<uint64_t> g_releases{0};
 std::map<void*, int32_t>& loadedLibraries() {
     static auto* loaded = new std::map<void*, int32_t>;
     return *loaded;
@@ -141,9 +145,12 @@ std::string takeDlError() {
 
 LibraryHandle loadLibrary(const char* name) {
     dlerror();
-    void* handle = name ? dlopen(name, RTLD_NOW) : nullptr;
+    // dlopen("") would give the main program, whose every global symbol would
+    // then pass for the library's; Windows refuses an empty name, and so do we.
+    const bool named = name != nullptr && *name != 0;
+    void* handle = named ? dlopen(name, RTLD_NOW) : nullptr;
     if (handle == nullptr) {
-        t_loaderError = name ? takeDlError() : "no library name";
+        t_loaderError = named ? takeDlError() : "no library name";
         return nullptr;
     }
     std::lock_guard lock(g_librariesMutex);
@@ -183,6 +190,7 @@ int32_t freeLibrary(LibraryHandle library) {
         }
         if (--found->second == 0)
             loadedLibraries().erase(found);
+        g_releases.fetch_add(1, std::memory_order_release);
     }
     dlerror();
     if (dlclose(library) != 0) {
@@ -203,98 +211,18 @@ std::string systemErrorText(int32_t code) {
 
 } // namespace oxsys
 
-// --- Registry -----------------------------------------------------------------
-
-#include "registrystore.h"
-
-namespace oxsys {
-
-int32_t regOpenKey(RegKey parent, const char* subKey, uint32_t access, RegKey* key) {
-    return registry::openKey(parent, subKey, access, key);
-}
-
-int32_t regCreateKey(RegKey parent, const char* subKey, uint32_t access, RegKey* key) {
-    return registry::createKey(parent, subKey, access, key);
-}
-
-int32_t regCloseKey(RegKey key) {
-    return registry::closeKey(key);
-}
-
-int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
-                      uint32_t* size) {
-    return registry::queryValue(key, name, type, data, size);
-}
-
-int32_t regSetValue(RegKey key, const char* name, uint32_t type, const unsigned char* data,
-                    uint32_t size) {
-    return registry::setValue(key, name, type, data, size);
-}
-
-int32_t regDeleteValue(RegKey key, const char* name) {
-    return registry::deleteValue(key, name);
-}
-
-int32_t regDeleteTree(RegKey parent, const char* subKey) {
-    return registry::deleteTree(parent, subKey);
-}
-
-int32_t regEnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameSize) {
-    return registry::enumKey(key, index, name, nameSize);
-}
-
-int32_t regEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize, uint32_t* type,
-                     unsigned char* data, uint32_t* dataSize) {
-    return registry::enumValue(key, index, name, nameSize, type, data, dataSize);
-}
-
-std::string regErrorText(int32_t code) {
-    if (std::string problem = registry::lastProblem(); !problem.empty())
-        return problem;
-    switch (code) {
-    case kErrSuccess:
-        return "The operation completed successfully.";
-    case kErrFileNotFound:
-        return "The system cannot find the file specified.";
-    case kErrAccessDenied:
-        return "Access is denied.";
-    case kErrInvalidHandle:
-        return "The handle is invalid.";
-    case kErrInvalidParameter:
-        return "The parameter is incorrect.";
-    case kErrBadPathname:
-        return "The specified path is invalid.";
-    case kErrMoreData:
-        return "More data is available.";
-    case kErrNoMoreItems:
-        return "No more data is available.";
-    case kErrBadDb:
-        return "The configuration registry database is corrupt.";
-    case kErrCantWrite:
-        return "The configuration registry key could not be written.";
-    case kErrKeyDeleted:
-        return "Illegal operation attempted on a registry key that has been marked for deletion.";
-    default:
-        return "Registry error " + std::to_string(code) + ".";
-    }
-}
-
-std::string regLocation() {
-    return registry::storePath();
-}
-
-} // namespace oxsys
-
 // --- Sockets: BSD sockets under WinSock's rules --------------------------------
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <climits>
 #include <ctime>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <atomic>
 
@@ -382,6 +310,11 @@ int32_t failFromErrno() {
     return failWith(winsockCode(errno));
 }
 
+bool isBlocking(int socket) {
+    const int flags = ::fcntl(socket, F_GETFL);
+    return flags >= 0 && (flags & O_NONBLOCK) == 0;
+}
+
 int32_t lookupCode(int status) {
     switch (status) {
     case EAI_NONAME:
@@ -461,8 +394,19 @@ int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t lengt
     std::memcpy(&peer.sin_port, address->data, sizeof peer.sin_port);
     std::memcpy(&peer.sin_addr, address->data + 2, sizeof peer.sin_addr);
     if (::connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0)
-        return failFromErrno();
+        return isBlocking(socket) && (errno == EINPROGRESS || errno == EAGAIN)
+                   ? failWith(kWsaEtimedout) // SO_SNDTIMEO ran out
+                   : failFromErrno();
     return 0;
+}
+
+int32_t socketSetSendTimeout(Socket socket, int32_t seconds) {
+    if (seconds < 0)
+        return failWith(kWsaEinval);
+    const timeval limit{seconds, 0};
+    return ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0
+               ? failFromErrno()
+               : 0;
 }
 
 int32_t socketSelect(int32_t, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
@@ -536,7 +480,13 @@ int32_t socketSend(Socket socket, const char* data, int32_t length, int32_t flag
     if (length < 0)
         return failWith(kWsaEfault);
     const ssize_t n = ::send(socket, data, static_cast<size_t>(length), flags | MSG_NOSIGNAL);
-    return n < 0 ? failFromErrno() : static_cast<int32_t>(n);
+    if (n >= 0)
+        return static_cast<int32_t>(n);
+    // A blocking socket says "would block" only when SO_SNDTIMEO has run out.
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && isBlocking(socket) &&
+        (flags & MSG_DONTWAIT) == 0)
+        return failWith(kWsaEtimedout);
+    return failFromErrno();
 }
 
 int32_t socketShutdown(Socket socket, int32_t how) {
@@ -695,10 +645,27 @@ StringTableFunction mainProgramTable() {
 
 } // namespace
 
+// The table of a message library, looked up once per thread and library:
+// every event's message text needs it, and dlsym costs more than the lookup.
+// A library released since then invalidates the cache.
+StringTableFunction cachedTableOf(LibraryHandle module) {
+    thread_local LibraryHandle cachedModule = nullptr;
+    thread_local uint64_t cachedReleases = 0;
+    thread_local StringTableFunction cachedTable = nullptr;
+    const uint64_t releases = g_releases.load(std::memory_order_acquire);
+    if (module != cachedModule || releases != cachedReleases) {
+        cachedTable = tableOf(module);
+        cachedModule = module;
+        cachedReleases = releases;
+    }
+    return cachedTable;
+}
+
 int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size) {
     if (buffer == nullptr || size <= 0)
         return 0;
-    const StringTableFunction lookup = module != nullptr ? tableOf(module) : mainProgramTable();
+    const StringTableFunction lookup =
+        module != nullptr ? cachedTableOf(module) : mainProgramTable();
     const char* text = lookup ? lookup(id) : nullptr;
     const size_t length = text ? std::strlen(text) : 0;
     const size_t n = std::min(length, static_cast<size_t>(size - 1));
@@ -735,6 +702,126 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
     std::memcpy(buffer, path.data(), n);
     buffer[n] = 0;
     return static_cast<int32_t>(n);
+}
+
+} // namespace oxsys
+
+// --- Time ---------------------------------------------------------------------
+
+#include "posixzone.h"
+
+#include <cstdlib>
+#include <ctime>
+
+namespace oxsys {
+
+void currentTime(int64_t* seconds, uint16_t* milliseconds) {
+    struct timespec now = {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    *seconds = static_cast<int64_t>(now.tv_sec);
+    *milliseconds = static_cast<uint16_t>(now.tv_nsec / 1000000);
+}
+
+void getTimeZoneInformation(TimeZoneInformation& info) {
+    int64_t now = 0;
+    uint16_t milliseconds = 0;
+    currentTime(&now, &milliseconds);
+    zoneFromEnvironment(std::getenv("TZ"), std::getenv("TZDIR"), now, info);
+}
+
+std::string eraText(int32_t, int32_t, int32_t) {
+    return std::string();
+}
+
+int32_t timeTextCharLength(const char* text) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead == 0)
+        return 0;
+    if (lead < 0xC2 || lead > 0xF4)
+        return 1; // ASCII, a trail byte, or no UTF-8 lead at all
+    const int32_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    for (int32_t i = 1; i < length; ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+            return 1;
+    return length;
+}
+
+} // namespace oxsys
+
+// --- Logging ------------------------------------------------------------------
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <syslog.h>
+
+namespace oxsys {
+
+bool setEnvironment(const char* name, const char* value) {
+    return setenv(name, value, 1) == 0;
+}
+
+AppendFile openAppendFile(const char* path) {
+    int fd = -1;
+    do
+        fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? kNoFile : fd;
+}
+
+bool appendToFile(AppendFile file, const char* data, size_t size) {
+    if (file == kNoFile)
+        return false;
+    // One write() with O_APPEND places the whole text at the end at once; only
+    // a write the kernel cuts short (a signal, a full disk) needs a second call.
+    while (size > 0) {
+        const ssize_t n = ::write(file, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void closeAppendFile(AppendFile file) {
+    if (file != kNoFile)
+        ::close(file);
+}
+
+EventSource registerEventSource(const char*, const char*) {
+    return nullptr;
+}
+
+bool reportEvent(EventSource, uint16_t, uint16_t, uint32_t, void*, const char*, uint32_t,
+                 const void*) {
+    return false;
+}
+
+void deregisterEventSource(EventSource) {}
+
+std::string modulePathOf(const void* address) {
+    Dl_info info = {};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr)
+        return std::string();
+    std::string path = info.dli_fname;
+    if (!path.empty() && path[0] != '/') {
+        char full[PATH_MAX];
+        if (realpath(path.c_str(), full) != nullptr)
+            path = full;
+    }
+    return path;
+}
+
+void writeSystemLog(const char* ident, uint16_t eventType, const char* line) {
+    const int priority = eventType == 0x0001   ? LOG_ERR
+                         : eventType == 0x0002 ? LOG_WARNING
+                         : eventType == 0x0100 ? LOG_DEBUG
+                                               : LOG_INFO;
+    // openlog keeps the pointer it is given; the caller's ident must outlive it,
+    // so the ident goes with each call instead.
+    syslog(LOG_USER | priority, "%s: %s", ident, line);
 }
 
 } // namespace oxsys

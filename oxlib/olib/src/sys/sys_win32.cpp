@@ -242,6 +242,16 @@ int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t lengt
                      length);
 }
 
+int32_t socketSetSendTimeout(Socket socket, int32_t seconds) {
+    if (seconds < 0) {
+        ::WSASetLastError(WSAEINVAL);
+        return SOCKET_ERROR;
+    }
+    const DWORD limit = static_cast<DWORD>(seconds) * 1000;
+    return ::setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_SNDTIMEO,
+                        reinterpret_cast<const char*>(&limit), sizeof limit);
+}
+
 int32_t socketSelect(int32_t count, SocketSet* readSet, SocketSet* writeSet, SocketSet* errorSet,
                      const SocketTimeout* timeout) {
     fd_set sets[3];
@@ -345,6 +355,136 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
     // Older systems leave a cut name without its terminator.
     buffer[n < static_cast<DWORD>(size) ? n : size - 1] = 0;
     return static_cast<int32_t>(n < static_cast<DWORD>(size) ? n : size - 1);
+}
+
+} // namespace oxsys
+
+// --- Time ---------------------------------------------------------------------
+
+#include <sys/timeb.h>
+
+namespace oxsys {
+
+void currentTime(int64_t* seconds, uint16_t* milliseconds) {
+    struct __timeb64 now = {};
+    _ftime64(&now);
+    *seconds = static_cast<int64_t>(now.time);
+    *milliseconds = static_cast<uint16_t>(now.millitm);
+}
+
+namespace {
+
+SystemTime fromSystemTime(const SYSTEMTIME& st) {
+    return SystemTime{st.wYear, st.wMonth,  st.wDayOfWeek, st.wDay,
+                      st.wHour, st.wMinute, st.wSecond,    st.wMilliseconds};
+}
+
+} // namespace
+
+void getTimeZoneInformation(TimeZoneInformation& info) {
+    TIME_ZONE_INFORMATION tz = {};
+    GetTimeZoneInformation(&tz); // the zone's fields hold whatever the result code says
+    info = TimeZoneInformation{};
+    info.bias = tz.Bias;
+    info.standardBias = tz.StandardBias;
+    info.daylightBias = tz.DaylightBias;
+    static_assert(sizeof tz.StandardName / sizeof tz.StandardName[0] == 32, "32 UTF-16 units");
+    for (int i = 0; i < 31; ++i) {
+        info.standardName[i] = static_cast<char16_t>(tz.StandardName[i]);
+        info.daylightName[i] = static_cast<char16_t>(tz.DaylightName[i]);
+    }
+    info.standardDate = fromSystemTime(tz.StandardDate);
+    info.daylightDate = fromSystemTime(tz.DaylightDate);
+}
+
+std::string eraText(int32_t year, int32_t month, int32_t day) {
+    SYSTEMTIME date = {};
+    date.wYear = static_cast<WORD>(year);
+    date.wMonth = static_cast<WORD>(month);
+    date.wDay = static_cast<WORD>(day);
+    char text[10] = {};
+    if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "gg", text, sizeof text) == 0)
+        return std::string();
+    return std::string(text);
+}
+
+int32_t timeTextCharLength(const char* text) {
+    if (text[0] == 0)
+        return 0;
+    return IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != 0 ? 2 : 1;
+}
+
+} // namespace oxsys
+
+// --- Logging ------------------------------------------------------------------
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+namespace oxsys {
+
+bool setEnvironment(const char* name, const char* value) {
+    const std::string entry = std::string(name) + "=" + value;
+    return _putenv(entry.c_str()) == 0;
+}
+
+AppendFile openAppendFile(const char* path) {
+    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT, _S_IREAD | _S_IWRITE);
+    return fd < 0 ? kNoFile : fd;
+}
+
+bool appendToFile(AppendFile file, const char* data, size_t size) {
+    if (file == kNoFile)
+        return false;
+    while (size > 0) {
+        const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+        const int n = _write(file, data, chunk); // text mode: LF becomes CR LF
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void closeAppendFile(AppendFile file) {
+    if (file != kNoFile)
+        _close(file);
+}
+
+EventSource registerEventSource(const char* server, const char* source) {
+    return RegisterEventSourceA(server, source);
+}
+
+bool reportEvent(EventSource source, uint16_t type, uint16_t category, uint32_t id, void* user,
+                 const char* text, uint32_t dataSize, const void* data) {
+    LPCSTR strings[1] = {text};
+    return ReportEventA(static_cast<HANDLE>(source), type, category, id, static_cast<PSID>(user), 1,
+                        dataSize, strings, const_cast<void*>(data)) != FALSE;
+}
+
+void deregisterEventSource(EventSource source) {
+    if (source != nullptr)
+        DeregisterEventSource(static_cast<HANDLE>(source));
+}
+
+std::string modulePathOf(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+        return std::string();
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
+    return std::string(path, n < MAX_PATH ? n : MAX_PATH);
+}
+
+void writeSystemLog(const char* ident, uint16_t, const char* line) {
+    const std::string text = std::string(ident) + ": " + line + "\n";
+    OutputDebugStringA(text.c_str());
 }
 
 } // namespace oxsys
