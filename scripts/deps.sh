@@ -29,6 +29,8 @@ packages=(
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
   libfmt-dev
+  # quillmark spell-check: hunspell and the English dictionaries
+  libhunspell-dev hunspell-en-us hunspell-en-gb
   # time tests: the German locale (generated below) and the tz database
   locales tzdata
   # logger benchmark: spdlog's null and basic file sinks as baselines

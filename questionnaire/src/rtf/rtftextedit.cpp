@@ -132,7 +132,12 @@ void adoptPictures(QTextDocument& pasted, QTextDocument* target) {
 RtfTextEdit::RtfTextEdit(QWidget* parent) : QTextEdit(parent) {
     setAcceptRichText(true);
     connect(this, &QTextEdit::textChanged, this, [this] {
-        loadedValid_ = false;
+        // A highlighter redrawing the text (spelling marks) reports a change too, but edits
+        // nothing: only an edit leaves something to undo (loading leaves the stack empty).
+        const QTextDocument* doc = document();
+        if (!doc->isUndoRedoEnabled() || doc->availableUndoSteps() > 0 ||
+            doc->availableRedoSteps() > 0)
+            loadedValid_ = false;
         emit rtfChanged();
     });
 }

@@ -10,6 +10,7 @@
 #include "griddatacontrol.h"
 #include "numbertext.h"
 #include "questionstore.h"
+#include "recoverykeeper.h"
 #include "recordcursor.h"
 #include "twips.h"
 
@@ -86,6 +87,7 @@ mainForm::mainForm(const QString& programFolder, QWidget* parent)
     setWindowIcon(Artwork::appIcon());
     createMenu();
     createControls();
+    createWritingComfort();
 
     // The designed size, centred, until the window is shown maximised.
     QRect r(0, 0, Twips::toPixelsX(NormalWidth), Twips::toPixelsY(NormalHeight));
@@ -99,6 +101,7 @@ mainForm::mainForm(const QString& programFolder, QWidget* parent)
 }
 
 mainForm::~mainForm() {
+    recovery->programEnds();
     // Everything that reads the main connection goes before the connection itself.
     delete m_answerMapper;
     delete m_questionMapper;

@@ -8,7 +8,9 @@
 #include <QTimer>
 
 class AnswerModel;
+class AnswerZoom;
 class BoundLabel;
+class GoMenu;
 class GridDataControl;
 class QAction;
 class QCloseEvent;
@@ -20,6 +22,9 @@ class QSqlQueryModel;
 class QTableView;
 class QTextEdit;
 class RecordCursor;
+class RecoveryKeeper;
+class SpellCheck;
+class StatusLine;
 
 // The main window: one step of the business-plan questionnaire at a time.
 //
@@ -59,6 +64,12 @@ public:
     // Writes the answer box's pending edit to its answer row (no-op without one). On a
     // database error it tells the user, keeps the edit in the box and returns false.
     bool storePendingAnswer();
+
+    // Goes to a 1-based step in one move (the Go menu, a restored edit): stores the pending
+    // answer first and stops, returning false, when it cannot; then moves both cursors and
+    // leaves the counter, the progress bar and the buttons as First, Last or the moves
+    // between them would (navigation/mainformgoto.cpp).
+    bool goToStep(int step);
 
     // The window's current outer size (frame, title and menu bar included) in twips.
     int outerWidthTwips() const;
@@ -112,6 +123,13 @@ public:
 
     Placement placement;
 
+    // Writing comfort beside the designed controls (mainformcomfort.cpp).
+    GoMenu* goMenu = nullptr;
+    SpellCheck* spelling = nullptr;
+    AnswerZoom* zoom = nullptr;
+    StatusLine* statusLine = nullptr; // word count, zoom and notices, right of the bottom row
+    RecoveryKeeper* recovery = nullptr;
+
 public slots:
     // Navigation.
     void command3_Click(); // Next
@@ -141,6 +159,7 @@ protected:
 private:
     void createControls();
     void createMenu();
+    void createWritingComfort();
     void bindAnswerBox();
     void showAnswerRow();
     // Puts the caret in the answer box on a question step (at the end of the answer when the

@@ -1,6 +1,7 @@
 #include "module1.h"
 
 #include "mainform.h"
+#include "recoverykeeper.h"
 #include "welcome.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,8 @@ std::unique_ptr<mainForm> Main(const QString& programFolder) {
     form->showMaximized();
     QCoreApplication::processEvents();
     splash.reset();
+    // An edit that a crash kept from being stored is offered back before anything else.
+    form->recovery->offerRestore();
     return form;
 }
 

@@ -1,0 +1,93 @@
+#include "gomenu.h"
+
+#include "mainform.h"
+#include "recordcursor.h"
+#include "sectionindex.h"
+
+#include <QAction>
+#include <QDataWidgetMapper>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace {
+
+bool isFirstOrLastKey(const QKeyEvent* key) {
+    return key->modifiers() == Qt::ControlModifier &&
+           (key->key() == Qt::Key_Home || key->key() == Qt::Key_End);
+}
+
+} // namespace
+
+GoMenu::GoMenu(mainForm* form) : QObject(form), m_form(form) {
+    m_menu = form->menuBar()->addMenu(QStringLiteral("Go"));
+    m_first = new QAction(QStringLiteral("First step"), this);
+    m_first->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_Home));
+    m_last = new QAction(QStringLiteral("Last step"), this);
+    m_last->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_End));
+    for (QAction* a : {m_first, m_last}) {
+        a->setShortcutContext(Qt::WindowShortcut);
+        form->addAction(a);
+    }
+    // As the buttons: a disabled First or Last does nothing.
+    connect(m_first, &QAction::triggered, form, [form] {
+        if (form->Command7->isEnabled())
+            form->Command7_Click();
+    });
+    connect(m_last, &QAction::triggered, form, [form] {
+        if (form->Command8->isEnabled())
+            form->Command8_Click();
+    });
+    connect(m_menu, &QMenu::aboutToShow, this, &GoMenu::refresh);
+    form->text1->installEventFilter(this);
+    refresh();
+}
+
+void GoMenu::refresh() {
+    m_menu->clear();
+    const QAbstractItemModel* questions = m_form->Adodc1->mapper()->model();
+    const QAbstractItemModel* answers = m_form->Adodc2->mapper()->model();
+    if (questions && answers) {
+        // The edit in the box counts as the owner sees it.
+        const QString pending = m_form->text1->toPlainText();
+        const bool edited = m_form->text1->document()->isModified() && !m_form->text1->isHidden();
+        const QList<SectionEntry> sections = SectionIndex::read(
+            *questions, *answers, m_form->Adodc1->position() + 1, edited ? &pending : nullptr);
+        for (qsizetype i = 0; i < sections.size(); ++i) {
+            const SectionEntry& s = sections[i];
+            QString number = QString::number(i + 1);
+            number.insert(number.size() - 1, u'&'); // 1..9 by their digit, 10.. by the last
+            QString title = s.title;
+            title.replace(u'&', QLatin1String("&&"));
+            const QString caption = QStringLiteral("%1  %2\t%3 of %4 answered")
+                                        .arg(number, title)
+                                        .arg(s.answered)
+                                        .arg(s.questions);
+            const int step = s.firstStep;
+            connect(m_menu->addAction(caption), &QAction::triggered, m_form,
+                    [form = m_form, step] { form->goToStep(step); });
+        }
+    }
+    m_menu->addSeparator();
+    m_menu->addAction(m_first);
+    m_menu->addAction(m_last);
+}
+
+bool GoMenu::eventFilter(QObject* watched, QEvent* event) {
+    // The answer box takes Ctrl+Home and Ctrl+End for its caret and so would keep them from
+    // the window: let them through to the shortcuts, and act on a key press that still
+    // arrives.
+    if (event->type() == QEvent::ShortcutOverride &&
+        isFirstOrLastKey(static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && isFirstOrLastKey(static_cast<QKeyEvent*>(event))) {
+        (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Home ? m_first : m_last)->trigger();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,218 @@
+// The Go menu and Ctrl+Home / Ctrl+End: the sections with their answered counts, and going
+// to a section stores the pending answer and leaves both cursors, the counter, the progress
+// bar and the buttons as the button moves would.
+
+#include "boundlabel.h"
+#include "gomenu.h"
+#include "mainform.h"
+#include "messageboxwatcher.h"
+#include "recordcursor.h"
+#include "sectionindex.h"
+#include "testfolder.h"
+#include "testform.h"
+
+#include <QAction>
+#include <QDataWidgetMapper>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+QString stored(const TestFolder& folder, int row) {
+    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
+        .toString();
+}
+
+void type(mainForm& form, const QString& text) {
+    QTextCursor c(form.text1->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(text);
+}
+
+// Previous, First, Next, Last.
+QList<bool> buttons(const mainForm& form) {
+    return {form.command4->isEnabled(), form.Command7->isEnabled(), form.command3->isEnabled(),
+            form.Command8->isEnabled()};
+}
+
+QList<QAction*> sectionActions(const mainForm& form) {
+    form.goMenu->refresh();
+    QList<QAction*> out;
+    for (QAction* a : form.goMenu->menu()->actions())
+        if (!a->isSeparator() && a != form.goMenu->firstStep() && a != form.goMenu->lastStep())
+            out << a;
+    return out;
+}
+
+// The step every cursor and counter agrees on; fails the test when they disagree.
+int shownStep(const mainForm& form) {
+    const int step = form.Adodc1->position() + 1;
+    if (form.Adodc2->position() + 1 != step || form.ProgressBar1->value() != step ||
+        form.Label6->text() != QStringLiteral(" %1").arg(step))
+        return -1;
+    return step;
+}
+
+} // namespace
+
+class GoMenuTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void menuListsTheSectionsBesideFile();
+    void goingStoresAndKeepsTheCursorsInStep();
+    void goingToTheFirstSectionIsFirst();
+    void failedStoreStaysOnTheStep();
+    void ctrlHomeAndEndWhereverTheFocusIs();
+};
+
+void GoMenuTest::menuListsTheSectionsBesideFile() {
+    TestFolder folder;
+    QVERIFY(folder.exec({QStringLiteral("UPDATE Answers SET Answer = '{\\rtf1 Done.}' "
+                                        "WHERE AnswerID IN (2, 3)"),
+                         // Formatting without a word is no answer.
+                         QStringLiteral("UPDATE Answers SET Answer = '{\\rtf1 {\\b  }\\par}' "
+                                        "WHERE AnswerID = 4")}));
+    auto form = loadForm(folder);
+    const QList<QAction*> menus = form->menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("Go"));
+
+    const QList<QAction*> sections = sectionActions(*form);
+    QCOMPARE(sections.size(), 12);
+    QVERIFY2(sections[0]->text().startsWith("&1  Executive Summary\t2 of "),
+             qPrintable(sections[0]->text()));
+    QVERIFY(sections[1]->text().startsWith("&2  The Company\t0 of "));
+    QVERIFY(sections[11]->text().startsWith("1&2  Finance\t0 of "));
+
+    // The counts come from the question set: every step but the overviews is a question.
+    const QList<SectionEntry> index =
+        SectionIndex::read(*form->Adodc1->mapper()->model(), *form->Adodc2->mapper()->model());
+    int questions = 0, overviews = 0;
+    for (const SectionEntry& s : index) {
+        questions += s.questions;
+        overviews += 1;
+    }
+    QCOMPARE(questions + overviews, 93);
+    QCOMPARE(index[0].firstStep, 1);
+    QCOMPARE(index[0].answered, 2);
+
+    // The edit in the box counts as the owner sees it, before it is stored.
+    goToStep(*form, 5);
+    type(*form, QStringLiteral("typed, not yet stored"));
+    QVERIFY(sectionActions(*form)[0]->text().contains("\t3 of "));
+}
+
+void GoMenuTest::goingStoresAndKeepsTheCursorsInStep() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    goToStep(*form, 2);
+    type(*form, QStringLiteral("answer of step two"));
+    const QList<SectionEntry> index =
+        SectionIndex::read(*form->Adodc1->mapper()->model(), *form->Adodc2->mapper()->model());
+    const int target = index[3].firstStep;
+    sectionActions(*form)[3]->trigger();
+
+    QVERIFY(stored(folder, 2).contains("answer of step two"));
+    QCOMPARE(shownStep(*form), target);
+    QCOMPARE(form->Label2->text(), index[3].title);
+    QCOMPARE(buttons(*form), (QList<bool>{true, true, true, true}));
+    // The section opens with its overview: no box, focus on Next.
+    QVERIFY(form->text1->isHidden());
+
+    // From there the buttons go on as from any step reached by moving.
+    form->command3_Click();
+    QCOMPARE(shownStep(*form), target + 1);
+    QVERIFY(!form->text1->isHidden());
+    type(*form, QStringLiteral("answer after going"));
+    form->command4_Click();
+    QVERIFY(stored(folder, target + 1).contains("answer after going"));
+    QCOMPARE(shownStep(*form), target);
+
+    // The answer row shown is the one of the step: going back shows what was stored.
+    QVERIFY(form->goToStep(2));
+    QCOMPARE(shownStep(*form), 2);
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("answer of step two"));
+    QVERIFY(!form->text1->document()->isModified());
+    QVERIFY(!form->goToStep(0));
+    QVERIFY(!form->goToStep(94));
+    QCOMPARE(shownStep(*form), 2);
+}
+
+void GoMenuTest::goingToTheFirstSectionIsFirst() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    goToStep(*form, 7);
+    type(*form, QStringLiteral("seven"));
+    sectionActions(*form)[0]->trigger();
+    QCOMPARE(shownStep(*form), 1);
+    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
+    QVERIFY(stored(folder, 7).contains("seven"));
+    // The last step is Last itself.
+    QVERIFY(form->goToStep(93));
+    QCOMPARE(shownStep(*form), 93);
+    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
+}
+
+void GoMenuTest::failedStoreStaysOnTheStep() {
+    TestFolder folder;
+    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
+                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    auto form = loadForm(folder);
+    goToStep(*form, 3);
+    type(*form, QStringLiteral("precious"));
+    {
+        MessageBoxWatcher watcher;
+        sectionActions(*form)[5]->trigger();
+        QCOMPARE(watcher.titles, QStringList{QStringLiteral("Quillmark")});
+    }
+    QCOMPARE(shownStep(*form), 3);
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("precious"));
+    QVERIFY(form->text1->document()->isModified());
+}
+
+void GoMenuTest::ctrlHomeAndEndWhereverTheFocusIs() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    goToStep(*form, 4);
+    QTRY_VERIFY(form->text1->hasFocus());
+    // Typed, then Ctrl+End in the answer box: the last step, the answer stored.
+    QTest::keyClicks(form->text1, QStringLiteral("four"));
+    QTest::keyClick(form->text1, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(shownStep(*form), 93);
+    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
+    QVERIFY(stored(folder, 4).contains("four"));
+
+    // Through the window, as the keyboard sends it.
+    QTest::keyClicks(form->text1, QStringLiteral("ninety-three"));
+    QTest::keyClick(form->windowHandle(), Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(shownStep(*form), 1);
+    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
+    QVERIFY(stored(folder, 93).contains("ninety-three"));
+
+    // On an overview the focus is on Next; the keys work there too.
+    QVERIFY(form->command3->hasFocus());
+    QTest::keyClick(form->windowHandle(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(shownStep(*form), 93);
+    // As the buttons: a disabled Last does nothing.
+    QTest::keyClick(form->windowHandle(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(shownStep(*form), 93);
+
+    // Plain Home and End still move the caret in the box.
+    QTest::keyClicks(form->text1, QStringLiteral("abc"));
+    QTest::keyClick(form->text1, Qt::Key_Home);
+    QCOMPARE(form->text1->textCursor().positionInBlock(), 0);
+    QCOMPARE(shownStep(*form), 93);
+}
+
+QTEST_MAIN(GoMenuTest)
+#include "tst_gomenu.moc"
