@@ -298,6 +298,8 @@ int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size
 // cut to size - 1 bytes. Returns its length; 0 on failure.
 int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size);
 
+} // namespace oxsys
+
 // --- Time -------------------------------------------------------------------
 // Windows: _ftime, GetTimeZoneInformation, GetDateFormatA. POSIX:
 // clock_gettime(CLOCK_REALTIME); the zone from `TZ` if set, else /etc/localtime,
