@@ -40,6 +40,10 @@ case ${1:-} in
     # the stop never come (an interrupted run).
     # A server already running (one left by a build step) is made persistent.
     wineserver -p600 </dev/null >/dev/null 2>&1 || true
+    # The first program of a session starts Wine's services (services.exe,
+    # winedevice.exe, ...), which live as long as the server and keep the files
+    # they were given: started here, they hold no test's output open.
+    wineboot </dev/null >/dev/null 2>&1
     ;;
   --stop)
     wineserver -k 2>/dev/null || true

@@ -184,8 +184,9 @@ TEST(OWideString, SizesAndConversion) {
     EXPECT_STREQ(OString::fromWide(nullptr).c_str(), "");
 #if defined(_WIN32)
     // The ANSI code page of a Western system (Wine's default is 1252).
-    if (GetACP() == 1252)
+    if (GetACP() == 1252) {
         EXPECT_STREQ(OString::fromWide(u"M\u00fcnchen").c_str(), "M\xFCnchen");
+    }
 #else
     // UTF-8 stands for the ANSI code page: non-ASCII text, a surrogate pair and a
     // lone surrogate.

@@ -11,6 +11,46 @@
 #include <sys/stat.h>
 #include <vector>
 
+#if defined(_WIN32)
+// On Windows (and under Wine) the registry is the system's own. Every test that
+// uses it holds the CTest resource lock "registry", so none runs beside another,
+// and each starts and ends without the keys the tests write.
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+
+void clearTestKeys() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Corvane Software");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane Software");
+}
+
+} // namespace
+
+TempRegistry::TempRegistry() {
+    clearTestKeys();
+    static std::atomic<int> serial{0};
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("oxreg-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial));
+    std::filesystem::create_directories(folder);
+    folder_ = folder.string();
+    path_ = folder_ + "\\registry.db";
+}
+
+TempRegistry::~TempRegistry() {
+    clearTestKeys();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string TempRegistry::use(const std::string& fileName) {
+    path_ = folder_ + "\\" + fileName;
+    return path_;
+}
+
+#else
 TempRegistry::TempRegistry() {
     if (const char* previous = std::getenv("OXLIB_REGISTRY"))
         previous_ = previous;
@@ -39,6 +79,8 @@ std::string TempRegistry::use(const std::string& fileName) {
     setenv("OXLIB_REGISTRY", path_.c_str(), 1);
     return path_;
 }
+
+#endif
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
