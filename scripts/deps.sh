@@ -26,6 +26,8 @@ packages=(
   libreoffice-writer-nogui poppler-utils
   # time tests: the German locale (generated below) and the tz database
   locales tzdata
+  # logger benchmark: spdlog's null and basic file sinks as baselines
+  libspdlog-dev
 )
 
 missing=()

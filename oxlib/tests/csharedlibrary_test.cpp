@@ -2,12 +2,17 @@
 // a library that does not exist, a release that fails, and the traces.
 #include "childprocess.h"
 #include "logcapture.h"
+#include "tempregistry.h"
+
+#include "sys/osys.h"
 
 #include <oxlib/csharedlibrary.h>
 #include <oxlib/olog.h>
+#include <oxlib/oregistry.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -110,6 +115,7 @@ TEST(SharedLibrary, LoadingTwiceNeedsTwoReleases) {
 }
 
 TEST(SharedLibrary, SystemErrorText) {
+    logLevel(); // the logger, once started, loads nothing more to replace the error
     EXPECT_EQ(std::string(getSystemErrorText(2).c_str()), "No such file or directory");
     try {
         CSharedLibrary library("oxlib_no_such_library");
@@ -121,13 +127,24 @@ TEST(SharedLibrary, SystemErrorText) {
 }
 
 TEST(SharedLibrary, TracesTheDetailOnlyFromLevel256) {
-    // The level comes from "<program>_logLevel" once per process, so each level
-    // runs in a helper process of its own.
+    // The level comes from "<program>_logLevel" once per process, and only when
+    // logging is configured, so each level runs in a helper process of its own
+    // with the logging key in its store (and its current folder, which gets the
+    // logger's event.log, in the store's folder).
+    TempRegistry registry;
+    oxsys::RegKey key = nullptr;
+    ASSERT_EQ(oxsys::regCreateKey(HKEY_LOCAL_MACHINE, "Software\\Corvane Software\\Corvane Logging",
+                                  oxsys::kKeyWrite, &key),
+              oxsys::kErrSuccess);
+    oxsys::regCloseKey(key);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(registry.folder());
     setenv("oxlib_system_helper_logLevel", "256", 1);
     const ChildResult traced = runChild({OX_SYSTEM_HELPER, "load", "oxlib_no_such_library"});
     setenv("oxlib_system_helper_logLevel", "255", 1);
     const ChildResult quiet = runChild({OX_SYSTEM_HELPER, "load", "oxlib_no_such_library"});
     unsetenv("oxlib_system_helper_logLevel");
+    std::filesystem::current_path(previous);
 
     ASSERT_EQ(traced.status, 0) << traced.err;
     const std::string trace = "event 256 1 33011|CSharedLibrary::CSharedLibrary: Error: "
@@ -138,7 +155,7 @@ TEST(SharedLibrary, TracesTheDetailOnlyFromLevel256) {
               std::string::npos);
 
     ASSERT_EQ(quiet.status, 0) << quiet.err;
-    EXPECT_EQ(quiet.out.find("event"), std::string::npos) << quiet.out;
+    EXPECT_EQ(quiet.out.find("event 256"), std::string::npos) << quiet.out;
     EXPECT_NE(quiet.out.find("code 0|detail=DLLNAME: "), std::string::npos);
 }
 

@@ -5,6 +5,9 @@
 #include <oxlib/oxarray.h>
 
 LogCapture::LogCapture() {
+    // The process's logger starts before the capture does, so what its start-up
+    // reports (a missing message library, say) is never part of a test's events.
+    logLevel();
     previous_ = setLogObserver(&LogCapture::record, this);
 }
 

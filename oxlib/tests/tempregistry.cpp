@@ -1,5 +1,7 @@
 #include "tempregistry.h"
 
+#include <oxlib/olog.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -98,7 +100,13 @@ namespace {
 // The test program's own store, in place before the first test runs.
 class ProgramStore : public ::testing::Environment {
 public:
-    void SetUp() override { store_ = std::make_unique<TempRegistry>(); }
+    void SetUp() override {
+        store_ = std::make_unique<TempRegistry>();
+        // The process's logger starts here, on the empty store, so no test sees
+        // its start-up reports or finds part of its state (the message library
+        // search, say) used up by it.
+        logLevel();
+    }
     void TearDown() override { store_.reset(); }
 
 private:

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -218,9 +219,31 @@ TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {
 }
 
 int main(int argc, char** argv) {
-    // The level is read once, on the first query: raise it before any test runs.
+    // The level is read once, when the logger starts, and only when logging is
+    // configured: a store of the test's own with the logging key, the level
+    // raised, and the logger started before any test runs. The current folder
+    // (where the logger's own reports go, in event.log) is the store's folder.
+    char folder[] = "/tmp/coxsocket-test-XXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        return 2;
+    const std::string store = std::string(folder) + "/registry.db";
+    ::setenv("OXLIB_REGISTRY", store.c_str(), 1);
+    oxsys::RegKey key = nullptr;
+    if (oxsys::regCreateKey(reinterpret_cast<oxsys::RegKey>(uintptr_t(0x80000002u)),
+                            "Software\\Corvane Software\\Corvane Logging", oxsys::kKeyWrite,
+                            &key) != oxsys::kErrSuccess)
+        return 2;
+    oxsys::regCloseKey(key);
     const std::string variable = std::string(oxsys::hostProgramBaseName()) + "_logLevel";
     ::setenv(variable.c_str(), "256", 1);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    logLevel();
+    std::filesystem::current_path(previous);
+
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return result;
 }

@@ -22,7 +22,8 @@ cc -std=c99 -Wall -Wextra -Wpedantic -Werror "$consumer/consumer.c" $flags \
   -Wl,-rpath,"$libdir" -o "$work/pc-consumer"
 "$work/pc-consumer"
 
-# The message libraries ship beside the library.
+# The message libraries and pxlogger ship beside the library.
+[[ -f "$libdir/libpxlogger.so" ]] || { echo "package: no libpxlogger.so in $libdir"; exit 1; }
 for lang in en de; do
   [[ -f "$libdir/stringres_$lang.so" ]] || { echo "package: no stringres_$lang.so in $libdir"; exit 1; }
 done

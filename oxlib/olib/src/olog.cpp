@@ -1,11 +1,9 @@
-// The log front end. Events are packed into an OXArray of OString and handed on;
+// The log front end. Events are packed into an OXArray of OString and handed to
+// the one logger (ologimp), which passes them to the bound logging libraries;
 // the level decides only whether callers build traces. Beside it, the message
 // formatter that turns a message id and its strings into text.
-//
-// Until the logger that binds the configured logging libraries is in place,
-// delivery reaches the observer (if one is installed) and nothing else: with no
-// logging library configured, that is also what the logger does.
 #include <oxlib/olog.h>
+#include <oxlib/ologimp.h>
 #include <oxlib/ologobserver.h>
 #include <oxlib/omessageformatter.h>
 #include <oxlib/oresmanager.h>
@@ -19,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -30,20 +27,6 @@ struct Observer {
 std::atomic<Observer*> g_observer{nullptr};
 Observer g_observerSlots[2];
 std::atomic<int> g_observerSlot{0};
-
-constexpr uint32_t kDefaultLevel = 2;
-
-// The level: the environment variable "<host program>_logLevel" as an unsigned
-// decimal number, else the default.
-uint32_t readLevel() {
-    const std::string name = std::string(oxsys::hostProgramBaseName()) + "_logLevel";
-    const char* text = std::getenv(name.c_str());
-    if (text == nullptr || *text == 0)
-        return kDefaultLevel;
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text, &end, 10);
-    return end != text ? static_cast<uint32_t>(value) : kDefaultLevel;
-}
 
 } // namespace
 
@@ -63,6 +46,11 @@ OLogObserver setLogObserver(OLogObserver observer, void* context) {
 bool logEvent(uint16_t eventType, uint16_t category, uint32_t messageId, const char* s1,
               const char* s2, const char* s3, const char* s4, const char* s5, const char* s6,
               const char* s7, const char* s8, const char* s9, const char* s10) {
+    Observer* const observer = g_observer.load(std::memory_order_acquire);
+    // Started with no library bound: the event would go nowhere, so nothing is
+    // copied (nor allocated).
+    if (observer == nullptr && theLogger.isIdle())
+        return true;
     const char* all[] = {s1, s2, s3, s4, s5, s6, s7, s8, s9, s10};
     OXArray<OString> strings;
     for (const char* s : all) {
@@ -70,9 +58,9 @@ bool logEvent(uint16_t eventType, uint16_t category, uint32_t messageId, const c
             break;
         strings.add(OString(s));
     }
-    if (Observer* observer = g_observer.load(std::memory_order_acquire))
+    if (observer != nullptr)
         observer->function(observer->context, eventType, category, messageId, strings);
-    return true;
+    return theLogger.report(eventType, category, messageId, strings.getSize(), strings);
 }
 
 bool logAssertion(const char* file, const char* line, const char* expression, const char* message) {
@@ -97,40 +85,11 @@ bool logTrace(const char* format, ...) {
 }
 
 uint32_t logLevel() {
-    static const uint32_t level = readLevel();
-    return level;
+    return theLogger.level();
 }
 
 // ---------------------------------------------------------------------------
 // Message formatting
-
-namespace {
-
-bool isMarkerDigit(const OStringIterator& it) {
-    const uint16_t c = it.current().value();
-    return c >= '0' && c <= '9';
-}
-
-bool isPercent(const OStringIterator& it) {
-    return it.current() == OChar('%');
-}
-
-// One step over a character the walk expects to be there; stepping off the end
-// of the text is the string iterator's check.
-void stepChecked(OStringIterator& it) {
-    OX_ASSERT_AT(!it.isAtEnd(), "ostring.h", "489", "!isAtEnd ()");
-    it.advance(1);
-}
-
-// At a marker's "%": the position after its last digit.
-OStringIterator skipMarker(OStringIterator it) {
-    it.advance(1);
-    while (isMarkerDigit(it))
-        it.advance(1);
-    return it;
-}
-
-} // namespace
 
 OMessageFormatter::OMessageFormatter(uint32_t messageId)
     : OMessageFormatter(messageId, loadResourceString(messageId)) {}
@@ -141,35 +100,38 @@ OMessageFormatter::OMessageFormatter(uint32_t messageId, const OString& template
 }
 
 void OMessageFormatter::split() {
-    // One walk finds the markers (the count pass and the split pass see the same
+    // One scan finds the markers (the count pass and the split pass see the same
     // ones: a "%" that starts no marker never hides one that does), then the
-    // pieces are the text between them.
+    // pieces are the text between them. The scan goes by bytes: "%" and the
+    // digits lie below every trail byte of a double-byte character (0x40 and
+    // up), so no byte it stops at is half of one, and a byte walk finds exactly
+    // the markers a walk by characters finds.
     m_markers.clear();
     const NativeChar* const base = m_template.c_str();
-    OStringIterator it(m_template);
-    while (!it.isAtEnd()) {
-        if (!isPercent(it)) {
-            it.advance(1);
-            continue;
+    const NativeChar* const end = base + m_template.getNativeCharsUsed();
+    auto isDigit = [](NativeChar c) { return c >= '0' && c <= '9'; };
+    const NativeChar* p = base;
+    while (p < end) {
+        p = static_cast<const NativeChar*>(std::memchr(p, '%', static_cast<size_t>(end - p)));
+        if (p == nullptr)
+            break;
+        const NativeChar next = p[1];
+        if (isDigit(next)) {
+            const NativeChar* q = p + 1;
+            while (isDigit(*q))
+                ++q;
+            m_markers.push_back({static_cast<int32_t>(p - base), static_cast<int32_t>(q - p)});
+            p = q;
+        } else if (next == '%') {
+            ++p; // "%%": the second "%" may start a marker
+        } else if (next == 0) {
+            // A "%" at the very end: the walk steps off the text, which the
+            // iterator's check reports.
+            OX_ASSERT_AT(false, "ostring.h", "489", "!isAtEnd ()");
+            break;
+        } else {
+            p += 2; // a "%" and the character after it are text
         }
-        OStringIterator next = it;
-        next.advance(1);
-        if (isMarkerDigit(next)) {
-            const OStringIterator end = skipMarker(it);
-            m_markers.push_back({static_cast<int32_t>(it.position() - base),
-                                 static_cast<int32_t>(end.position() - it.position())});
-            it = end;
-            continue;
-        }
-        if (isPercent(next)) {
-            // "%%": the second "%" may start a marker.
-            it = next;
-            continue;
-        }
-        // A "%" and the character after it are text; a "%" at the very end
-        // steps off the text, which the iterator's check reports.
-        it = next;
-        stepChecked(it);
     }
 
     m_nPieces = static_cast<int32_t>(m_markers.size()) + 1;
@@ -186,8 +148,16 @@ void OMessageFormatter::split() {
 
 void OMessageFormatter::addInsert(const OString& text) {
     ++m_nInserts;
-    char marker[16];
-    const int markerLength = std::snprintf(marker, sizeof marker, "%%%u", m_nInserts);
+    // "%" and N in decimal.
+    char digits[10];
+    int nDigits = 0;
+    for (uint32_t n = m_nInserts; n != 0 || nDigits == 0; n /= 10)
+        digits[nDigits++] = static_cast<char>('0' + n % 10);
+    char marker[12];
+    marker[0] = '%';
+    for (int i = 0; i < nDigits; ++i)
+        marker[1 + i] = digits[nDigits - 1 - i];
+    const int markerLength = 1 + nDigits;
 
     // The first marker that reads exactly "%N" takes the string; without one it
     // goes to the last piece, after everything else.

@@ -445,6 +445,11 @@ void OString::trimLeft() {
 }
 
 void OString::trimRight() {
+    // A trail byte is never a white-space byte, so a text whose last byte is not
+    // white space ends in a character that is not: nothing to cut, no walk.
+    const int32_t used = getNativeCharsUsed();
+    if (used > 0 && !OChar(static_cast<unsigned char>(c_str()[used - 1])).isSpace())
+        return;
     const NativeChar* lastEnd = nullptr; // just past the last non-space character
     OStringIterator it(*this);
     while (!it.isAtEnd()) {

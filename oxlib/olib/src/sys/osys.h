@@ -344,3 +344,48 @@ std::string eraText(int32_t year, int32_t month, int32_t day);
 int32_t timeTextCharLength(const char* text);
 
 } // namespace oxsys
+
+// --- Logging ------------------------------------------------------------------
+// The event sink, the logger and the logging libraries we ship. Windows:
+// _putenv, _open/_write/_close in text mode, RegisterEventSourceA /
+// ReportEventA / DeregisterEventSource, GetModuleHandleExA, OutputDebugStringA.
+// POSIX: setenv, open/write/close with O_APPEND, dladdr and syslog; there is no
+// event-log service (the sink writes its file instead), so those calls fail.
+#include <cstddef>
+
+namespace oxsys {
+
+// Adds NAME=VALUE to the process's environment (replacing an earlier value), so
+// that programs started later inherit it. False when the system refuses.
+bool setEnvironment(const char* name, const char* value);
+
+// A file opened for appending in text mode (on Windows a line feed is written
+// as CR LF). Every write goes to the end of the file as it is at that moment,
+// also when other processes append to it, and a write of one call is never
+// interleaved with another process's. -1 when the file can't be opened.
+using AppendFile = int;
+constexpr AppendFile kNoFile = -1;
+// Opens `path`, creating it (readable by everyone, as a text file) when missing.
+AppendFile openAppendFile(const char* path);
+// Writes all `size` bytes in one call where the system allows; false on failure.
+bool appendToFile(AppendFile file, const char* data, size_t size);
+void closeAppendFile(AppendFile file);
+
+// The system event log (Windows only). Null handles mean failure.
+using EventSource = void*;
+EventSource registerEventSource(const char* server, const char* source);
+// One event with exactly one insertion string, `text`; `user` is a SID or null.
+bool reportEvent(EventSource source, uint16_t type, uint16_t category, uint32_t id, void* user,
+                 const char* text, uint32_t dataSize, const void* data);
+void deregisterEventSource(EventSource source);
+
+// The full path of the loaded library (or program) that holds `address`;
+// empty when the system can't say.
+std::string modulePathOf(const void* address);
+
+// Hands one line to the system's own log (syslog; on Windows the debugger
+// output), with the severity of a Windows event type (1 error, 2 warning,
+// anything else information or debug).
+void writeSystemLog(const char* ident, uint16_t eventType, const char* line);
+
+} // namespace oxsys

@@ -112,6 +112,7 @@ bool getVersion(VersionInfo& info) {
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -127,6 +128,9 @@ thread_local std::string t_loaderError;
 // Handles this layer has handed out, with how often each is loaded. dlclose on
 // a handle the loader no longer knows is undefined; this turns it into an error.
 std::mutex g_librariesMutex;
+// Counts every release, so a cache of something found in a library can tell
+// that the handle it was found under may since name another library.
+std::atomic<uint64_t> g_releases{0};
 std::map<void*, int32_t>& loadedLibraries() {
     static auto* loaded = new std::map<void*, int32_t>;
     return *loaded;
@@ -186,6 +190,7 @@ int32_t freeLibrary(LibraryHandle library) {
         }
         if (--found->second == 0)
             loadedLibraries().erase(found);
+        g_releases.fetch_add(1, std::memory_order_release);
     }
     dlerror();
     if (dlclose(library) != 0) {
@@ -640,10 +645,27 @@ StringTableFunction mainProgramTable() {
 
 } // namespace
 
+// The table of a message library, looked up once per thread and library:
+// every event's message text needs it, and dlsym costs more than the lookup.
+// A library released since then invalidates the cache.
+StringTableFunction cachedTableOf(LibraryHandle module) {
+    thread_local LibraryHandle cachedModule = nullptr;
+    thread_local uint64_t cachedReleases = 0;
+    thread_local StringTableFunction cachedTable = nullptr;
+    const uint64_t releases = g_releases.load(std::memory_order_acquire);
+    if (module != cachedModule || releases != cachedReleases) {
+        cachedTable = tableOf(module);
+        cachedModule = module;
+        cachedReleases = releases;
+    }
+    return cachedTable;
+}
+
 int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size) {
     if (buffer == nullptr || size <= 0)
         return 0;
-    const StringTableFunction lookup = module != nullptr ? tableOf(module) : mainProgramTable();
+    const StringTableFunction lookup =
+        module != nullptr ? cachedTableOf(module) : mainProgramTable();
     const char* text = lookup ? lookup(id) : nullptr;
     const size_t length = text ? std::strlen(text) : 0;
     const size_t n = std::min(length, static_cast<size_t>(size - 1));
@@ -722,6 +744,84 @@ int32_t timeTextCharLength(const char* text) {
         if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
             return 1;
     return length;
+}
+
+} // namespace oxsys
+
+// --- Logging ------------------------------------------------------------------
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <syslog.h>
+
+namespace oxsys {
+
+bool setEnvironment(const char* name, const char* value) {
+    return setenv(name, value, 1) == 0;
+}
+
+AppendFile openAppendFile(const char* path) {
+    int fd = -1;
+    do
+        fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? kNoFile : fd;
+}
+
+bool appendToFile(AppendFile file, const char* data, size_t size) {
+    if (file == kNoFile)
+        return false;
+    // One write() with O_APPEND places the whole text at the end at once; only
+    // a write the kernel cuts short (a signal, a full disk) needs a second call.
+    while (size > 0) {
+        const ssize_t n = ::write(file, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void closeAppendFile(AppendFile file) {
+    if (file != kNoFile)
+        ::close(file);
+}
+
+EventSource registerEventSource(const char*, const char*) {
+    return nullptr;
+}
+
+bool reportEvent(EventSource, uint16_t, uint16_t, uint32_t, void*, const char*, uint32_t,
+                 const void*) {
+    return false;
+}
+
+void deregisterEventSource(EventSource) {}
+
+std::string modulePathOf(const void* address) {
+    Dl_info info = {};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr)
+        return std::string();
+    std::string path = info.dli_fname;
+    if (!path.empty() && path[0] != '/') {
+        char full[PATH_MAX];
+        if (realpath(path.c_str(), full) != nullptr)
+            path = full;
+    }
+    return path;
+}
+
+void writeSystemLog(const char* ident, uint16_t eventType, const char* line) {
+    const int priority = eventType == 0x0001   ? LOG_ERR
+                         : eventType == 0x0002 ? LOG_WARNING
+                         : eventType == 0x0100 ? LOG_DEBUG
+                                               : LOG_INFO;
+    // openlog keeps the pointer it is given; the caller's ident must outlive it,
+    // so the ident goes with each call instead.
+    syslog(LOG_USER | priority, "%s: %s", ident, line);
 }
 
 } // namespace oxsys

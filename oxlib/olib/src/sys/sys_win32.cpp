@@ -423,3 +423,76 @@ int32_t timeTextCharLength(const char* text) {
 }
 
 } // namespace oxsys
+
+// --- Logging ------------------------------------------------------------------
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+namespace oxsys {
+
+bool setEnvironment(const char* name, const char* value) {
+    const std::string entry = std::string(name) + "=" + value;
+    return _putenv(entry.c_str()) == 0;
+}
+
+AppendFile openAppendFile(const char* path) {
+    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT, _S_IREAD | _S_IWRITE);
+    return fd < 0 ? kNoFile : fd;
+}
+
+bool appendToFile(AppendFile file, const char* data, size_t size) {
+    if (file == kNoFile)
+        return false;
+    while (size > 0) {
+        const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
+        const int n = _write(file, data, chunk); // text mode: LF becomes CR LF
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void closeAppendFile(AppendFile file) {
+    if (file != kNoFile)
+        _close(file);
+}
+
+EventSource registerEventSource(const char* server, const char* source) {
+    return RegisterEventSourceA(server, source);
+}
+
+bool reportEvent(EventSource source, uint16_t type, uint16_t category, uint32_t id, void* user,
+                 const char* text, uint32_t dataSize, const void* data) {
+    LPCSTR strings[1] = {text};
+    return ReportEventA(static_cast<HANDLE>(source), type, category, id, static_cast<PSID>(user), 1,
+                        dataSize, strings, const_cast<void*>(data)) != FALSE;
+}
+
+void deregisterEventSource(EventSource source) {
+    if (source != nullptr)
+        DeregisterEventSource(static_cast<HANDLE>(source));
+}
+
+std::string modulePathOf(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+        return std::string();
+    char path[MAX_PATH + 1] = {};
+    const DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
+    return std::string(path, n < MAX_PATH ? n : MAX_PATH);
+}
+
+void writeSystemLog(const char* ident, uint16_t, const char* line) {
+    const std::string text = std::string(ident) + ": " + line + "\n";
+    OutputDebugStringA(text.c_str());
+}
+
+} // namespace oxsys

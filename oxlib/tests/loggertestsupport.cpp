@@ -1,0 +1,106 @@
+#include "loggertestsupport.h"
+
+#include "sys/osys.h"
+
+#include <oxlib/oregistry.h>
+
+#include <climits>
+#include <cstdlib>
+#include <regex>
+#include <stdexcept>
+
+namespace {
+
+constexpr const char* kLoggingKey = "Software\\Corvane Software\\Corvane Logging";
+
+void createKey(const std::string& path) {
+    oxsys::RegKey key = nullptr;
+    if (oxsys::regCreateKey(HKEY_LOCAL_MACHINE, path.c_str(), oxsys::kKeyWrite, &key) !=
+        oxsys::kErrSuccess)
+        throw std::runtime_error("cannot create " + path);
+    oxsys::regCloseKey(key);
+}
+
+void setOrUnset(const char* name, const std::string& value) {
+    if (value.empty())
+        unsetenv(name);
+    else
+        setenv(name, value.c_str(), 1);
+}
+
+} // namespace
+
+std::string testLogger(const std::string& variant) {
+    return std::string(OX_TESTLOG_DIR) + "/liboxtestlog_" + variant + ".so";
+}
+
+std::string helperPath() {
+    char full[PATH_MAX];
+    return realpath(OX_LOGGER_HELPER, full) ? std::string(full) : std::string(OX_LOGGER_HELPER);
+}
+
+EventLogLine parseEventLogLine(const std::string& line) {
+    static const std::regex shape(
+        R"(^(\d{1,2}/\d{1,2}/\d{2}   \d{1,2}:\d{2}:\d{2}(?:AM|PM)    )(-?\d+)    (\d+)      (.*)$)");
+    std::smatch m;
+    EventLogLine out;
+    if (!std::regex_match(line, m, shape))
+        return out;
+    out.valid = true;
+    out.stamp = m[1];
+    out.type = m[2];
+    out.category = m[3];
+    out.message = m[4];
+    return out;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start) + "<no line end>");
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+LoggerScene::LoggerScene() {
+    // Real message texts: the built English library, by the registry's folder.
+    const ORegistry strings("Shared Tools\\Strings", "Software\\Corvane Software\\",
+                            HKEY_LOCAL_MACHINE);
+    if (!strings.writeString("Path", OX_STRINGRES_DIR))
+        throw std::runtime_error("cannot write the strings folder");
+}
+
+LoggerScene::~LoggerScene() = default;
+
+void LoggerScene::createLoggingKey() {
+    createKey(kLoggingKey);
+}
+
+void LoggerScene::addLibrary(const std::string& subKey, const std::string& dllPath,
+                             const std::string& logFile) {
+    const ORegistry library(subKey.c_str(), "Software\\Corvane Software\\Corvane Logging\\",
+                            HKEY_LOCAL_MACHINE);
+    if (!library.writeString("DLLPath", dllPath.c_str()) ||
+        (!logFile.empty() && !library.writeString("LogFile", logFile.c_str())))
+        throw std::runtime_error("cannot configure " + subKey);
+}
+
+ChildResult LoggerScene::run(const std::string& input, const std::string& level) {
+    // The child inherits the environment: set what it needs, then put it back.
+    const char* previousLevel = std::getenv(kHelperLevelVariable);
+    const std::string savedLevel = previousLevel ? previousLevel : "";
+    setOrUnset(kHelperLevelVariable, level);
+    setenv("OX_TEST_LOGGER_RECORD", path("record.txt").c_str(), 1);
+    setenv("LC_ALL", "C", 1);
+    ChildResult result = runChild({OX_LOGGER_HELPER}, "cd " + folder() + "\n" + input, 120);
+    setOrUnset(kHelperLevelVariable, savedLevel);
+    unsetenv("OX_TEST_LOGGER_RECORD");
+    return result;
+}
