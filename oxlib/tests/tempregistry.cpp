@@ -101,7 +101,9 @@ namespace {
 class ProgramStore : public ::testing::Environment {
 public:
     void SetUp() override {
+#if !defined(_WIN32) // the system registry is shared: only tests holding its lock clear it
         store_ = std::make_unique<TempRegistry>();
+#endif
         // The process's logger starts here, on the empty store, so no test sees
         // its start-up reports or finds part of its state (the message library
         // search, say) used up by it.
