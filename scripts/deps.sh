@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need.
 # Idempotent: packages already present are skipped, and apt is not touched at all
-# when nothing is missing.
+# when nothing is missing. Without root and without sudo it installs nothing: it
+# prints the command to run as root and fails.
 set -euo pipefail
 
 packages=(
   # toolchain
   g++ cmake ninja-build pkg-config clang
+  # the RTF reader's fuzzer: libFuzzer and clang's sanitizer runtimes (only a
+  # Recommends of clang, so --no-install-recommends leaves them out)
+  libclang-rt-14-dev
   # loopback-only network namespaces for the socket tests
   iproute2
   # unit tests and benchmarks
@@ -16,18 +20,24 @@ packages=(
   # quillmark: Qt 6 Widgets, Qt SQL over SQLite, SVG art
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-svg-dev libqt6svg6
   fonts-dejavu-core fonts-liberation
+  # Qt's CMake package looks for XKB at configure time; without it configure
+  # prints "Could NOT find XKB"
+  libxkbcommon-dev
   # GUI tests and screenshots on a machine without a display
   xvfb xauth
   # independent RTF readers used by the tests
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
   libfmt-dev
-  # RTF picture tests: LibreOffice converts the writer's output to PDF, poppler lists its images
-  libreoffice-writer-nogui poppler-utils
   # time tests: the German locale (generated below) and the tz database
   locales tzdata
   # logger benchmark: spdlog's null and basic file sinks as baselines
   libspdlog-dev
+  # the report export and RTF picture tests: LibreOffice lays out our RTF, DOCX and ODT;
+  # poppler reads its PDFs and lists their images
+  libreoffice-writer-nogui poppler-utils
+  # the report's DOCX and ODT packages (libzip) and its sales chart (Qt Charts needs Qt's OpenGL)
+  libzip-dev qt6-charts-dev libqt6opengl6-dev
 )
 
 missing=()
@@ -36,23 +46,42 @@ for p in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
 
+# Root runs apt itself; anyone else through sudo, or is told what to run as root.
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null 2>&1 && sudo=(sudo)
+fi
+as_root_or_explain() { # WHAT COMMAND...
+  local what=$1
+  shift
+  if [[ $(id -u) -ne 0 && ${#sudo[@]} -eq 0 ]]; then
+    {
+      echo "deps: $what needs root, and sudo is not here; as root, run:"
+      echo "  $*"
+      echo "deps: then run this command again"
+    } >&2
+    exit 1
+  fi
+}
+
 if ((${#missing[@]})); then
+  install=(apt-get install -y -q --no-install-recommends "${missing[@]}")
+  echo "deps: these Debian packages are missing: ${missing[*]}"
+  as_root_or_explain "installing them" "apt-get update && ${install[*]}"
   echo "deps: installing ${missing[*]}"
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"
 fi
 
 # The time tests compare the formatter with strftime in German as well.
 if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  as_root_or_explain "generating the de_DE.UTF-8 locale" \
+    "echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen"
   echo "deps: generating the de_DE.UTF-8 locale"
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
   if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    echo 'de_DE.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
   fi
-  $sudo locale-gen
+  "${sudo[@]}" locale-gen
 fi
 
 # --- The Windows build (the mingw32 preset) ------------------------------------

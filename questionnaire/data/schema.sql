@@ -16,7 +16,10 @@ CREATE TABLE questions (
   Question       TEXT NOT NULL,
   required       INTEGER NOT NULL DEFAULT 0,
   description    TEXT NOT NULL,   -- '1' = overview step (text only); '0' = question
-  subheadingID   INTEGER NOT NULL REFERENCES Subheadings(SubheadingID));
+  subheadingID   INTEGER NOT NULL REFERENCES Subheadings(SubheadingID),
+  -- Short heading the draft report prints in place of the question (titles.sql); NULL on
+  -- overview steps and in databases made before titles existed.
+  Title          TEXT);
 
 -- Answers pair with the steps by position: the k-th row in AnswerID order answers the k-th
 -- step. AnswerID is that explicit order (the rowid), so rows never need to move and the

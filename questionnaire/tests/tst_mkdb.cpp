@@ -24,7 +24,9 @@ private:
 
 QStringList MkdbTest::shippedSql() {
     return {QStringLiteral(QUILLMARK_SOURCE_DIR "/data/schema.sql"),
-            QStringLiteral(QUILLMARK_SOURCE_DIR "/data/questions.sql")};
+            QStringLiteral(QUILLMARK_SOURCE_DIR "/data/questions.sql"),
+            QStringLiteral(QUILLMARK_SOURCE_DIR "/data/titles.sql"),
+            QStringLiteral(QUILLMARK_SOURCE_DIR "/data/gridcolumns.sql")};
 }
 
 int MkdbTest::run(const QString& out, const QStringList& sql) {
@@ -41,6 +43,13 @@ void MkdbTest::buildsFreshDatabase() {
     QCOMPARE(run(folder.databasePath()), 0);
     QCOMPARE(folder.value("SELECT count(*) FROM questions").toInt(), 93);
     QCOMPARE(folder.value("SELECT count(*) FROM Answers").toInt(), 93);
+    // Every question has its short title, no overview step has one.
+    QCOMPARE(folder
+                 .value("SELECT count(*) FROM questions WHERE description = '0' AND "
+                        "length(Title) > 0")
+                 .toInt(),
+             81);
+    QCOMPARE(folder.value("SELECT count(*) FROM questions WHERE Title IS NOT NULL").toInt(), 81);
     QVERIFY(!QFile::exists(folder.databasePath() + ".new"));
 }
 

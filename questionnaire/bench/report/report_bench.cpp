@@ -1,6 +1,9 @@
 // Draft report throughput: the report rendered from 93 stored answers of about 2 KB of rich
-// text each, then exported to RTF and to PDF, beside LibreOffice (when installed) converting
-// that same RTF to PDF headless in the same run. Figures are reported as ratios.
+// text each, then exported to RTF, PDF, ODT and DOCX, beside LibreOffice (when installed)
+// converting that same RTF to PDF and to DOCX headless in the same run. LibreOffice is timed
+// as a whole process, so our export is timed as one too: this program run again with
+// --export-once renders from the database and writes one file. Figures are reported as
+// ratios.
 
 #include "reportdocument.h"
 #include "reportengine.h"
@@ -19,6 +22,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstring>
 #include <map>
 
 namespace {
@@ -115,6 +119,36 @@ void BM_ExportRtf(benchmark::State& state) {
         ReportExporter::write(*setup->report, ReportExporter::Format::Rtf, path);
 }
 
+void BM_ExportOdt(benchmark::State& state) {
+    const QString path = setup->dir.filePath(QStringLiteral("bench.odt"));
+    for (auto _ : state)
+        ReportExporter::write(*setup->report, ReportExporter::Format::Odt, path);
+}
+
+void BM_ExportDocx(benchmark::State& state) {
+    const QString path = setup->dir.filePath(QStringLiteral("bench.docx"));
+    for (auto _ : state)
+        ReportExporter::write(*setup->report, ReportExporter::Format::Docx, path);
+}
+
+// This program started again to render from the database and write one file, whole.
+void ourProcess(benchmark::State& state, const char* format) {
+    const QString out = setup->dir.filePath(QStringLiteral("process.") + QLatin1String(format));
+    for (auto _ : state) {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--export-once"), QLatin1String(format), setup->database, out});
+        if (!p.waitForFinished(120000) || p.exitCode() != 0)
+            state.SkipWithError("the export process failed");
+    }
+}
+void BM_OurProcessToPdf(benchmark::State& state) {
+    ourProcess(state, "pdf");
+}
+void BM_OurProcessToDocx(benchmark::State& state) {
+    ourProcess(state, "docx");
+}
+
 void BM_ExportPdf(benchmark::State& state) {
     const QString path = setup->dir.filePath(QStringLiteral("bench.pdf"));
     for (auto _ : state)
@@ -132,9 +166,9 @@ void BM_RenderAndExportBoth(benchmark::State& state) {
     }
 }
 
-// The baseline: LibreOffice Writer converting the exported RTF to PDF (process start
-// included, with a warmed-up profile), as a user would do by hand.
-void BM_LibreOfficeRtfToPdf(benchmark::State& state) {
+// The baseline: LibreOffice Writer converting the exported RTF to PDF or DOCX (process
+// start included, with a warmed-up profile), as a user would do by hand.
+void libreOffice(benchmark::State& state, const char* format) {
     if (setup->soffice.isEmpty()) {
         state.SkipWithError("soffice is not installed; no LibreOffice figure");
         return;
@@ -146,10 +180,10 @@ void BM_LibreOfficeRtfToPdf(benchmark::State& state) {
         QProcess p;
         p.start(setup->soffice,
                 {QStringLiteral("-env:UserInstallation=") + profile, QStringLiteral("--headless"),
-                 QStringLiteral("--convert-to"), QStringLiteral("pdf"), QStringLiteral("--outdir"),
+                 QStringLiteral("--convert-to"), QLatin1String(format), QStringLiteral("--outdir"),
                  out, setup->rtfPath});
         return p.waitForFinished(120000) && p.exitCode() == 0 &&
-               QFile::exists(out + QStringLiteral("/draft.pdf"));
+               QFile::exists(out + QStringLiteral("/draft.") + QLatin1String(format));
     };
     if (!convert()) { // first start builds the profile: not timed
         state.SkipWithError("LibreOffice could not convert the RTF");
@@ -159,12 +193,23 @@ void BM_LibreOfficeRtfToPdf(benchmark::State& state) {
         if (!convert())
             state.SkipWithError("LibreOffice failed during the run");
 }
+void BM_LibreOfficeRtfToPdf(benchmark::State& state) {
+    libreOffice(state, "pdf");
+}
+void BM_LibreOfficeRtfToDocx(benchmark::State& state) {
+    libreOffice(state, "docx");
+}
 
 BENCHMARK(BM_Render)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportRtf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportPdf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportOdt)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportDocx)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OurProcessToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OurProcessToDocx)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RenderAndExportBoth)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibreOfficeRtfToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LibreOfficeRtfToDocx)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Prints the runs as usual and, at the end, each figure as a ratio against the baselines.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -183,10 +228,24 @@ public:
         if (both > 0)
             std::printf("  render share of render+RTF+PDF:        %.2f\n",
                         times["BM_Render"] / both);
+        const double rtf = times["BM_ExportRtf"];
+        if (rtf > 0)
+            std::printf("  PDF / ODT / DOCX export against RTF export: %.2f / %.2f / %.2f\n",
+                        times["BM_ExportPdf"] / rtf, times["BM_ExportOdt"] / rtf,
+                        times["BM_ExportDocx"] / rtf);
         if (lo > 0 && both > 0) {
             std::printf("  LibreOffice RTF->PDF / our render+RTF+PDF: %.1fx\n", lo / both);
             std::printf("  LibreOffice RTF->PDF / our PDF export:     %.1fx\n",
                         lo / times["BM_ExportPdf"]);
+            const double ourPdf = times["BM_OurProcessToPdf"];
+            const double ourDocx = times["BM_OurProcessToDocx"];
+            const double loDocx = times["BM_LibreOfficeRtfToDocx"];
+            if (ourPdf > 0)
+                std::printf("  processes: LibreOffice RTF->PDF / ours DB->PDF:   %.1fx\n",
+                            lo / ourPdf);
+            if (ourDocx > 0 && loDocx > 0)
+                std::printf("  processes: LibreOffice RTF->DOCX / ours DB->DOCX: %.1fx\n",
+                            loDocx / ourDocx);
         } else {
             std::printf("  LibreOffice figure skipped (soffice missing or failed)\n");
         }
@@ -200,6 +259,25 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
+    // One export as a process of its own: render from the database, write one file.
+    if (argc == 5 && std::strcmp(argv[1], "--export-once") == 0) {
+        ReportEngine e;
+        const QString database = QString::fromLocal8Bit(argv[3]);
+        e.setDataFile(0, database);
+        e.setReportFileName(ReportFixture::shippedDefinition());
+        for (int16_t i = 0; i < e.subreportCount(); ++i) {
+            e.setSubreportToChange(e.subreportName(i));
+            e.setDataFile(0, database);
+        }
+        const auto report = e.render();
+        ReportExporter::Format format = ReportExporter::Format::Pdf;
+        for (const auto& f : ReportExporter::formats())
+            if (f.suffix == QLatin1String(argv[2]))
+                format = f.format;
+        return ReportExporter::write(*report, format, QString::fromLocal8Bit(argv[4])).isEmpty()
+                   ? 0
+                   : 1;
+    }
     benchmark::Initialize(&argc, argv);
     if (!prepare()) {
         std::fprintf(stderr, "report_bench: the fixture could not be prepared\n");

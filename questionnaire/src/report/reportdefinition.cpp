@@ -232,6 +232,10 @@ void Parser::applyTitlePage(const Entry& e) {
         def_.showDate = flag(e);
     else if (e.key == u"show-progress")
         def_.showProgress = flag(e);
+    else if (e.key == u"name-step")
+        def_.nameStep = int(number(e, 1, 32767));
+    else if (e.key == u"name-default")
+        def_.nameDefault = e.value;
     else
         fail(e.line, QStringLiteral("unknown key '%1' in [title-page]").arg(e.key));
 }
@@ -267,6 +271,8 @@ void Parser::applyChapters(const Entry& e) {
         c.answerColumn = identifier(e);
     else if (e.key == u"open")
         c.openText = e.value;
+    else if (e.key == u"titles")
+        c.titlesQuery = e.value;
     else
         fail(e.line, QStringLiteral("unknown key '%1' in [chapters]").arg(e.key));
 }
@@ -296,13 +302,31 @@ void Parser::applySubreport(const Entry& e) {
             fail(e.line, QStringLiteral("'%1' is not a plain column name").arg(col.name));
         col.caption = parts.value(1).trimmed();
         if (parts.size() > 3)
-            fail(e.line, QStringLiteral("a column is 'name | caption | total'"));
+            fail(e.line, QStringLiteral("a column is 'name | caption | total money'"));
         if (parts.size() == 3) {
-            if (parts[2].trimmed().toLower() != u"total")
-                fail(e.line, QStringLiteral("the third part of a column can only be 'total'"));
-            col.total = true;
+            for (const QString& word : parts[2].simplified().toLower().split(u' ')) {
+                if (word == u"total")
+                    col.total = true;
+                else if (word == u"money")
+                    col.money = true;
+                else
+                    fail(e.line, QStringLiteral("the third part of a column can only hold "
+                                                "'total' and 'money'"));
+            }
         }
         s.columns.append(col);
+    } else if (e.key == u"chart") {
+        const QStringList parts = e.value.split(QLatin1Char('|'));
+        if (parts.size() < 2 || parts.size() > 3)
+            fail(e.line, QStringLiteral("a chart is 'category | value | series'"));
+        for (const QString& part : parts)
+            if (!isIdentifier(part.trimmed()))
+                fail(e.line, QStringLiteral("'%1' is not a plain column name").arg(part.trimmed()));
+        s.chartCategory = parts[0].trimmed();
+        s.chartValue = parts[1].trimmed();
+        s.chartSeries = parts.value(2).trimmed();
+    } else if (e.key == u"chart-title") {
+        s.chartTitle = e.value;
     } else if (e.key == u"hide" || e.key == u"totals") {
         QStringList& list = e.key == u"hide" ? s.hidden : s.totals;
         for (const QString& part : e.value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {

@@ -11,6 +11,7 @@ struct SubreportColumn {
     QString name;       // column of the table
     QString caption;    // header text; the column name when empty
     bool total = false; // summed into the total row
+    bool money = false; // an amount of money: always two decimals
 };
 
 // A named block of figures read from one table of its own data file.
@@ -25,6 +26,12 @@ struct SubreportDefinition {
     QList<SubreportColumn> columns; // empty: every column of the table except `hidden`
     QStringList hidden;
     QStringList totals; // with no column list: the columns summed into the total row
+    // A chart below the table: bars per value of chartCategory, stacked by chartSeries,
+    // of the sums of chartValue (printed columns); empty chartCategory: no chart.
+    QString chartCategory;
+    QString chartValue;
+    QString chartSeries;
+    QString chartTitle;
 };
 
 // How the chapters are built from the question set and the answers paired with it.
@@ -39,6 +46,10 @@ struct ChapterDefinition {
     QString overviewValue = QStringLiteral("1");
     bool showOverviews = false;
     QString answerColumn;
+    // Optional: a query returning a step number and that step's short title, printed in
+    // place of the question text. When it fails (a database made before titles existed)
+    // or a step has no title, the question text is printed.
+    QString titlesQuery;
     QString openText = QStringLiteral("Still open: no answer has been stored yet.");
 };
 
@@ -50,6 +61,10 @@ struct ReportDefinition {
     QStringList notes;
     bool showDate = true;
     bool showProgress = true;
+    // The step whose answer names the business (the first line of it is the title page's
+    // heading); -1: none. The default heading when that answer is empty.
+    int nameStep = -1;
+    QString nameDefault = QStringLiteral("Business plan");
     QString dataFile; // data file 0 of the main report (absolute once loaded)
     QPageSize::PageSizeId page = QPageSize::A4;
     double marginMm = 20.0;

@@ -33,6 +33,10 @@ ReportDocument::~ReportDocument() {
     doc_.reset();
 }
 
+double ReportDocument::marginMm() const {
+    return margin_ / kLayoutDpi * kMmPerInch;
+}
+
 int ReportDocument::pageCount() const {
     return doc_->pageCount();
 }

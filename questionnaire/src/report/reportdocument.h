@@ -28,10 +28,13 @@ public:
 
     QTextDocument* textDocument() const { return doc_.get(); }
     const QString& title() const { return title_; }
+    // The footer as the definition gives it, with {title}, {page} and {pages} unreplaced.
+    const QString& footerTemplate() const { return footer_; }
     QPageSize::PageSizeId pageSizeId() const { return page_; }
     int pageCount() const;
-    QSizeF pageSize() const; // in layout units (pixels at kLayoutDpi)
-    qreal margin() const { return margin_; }
+    QSizeF pageSize() const;                 // in layout units (pixels at kLayoutDpi)
+    qreal margin() const { return margin_; } // in layout units
+    double marginMm() const;
     // Page of a document position (0-based), after layout.
     int pageOf(int position) const;
 

@@ -7,9 +7,13 @@
 #include "reportrenderer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProgressDialog>
 #include <QScreen>
+
+#include <limits>
 
 namespace {
 constexpr int kMaxWindowSide = 16000;
@@ -132,9 +136,10 @@ ReportDefinition ReportEngine::effectiveDefinition() const {
     return def;
 }
 
-std::unique_ptr<ReportDocument> ReportEngine::render() const {
+std::unique_ptr<ReportDocument>
+ReportEngine::render(const std::function<bool(int, int)>& progress) const {
     const ReportDefinition def = effectiveDefinition();
-    return ReportRenderer(def).render();
+    return ReportRenderer(def).render(progress);
 }
 
 void ReportEngine::setAction(int16_t action) {
@@ -142,11 +147,50 @@ void ReportEngine::setAction(int16_t action) {
         throw ReportError(
             ReportError::BadSetting,
             QStringLiteral("Action %1 is not supported; 1 runs the report.").arg(action));
-    std::unique_ptr<ReportDocument> doc = render();
+    // The run uses the selection; the next settings are the report's own again, so a
+    // subreport's data file is not set (and its missing table not reported) a second time.
+    selected_.clear();
+    // A long render shows its progress and can be cancelled; the dialog keeps input from
+    // the main window meanwhile, so nothing there changes under the report.
+    QProgressDialog dialog(QStringLiteral("Preparing the report..."), QStringLiteral("Cancel"), 0,
+                           100);
+    dialog.setWindowTitle(QStringLiteral("Quillmark"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    // Shown here after the delay (half a second), whatever the dialog would estimate.
+    dialog.setMinimumDuration(std::numeric_limits<int>::max());
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<ReportDocument> doc = render([&](int done, int total) {
+        dialog.setMaximum(std::max(total, 1));
+        dialog.setValue(std::min(done, total));
+        if (!dialog.isVisible() && clock.elapsed() >= progressDelayMs_)
+            dialog.show();
+        // Until the dialog shows (and with it, its modality), the user's input waits: the
+        // answer box must not change under a render that reads the stored answers.
+        QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
+        return !dialog.wasCanceled();
+    });
+    dialog.close();
+    if (!doc)
+        return; // cancelled: no preview, and nothing else changed
     auto* preview = new ReportPreview(std::move(doc), exportShown_);
     preview->resize(windowSize_);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        preview->move(screen->availableGeometry().center() - preview->rect().center());
+    previews_.removeAll(nullptr);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        QPoint at = area.center() - preview->rect().center();
+        // A further preview opens down and to the right of the last one, not on top of it.
+        if (!previews_.isEmpty() && previews_.last()) {
+            at = previews_.last()->pos() + QPoint(32, 32);
+            if (at.x() + preview->width() > area.right() ||
+                at.y() + preview->height() > area.bottom())
+                at = area.topLeft() + QPoint(16, 16);
+        }
+        preview->move(at);
+    }
     preview->show();
     preview->raise();
     preview->activateWindow();

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QSize>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -50,7 +51,12 @@ public:
     void setAction(int16_t action);
 
     // Renders the report without showing it.
-    std::unique_ptr<ReportDocument> render() const;
+    // How long a run renders before its progress dialog shows, in milliseconds.
+    void setProgressDelay(int ms) { progressDelayMs_ = ms; }
+
+    // Null when `progress` stopped it.
+    std::unique_ptr<ReportDocument>
+    render(const std::function<bool(int, int)>& progress = {}) const;
     // The preview windows shown by this engine that are still open, oldest first.
     QList<ReportPreview*> previews() const;
 
@@ -63,6 +69,7 @@ private:
     QString mainDataFile_;
     QHash<QString, QString> subreportDataFiles_; // by lower-case subreport name
     QString selected_;                           // empty: the main report
+    int progressDelayMs_ = 500;
     bool exportShown_ = false;
     int16_t destination_ = ToPreviewWindow;
     QSize windowSize_{640, 480};

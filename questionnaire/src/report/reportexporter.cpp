@@ -1,5 +1,8 @@
 #include "reportexporter.h"
 
+#include "docxwriter.h"
+#include "exportpage.h"
+#include "odtwriter.h"
 #include "reportdocument.h"
 #include "rtfwriter.h"
 
@@ -9,18 +12,56 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
-#include <QTextDocumentWriter>
+
+ExportPage ExportPage::of(const ReportDocument& report) {
+    ExportPage page;
+    const QSizeF points = QPageSize(report.pageSizeId()).size(QPageSize::Point);
+    page.paperWidth = qRound(points.width() * 20);
+    page.paperHeight = qRound(points.height() * 20);
+    page.margin = qRound(report.marginMm() / 25.4 * 1440);
+    page.footer = report.footerTemplate();
+    page.footer.replace(QLatin1String("{title}"), report.title());
+    page.footerOnFirstPage = false; // the title page carries none, as in the preview
+    page.title = report.title();
+    page.pixelsPerTwip = ReportDocument::kLayoutDpi / 1440.0;
+    return page;
+}
 
 namespace ReportExporter {
+namespace {
+
+quill::rtf::RtfWriter::Page rtfPage(const ExportPage& from) {
+    quill::rtf::RtfWriter::Page page;
+    page.paperWidth = from.paperWidth;
+    page.paperHeight = from.paperHeight;
+    page.margin = from.margin;
+    page.footer = from.footer;
+    page.footerOnFirstPage = from.footerOnFirstPage;
+    page.footerPoints = from.footerPoints;
+    page.footerItalic = from.footerItalic;
+    page.footerColour = from.footerColour;
+    page.pixelsPerTwip = from.pixelsPerTwip;
+    return page;
+}
+
+} // namespace
 
 const QList<FormatInfo>& formats() {
     static const QList<FormatInfo> list = {
         {Format::Rtf, QStringLiteral("Rich Text Format"), QStringLiteral("rtf")},
         {Format::Pdf, QStringLiteral("Portable Document Format (PDF)"), QStringLiteral("pdf")},
+        {Format::Docx, QStringLiteral("Word document (DOCX)"), QStringLiteral("docx")},
         {Format::Odt, QStringLiteral("OpenDocument Text"), QStringLiteral("odt")},
         {Format::Html, QStringLiteral("Web page (HTML)"), QStringLiteral("html")},
     };
     return list;
+}
+
+QString withSuffix(const QString& path, Format format) {
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.suffix().isEmpty() || path.endsWith(QLatin1Char('.')))
+        return path;
+    return path + QLatin1Char('.') + info(format).suffix;
 }
 
 const FormatInfo& info(Format format) {
@@ -44,16 +85,24 @@ QString write(const ReportDocument& report, Format format, const QString& path) 
     bool produced = true;
     switch (format) {
     case Format::Rtf:
-        bytes = quill::rtf::RtfWriter::write(*report.textDocument());
+        bytes =
+            quill::rtf::RtfWriter::write(*report.textDocument(), rtfPage(ExportPage::of(report)));
         break;
+    case Format::Docx: {
+        QString why;
+        bytes = DocxWriter::write(*report.textDocument(), ExportPage::of(report), &why);
+        if (bytes.isEmpty())
+            return failure(why + QLatin1Char('.'));
+        break;
+    }
     case Format::Html:
         bytes = report.textDocument()->toHtml().toUtf8();
         break;
     case Format::Odt: {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QTextDocumentWriter writer(&buffer, "odf");
-        produced = writer.write(report.textDocument());
+        QString why;
+        bytes = OdtWriter::write(*report.textDocument(), ExportPage::of(report), &why);
+        if (bytes.isEmpty())
+            return failure(why + QLatin1Char('.'));
         break;
     }
     case Format::Pdf: {

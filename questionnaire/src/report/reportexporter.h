@@ -12,7 +12,7 @@ class ReportDocument;
 // and an existing file of that name as it was.
 namespace ReportExporter {
 
-enum class Format { Rtf, Pdf, Odt, Html };
+enum class Format { Rtf, Pdf, Docx, Odt, Html };
 
 struct FormatInfo {
     Format format;
@@ -21,6 +21,8 @@ struct FormatInfo {
 };
 
 const QList<FormatInfo>& formats();
+// The name with the format's extension added when it has none ("plan" -> "plan.docx").
+QString withSuffix(const QString& path, Format format);
 const FormatInfo& info(Format format);
 
 // Returns an empty string on success, otherwise a message for the user that names the file

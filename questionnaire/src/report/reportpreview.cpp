@@ -77,13 +77,14 @@ ReportPreview::ReportPreview(std::unique_ptr<ReportDocument> report, bool export
     printAction_->setShortcut(QKeySequence::Print);
     exportAction_ =
         toolBar_->addAction(envelopeIcon(), tr("Export"), this, &ReportPreview::exportReport);
-    exportAction_->setToolTip(tr("Export the report (Rich Text Format, PDF, ODT, HTML)"));
+    exportAction_->setToolTip(tr("Export the report (Rich Text Format, PDF, DOCX, ODT, HTML)"));
     exportAction_->setVisible(exportButton);
     toolBar_->addSeparator();
 
     QStyle* st = style();
-    toolBar_->addAction(st->standardIcon(QStyle::SP_MediaSkipBackward), tr("First page"), this,
-                        [this] { view_->showPage(0); });
+    QAction* first = toolBar_->addAction(st->standardIcon(QStyle::SP_MediaSkipBackward),
+                                         tr("First page"), this, [this] { view_->showPage(0); });
+    first->setShortcut(Qt::Key_Home);
     toolBar_->addAction(st->standardIcon(QStyle::SP_MediaSeekBackward), tr("Previous page"), this,
                         [this] { view_->showPage(view_->currentPage() - 1); });
     pageLabel_ = new QLabel(this);
@@ -91,8 +92,10 @@ ReportPreview::ReportPreview(std::unique_ptr<ReportDocument> report, bool export
     toolBar_->addWidget(pageLabel_);
     toolBar_->addAction(st->standardIcon(QStyle::SP_MediaSeekForward), tr("Next page"), this,
                         [this] { view_->showPage(view_->currentPage() + 1); });
-    toolBar_->addAction(st->standardIcon(QStyle::SP_MediaSkipForward), tr("Last page"), this,
-                        [this] { view_->showPage(report_->pageCount() - 1); });
+    QAction* last =
+        toolBar_->addAction(st->standardIcon(QStyle::SP_MediaSkipForward), tr("Last page"), this,
+                            [this] { view_->showPage(report_->pageCount() - 1); });
+    last->setShortcut(Qt::Key_End);
     toolBar_->addSeparator();
 
     toolBar_->addAction(tr("-"), this, [this] { zoomStep(-1); })->setToolTip(tr("Zoom out"));
@@ -168,7 +171,8 @@ void ReportPreview::exportAs(ReportExporter::Format format) {
                                      QStringLiteral("%1 (*.%2)").arg(f.label, f.suffix));
     if (path.isEmpty())
         return;
-    const QString error = exportTo(format, path);
+    // "plan" typed in the dialog is saved as "plan.rtf", as the chosen format says.
+    const QString error = exportTo(format, ReportExporter::withSuffix(path, format));
     if (!error.isEmpty())
         QMessageBox::warning(this, kProgramTitle, error);
 }

@@ -1,21 +1,27 @@
 #include "reportrenderer.h"
 
+#include "figurechart.h"
 #include "reportdatabase.h"
 #include "reportdocument.h"
 #include "reporterror.h"
 #include "rtfpicture.h"
 #include "rtfreader.h"
+#include "rtftextproperties.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QDate>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QTextTable>
+#include <QUrl>
 
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -31,24 +37,89 @@ struct Chapter {
     int headingPosition = 0;
 };
 
+// The bookmark on a chapter's heading, which the contents' page numbers refer to.
+QString chapterBookmark(int index) {
+    return QStringLiteral("chapter%1").arg(index + 1);
+}
+
+QTextBlockFormat keptWithNext(QTextBlockFormat f) {
+    f.setProperty(quill::rtf::KeepWithNextProperty, true);
+    return f;
+}
+
+// Page (0-based) on which the first line of a block is laid out.
+int firstLinePage(const QTextDocument& doc, const QTextBlock& block) {
+    const QRectF r = doc.documentLayout()->blockBoundingRect(block);
+    qreal y = r.top();
+    if (const QTextLayout* layout = block.layout(); layout && layout->lineCount() > 0)
+        y += layout->lineAt(0).y() + layout->lineAt(0).height() - 1;
+    return int(y / doc.pageSize().height());
+}
+
+// Qt's layout knows no "keep with next": a heading whose first following line falls on
+// the next page gets a page break before it, as a word processor would move it. In
+// document order, so that each move is made on the layout the earlier ones left. This is
+// where Qt lays the document out, the longest part of a render: `progress` hears of each
+// heading (the share of blocks done) and stops the work when it says so.
+bool keepHeadingsWithNext(QTextDocument& doc, const std::function<bool(double)>& progress) {
+    const int blocks = std::max(1, doc.blockCount());
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        if (!b.blockFormat().boolProperty(quill::rtf::KeepWithNextProperty))
+            continue;
+        if (!progress(double(b.blockNumber()) / blocks))
+            return false;
+        const QTextBlock next = doc.findBlock(b.position() + b.length());
+        if (!next.isValid() || next == b)
+            continue;
+        const int page = firstLinePage(doc, b);
+        if (firstLinePage(doc, next) == page)
+            continue;
+        QTextCursor c(b);
+        QTextBlockFormat f = b.blockFormat();
+        f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        c.setBlockFormat(f);
+        // Qt redoes the layout lazily from the change on, and leaves blocks further down
+        // without lines if it is asked about them too soon: lay out the rest now.
+        doc.markContentsDirty(b.position(), doc.characterCount() - b.position());
+    }
+    return true;
+}
+
 // The figures of one subreport as they will be printed.
 struct Figures {
     bool available = false;
     QString reason;
+    QStringList names;
     QStringList captions;
     QList<QStringList> cells;
     QList<bool> totalled;
+    QList<bool> money;
     QList<double> totals;
     QList<bool> totalsFractional;
     bool skippedCells = false;
 };
 
-QString display(const QVariant& v) {
+// Figures are printed with the user's separators; the C locale (no locale set) has none,
+// so the program's own language stands in for it.
+QLocale numberLocale() {
+    const QLocale system;
+    return system.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedKingdom)
+                                           : system;
+}
+
+// A number as the table prints it: money always with two decimals, other numbers with
+// two only when they have a fraction.
+QString formatNumber(double d, bool money, bool fractional) {
+    return numberLocale().toString(d, 'f', money || fractional ? 2 : 0);
+}
+
+QString display(const QVariant& v, bool money) {
     if (v.isNull())
         return {};
-    if (v.typeId() == QMetaType::Double) {
+    const int type = v.typeId();
+    if (type == QMetaType::Double || type == QMetaType::Int || type == QMetaType::LongLong) {
         const double d = v.toDouble();
-        return QLocale(QLocale::English).toString(d, 'f', d == std::floor(d) ? 0 : 2);
+        return formatNumber(d, money, d != std::floor(d));
     }
     return v.toString();
 }
@@ -90,6 +161,7 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
                 names.append(name);
                 f.captions.append(name);
                 f.totalled.append(sub.totals.contains(name, Qt::CaseInsensitive));
+                f.money.append(false);
             }
         } else {
             for (const SubreportColumn& c : sub.columns) {
@@ -104,6 +176,7 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
                 names.append(c.name);
                 f.captions.append(c.caption.isEmpty() ? c.name : c.caption);
                 f.totalled.append(c.total);
+                f.money.append(c.money);
             }
         }
         QStringList quoted;
@@ -113,13 +186,18 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
         sql += sub.order.isEmpty() ? QStringLiteral(" ORDER BY rowid")
                                    : QStringLiteral(" ORDER BY \"%1\"").arg(sub.order);
         const ReportDatabase::Table rows = db.select(sql);
+        f.names = names;
         f.totals.fill(0.0, names.size());
         f.totalsFractional.fill(false, names.size());
         for (const ReportDatabase::Row& row : rows.rows) {
             QStringList line;
             bool any = false;
             for (int i = 0; i < row.size(); ++i) {
-                line.append(display(row[i]));
+                line.append(display(row[i], f.money[i]));
+                // Money typed as text ("1,250") is printed like the stored amounts.
+                if (f.money[i] && row[i].typeId() == QMetaType::QString)
+                    if (const auto n = number(row[i]))
+                        line.last() = formatNumber(*n, true, false);
                 any = any || !line.last().trimmed().isEmpty();
                 if (!f.totalled[i] || line.last().trimmed().isEmpty())
                     continue;
@@ -143,9 +221,10 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
 
 class Builder {
 public:
-    Builder(const ReportDefinition& def, ReportRenderer::Summary& summary)
-        : def_(def), summary_(summary), doc_(std::make_unique<QTextDocument>()),
-          cursor_(doc_.get()) {
+    Builder(const ReportDefinition& def, ReportRenderer::Summary& summary,
+            const ReportRenderer::Progress& progress)
+        : def_(def), summary_(summary), progress_(progress),
+          doc_(std::make_unique<QTextDocument>()), cursor_(doc_.get()) {
         QFont font(def.fontFamily);
         font.setPointSizeF(def.fontSize);
         doc_->setDefaultFont(font);
@@ -175,6 +254,9 @@ private:
         }
         cursor_.insertText(s, chars);
     }
+    // Space is given below paragraphs only: Qt lays out the larger of a paragraph's space
+    // below and the next one's above, word processors the sum of both, and with one of
+    // them always nought the two agree.
     QTextBlockFormat paragraph(double before = 0, double after = 4,
                                Qt::Alignment align = Qt::AlignLeft) const {
         QTextBlockFormat f;
@@ -184,22 +266,27 @@ private:
         return f;
     }
     QTextBlockFormat heading(int level, bool newPage) const {
-        QTextBlockFormat f = paragraph(level == 1 ? 0 : 14, level == 1 ? 14 : 6);
+        QTextBlockFormat f = keptWithNext(paragraph(0, level == 1 ? 14 : 6));
         f.setHeadingLevel(level);
         if (newPage)
             f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         return f;
     }
 
-    void titlePage(int questions, int answered);
+    void titlePage(const QString& business, int questions, int answered);
     void contents();
+    QString businessName(const ReportDatabase::Table& steps, const ReportDatabase::Table& answers,
+                         int numberCol, int answerCol) const;
+    QHash<int, QString> titles() const;
     void chapterHeading(const QString& title);
     void answer(const QVariant& stored);
     void figures(const SubreportDefinition& sub);
+    void chart(const SubreportDefinition& sub, const Figures& f);
     void fillContents(const ReportDocument& report);
 
     const ReportDefinition& def_;
     ReportRenderer::Summary& summary_;
+    const ReportRenderer::Progress& progress_;
     std::unique_ptr<QTextDocument> doc_;
     QTextCursor cursor_;
     bool first_ = true;
@@ -207,11 +294,15 @@ private:
     QTextTable* contents_ = nullptr;
 };
 
-void Builder::titlePage(int questions, int answered) {
+void Builder::titlePage(const QString& business, int questions, int answered) {
     QTextBlockFormat centred = paragraph(0, 12, Qt::AlignHCenter);
-    QTextBlockFormat top = centred;
-    top.setTopMargin(180);
-    block(top, text(2.6, true, false, kHeadingColour), def_.title);
+    // Qt lays the first paragraph at the top of the frame whatever space it asks for above
+    // it, so the title is moved down the page by an empty paragraph of that height.
+    QTextBlockFormat space = paragraph(0, 0);
+    space.setLineHeight(180, QTextBlockFormat::FixedHeight);
+    block(space, text(1.0), QString());
+    block(centred, text(2.6, true, false, kHeadingColour), business);
+    block(centred, text(1.6, true, false, kHeadingColour), def_.title);
     if (!def_.subtitle.isEmpty())
         block(centred, text(1.2, false, true), def_.subtitle);
     for (const QString& note : def_.notes)
@@ -230,6 +321,51 @@ void Builder::titlePage(int questions, int answered) {
               QStringLiteral("%1 of %2 questions answered").arg(answered).arg(questions));
 }
 
+// The first line of the answer to the step that asks for the business's name.
+QString Builder::businessName(const ReportDatabase::Table& steps,
+                              const ReportDatabase::Table& answers, int numberCol,
+                              int answerCol) const {
+    for (qsizetype k = 0; def_.nameStep > 0 && k < steps.rows.size(); ++k) {
+        if (steps.rows[k][numberCol].toInt() != def_.nameStep || k >= answers.rows.size())
+            continue;
+        const QString stored = answers.rows[k][answerCol].toString();
+        QTextDocument answer;
+        if (!quill::rtf::RtfReader::read(stored.toUtf8(), &answer))
+            answer.setPlainText(stored);
+        for (QString line :
+             answer.toPlainText().split(QRegularExpression(QStringLiteral("[\\n\\x{2028}]")))) {
+            line = line.simplified();
+            if (line.isEmpty())
+                continue;
+            // The name, not the address after it: up to the first comma or semicolon.
+            const qsizetype stop = line.indexOf(QRegularExpression(QStringLiteral("[,;]")));
+            if (stop > 0)
+                line.truncate(stop);
+            if (line.size() > 80)
+                line = line.left(79).trimmed() + QChar(0x2026);
+            return line;
+        }
+    }
+    return def_.nameDefault;
+}
+
+// The short titles of the steps, by step number; none when the question set has no titles.
+QHash<int, QString> Builder::titles() const {
+    QHash<int, QString> out;
+    if (def_.chapters.titlesQuery.isEmpty())
+        return out;
+    try {
+        ReportDatabase db(def_.dataFile);
+        const ReportDatabase::Table t = db.select(def_.chapters.titlesQuery);
+        for (const ReportDatabase::Row& row : t.rows)
+            if (row.size() >= 2 && !row[1].toString().trimmed().isEmpty())
+                out.insert(row[0].toInt(), row[1].toString().trimmed());
+    } catch (const ReportError&) {
+        // A question set made before titles existed: the questions' own text is printed.
+    }
+    return out;
+}
+
 void Builder::contents() {
     block(heading(1, true), text(1.6, true, false, kHeadingColour), def_.contentsTitle);
     // Entries are added once the chapters are known; the table holds their place.
@@ -239,13 +375,17 @@ void Builder::contents() {
     table.setWidth(QTextLength(QTextLength::PercentageLength, 100));
     table.setColumnWidthConstraints({QTextLength(QTextLength::PercentageLength, 88),
                                      QTextLength(QTextLength::PercentageLength, 12)});
+    table.setProperty(quill::rtf::ContentsProperty, true);
     contents_ = cursor_.insertTable(1, 2, table);
     cursor_.movePosition(QTextCursor::End);
 }
 
 void Builder::chapterHeading(const QString& title) {
     const QString numbered = QStringLiteral("%1. %2").arg(chapters_.size() + 1).arg(title);
-    block(heading(1, true), text(1.6, true, false, kHeadingColour), numbered);
+    QTextCharFormat chars = text(1.6, true, false, kHeadingColour);
+    chars.setAnchor(true);
+    chars.setAnchorNames({chapterBookmark(int(chapters_.size()))});
+    block(heading(1, true), chars, numbered);
     chapters_.append({numbered, cursor_.block().position()});
 }
 
@@ -256,7 +396,7 @@ void Builder::answer(const QVariant& stored) {
     if (!rich && !rtf.trimmed().isEmpty())
         answer.setPlainText(stored.toString()); // not RTF: keep the text as it stands
     if (answer.toPlainText().trimmed().isEmpty()) {
-        block(paragraph(0, 8), text(0.95, false, true, kOpenColour), def_.chapters.openText);
+        block(paragraph(0, 10), text(0.95, false, true, kOpenColour), def_.chapters.openText);
         return;
     }
     ++summary_.answered;
@@ -264,15 +404,23 @@ void Builder::answer(const QVariant& stored) {
     // A fragment carries the pictures' names, not their data: the report's document gets
     // the data first, so the preview, print and every export show them.
     quill::rtf::copyPictures(answer, cursor_.document());
+    const int start = cursor_.position();
     cursor_.insertFragment(QTextDocumentFragment(&answer));
     cursor_.movePosition(QTextCursor::End);
+    // One body font throughout: the answer keeps its sizes, colours and emphasis.
+    QTextCursor whole(doc_.get());
+    whole.setPosition(start);
+    whole.setPosition(cursor_.position(), QTextCursor::KeepAnchor);
+    QTextCharFormat family;
+    family.setFontFamilies({def_.fontFamily});
+    whole.mergeCharFormat(family);
     // Space below the answer, on a block of the report's own format.
-    block(paragraph(0, 6), text(0.5), QString());
+    block(paragraph(0, 10), text(0.5), QString());
 }
 
 void Builder::figures(const SubreportDefinition& sub) {
     const Figures f = readFigures(sub, def_.dataFile);
-    block(paragraph(10, 4), text(1.05, true, false, kHeadingColour), sub.caption);
+    block(keptWithNext(paragraph(0, 4)), text(1.05, true, false, kHeadingColour), sub.caption);
     if (!f.available) {
         block(paragraph(0, 8), text(0.95, false, true, kOpenColour),
               QStringLiteral("Figures unavailable: %1.").arg(f.reason));
@@ -317,23 +465,60 @@ void Builder::figures(const SubreportDefinition& sub) {
     for (int r = 0; r < f.cells.size(); ++r)
         for (int c = 0; c < columns; ++c)
             put(r + 1, c, f.cells[r].value(c), body, QColor(),
-                f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
+                f.totalled[c] || f.money[c] ? Qt::AlignRight : Qt::AlignLeft);
     if (anyTotal) {
         const int last = rows - 1;
-        const QLocale english(QLocale::English);
         for (int c = 0; c < columns; ++c) {
             QString s;
             if (c == 0 && !f.totalled[0])
                 s = QStringLiteral("Total");
             else if (f.totalled[c])
-                s = english.toString(f.totals[c], 'f', f.totalsFractional[c] ? 2 : 0);
+                s = formatNumber(f.totals[c], f.money[c], f.totalsFractional[c]);
             put(last, c, s, bold, kTableTotal, f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
         }
     }
     cursor_.movePosition(QTextCursor::End);
     if (f.skippedCells)
-        block(paragraph(2, 4), text(0.8, false, true),
+        block(paragraph(0, 4), text(0.8, false, true),
               QStringLiteral("Cells that do not hold a number are left out of the totals."));
+    if (!sub.chartCategory.isEmpty() && !f.cells.isEmpty())
+        chart(sub, f);
+}
+
+void Builder::chart(const SubreportDefinition& sub, const Figures& f) {
+    const auto column = [&](const QString& name) {
+        for (qsizetype i = 0; i < f.names.size(); ++i)
+            if (f.names[i].compare(name, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    };
+    const int category = column(sub.chartCategory);
+    const int value = column(sub.chartValue);
+    const int series = sub.chartSeries.isEmpty() ? -1 : column(sub.chartSeries);
+    if (category < 0 || value < 0)
+        return; // the chart draws printed columns only
+    const FigureChart::Data data =
+        FigureChart::collect(f.cells, category, value, series, QStringLiteral("Other"));
+    if (data.isEmpty())
+        return;
+    // As wide as the text, in the document's layout units (96 to the inch).
+    const QSizeF paper = QPageSize(def_.page).size(QPageSize::Millimeter);
+    const double width = (paper.width() - 2 * def_.marginMm) / 25.4 * 96.0;
+    const double height = width * 0.45;
+    const QString title =
+        sub.chartTitle.isEmpty()
+            ? QStringLiteral("%1 by %2").arg(f.captions[value], f.captions[category].toLower())
+            : sub.chartTitle;
+    const QImage image = FigureChart::draw(data, title, f.captions[value], def_.fontFamily,
+                                           QSizeF(width * 0.75, height * 0.75), 192);
+    const QUrl name(QStringLiteral("chart-%1.png").arg(summary_.subreportsShown));
+    doc_->addResource(QTextDocument::ImageResource, name, image);
+    block(paragraph(0, 10, Qt::AlignHCenter), text(), QString());
+    QTextImageFormat picture;
+    picture.setName(name.toString());
+    picture.setWidth(width);
+    picture.setHeight(height);
+    cursor_.insertImage(picture);
 }
 
 void Builder::fillContents(const ReportDocument& report) {
@@ -349,7 +534,10 @@ void Builder::fillContents(const ReportDocument& report) {
         QTextBlockFormat right;
         right.setAlignment(Qt::AlignRight);
         c.setBlockFormat(right);
-        c.insertText(QString::number(page), text(1.0));
+        // A word processor recounts the page from the chapter's bookmark.
+        QTextCharFormat reference = text(1.0);
+        reference.setProperty(quill::rtf::PageReferenceProperty, chapterBookmark(i));
+        c.insertText(QString::number(page), reference);
     }
 }
 
@@ -388,7 +576,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
 
     // The answered count is only known after the answers are read; the title page is
     // completed at the end, so reserve its position now.
-    titlePage(questions, 0);
+    titlePage(businessName(steps, answers, numberCol, answerCol), questions, 0);
     const int progressBlock = def_.showProgress ? cursor_.block().blockNumber() : -1;
     if (def_.hasContents)
         contents();
@@ -405,6 +593,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
             appendix.append(&sub);
     }
 
+    const QHash<int, QString> shortTitles = titles();
     QString chapter;
     QString section;
     bool started = false;
@@ -429,13 +618,17 @@ std::unique_ptr<ReportDocument> Builder::build() {
             if (cd.showOverviews)
                 block(paragraph(0, 8), text(0.95, false, true), row[questionCol].toString());
         } else {
-            block(paragraph(8, 3), text(1.0, true, false, kQuestionColour),
-                  QStringLiteral("%1. %2").arg(number).arg(row[questionCol].toString()));
+            const QString heading = shortTitles.value(number, row[questionCol].toString());
+            block(keptWithNext(paragraph(0, 3)), text(1.0, true, false, kQuestionColour),
+                  QStringLiteral("%1. %2").arg(number).arg(heading));
             // Answers pair with the steps by position; a step without an answer row is open.
             answer(k < answers.rows.size() ? answers.rows[k][answerCol] : QVariant());
         }
         for (const SubreportDefinition* sub : placed.value(number))
             figures(*sub);
+        // The layout at the end takes as long again as the steps or longer: they count half.
+        if (progress_ && !progress_(int(k + 1), int(steps.rows.size() * 2)))
+            return nullptr;
     }
     if (!appendix.isEmpty()) {
         chapterHeading(def_.appendixTitle);
@@ -468,7 +661,16 @@ std::unique_ptr<ReportDocument> Builder::build() {
 
     auto report = std::make_unique<ReportDocument>(std::move(doc_), def_.title, def_.footer,
                                                    def_.page, def_.marginMm);
+    const int steps2 = int(steps.rows.size() * 2);
+    const bool laidOut = keepHeadingsWithNext(*report->textDocument(), [&](double share) {
+        return !progress_ ||
+               progress_(int(steps.rows.size()) + int(share * steps.rows.size()), steps2);
+    });
+    if (!laidOut)
+        return nullptr;
     fillContents(*report);
+    if (progress_ && !progress_(steps2, steps2))
+        return nullptr;
     return report;
 }
 
@@ -476,7 +678,7 @@ std::unique_ptr<ReportDocument> Builder::build() {
 
 ReportRenderer::ReportRenderer(const ReportDefinition& definition) : def_(definition) {}
 
-std::unique_ptr<ReportDocument> ReportRenderer::render() const {
+std::unique_ptr<ReportDocument> ReportRenderer::render(const Progress& progress) const {
     summary_ = {};
-    return Builder(def_, summary_).build();
+    return Builder(def_, summary_, progress).build();
 }

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class ReportDocument;
@@ -19,7 +20,11 @@ class ReportRenderer {
 public:
     explicit ReportRenderer(const ReportDefinition& definition);
 
-    std::unique_ptr<ReportDocument> render() const;
+    // Told after each step how many of the steps are done; returning false stops the
+    // render, which then returns no document.
+    using Progress = std::function<bool(int done, int total)>;
+
+    std::unique_ptr<ReportDocument> render(const Progress& progress = {}) const;
 
     // Counts of the last render, for the title page and for callers that report on it.
     struct Summary {

@@ -3,10 +3,12 @@
 #include "rtfliststyle.h"
 #include "rtfoutput.h"
 #include "rtfpicture.h"
+#include "rtftextproperties.h"
 #include "rtfunits.h"
 
 #include <QFont>
 #include <QHash>
+#include <QSet>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -15,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace quill::rtf {
@@ -61,7 +64,7 @@ const char* underlineWord(int style) {
 
 class DocumentWriter {
 public:
-    explicit DocumentWriter(const QTextDocument& doc);
+    DocumentWriter(const QTextDocument& doc, const RtfWriter::Page* page);
     QByteArray write();
 
 private:
@@ -86,8 +89,13 @@ private:
 
     void writeHeader(RtfOutput& out) const;
     void writeListTables(RtfOutput& out) const;
+    void writePageSetup(RtfOutput& out);
+    void writeFooterText(const QString& footer);
+    void writeField(const QString& instruction, const QString& result, const RunProps& props);
+    void writeBookmark(const char* which, const QString& name);
 
     const QTextDocument& doc_;
+    const RtfWriter::Page* page_;
     double pixelsPerTwip_;
     RtfOutput body_;
     RunProps current_;
@@ -98,17 +106,25 @@ private:
     QHash<QRgb, int> colorIndices_;
     std::vector<QTextListFormat> lists_;
     QHash<const QTextList*, int> listIndices_;
+    QSet<QString> bookmarks_;
 };
 
-DocumentWriter::DocumentWriter(const QTextDocument& doc)
-    : doc_(doc), pixelsPerTwip_(pixelsPerTwip()) {
+DocumentWriter::DocumentWriter(const QTextDocument& doc, const RtfWriter::Page* page)
+    : doc_(doc), page_(page),
+      pixelsPerTwip_(page && page->pixelsPerTwip > 0 ? page->pixelsPerTwip : pixelsPerTwip()) {
     fontIndex(doc.defaultFont().family());
 }
 
 QByteArray DocumentWriter::write() {
     writeRootFrame();
+    // The footer is written after the text: its fonts and colours join the tables the
+    // header lists, and it is placed ahead of the text in the section it belongs to.
+    RtfOutput page;
+    if (page_)
+        writePageSetup(page);
     RtfOutput out;
     writeHeader(out);
+    out.append(page.bytes());
     out.append(body_.bytes());
     out.close();
     out.newline();
@@ -333,6 +349,8 @@ void DocumentWriter::writeParagraphFormat(const QTextBlock& block, bool inTable)
 
     if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
         body_.word("pagebb");
+    if (f.boolProperty(KeepWithNextProperty))
+        body_.word("keepn");
     if (f.headingLevel() >= 1 && f.headingLevel() <= 9)
         body_.word("outlinelevel", f.headingLevel() - 1);
     if (f.hasProperty(QTextFormat::LayoutDirection) && f.layoutDirection() == Qt::RightToLeft)
@@ -389,6 +407,21 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
             }
             continue;
         }
+        const QString reference = format.stringProperty(PageReferenceProperty);
+        if (!reference.isEmpty()) {
+            closeLink();
+            writeField(QStringLiteral(" PAGEREF %1 \\h ").arg(reference), fragment.text(),
+                       propsOf(format));
+            continue;
+        }
+        QStringList marks;
+        for (const QString& name : format.anchorNames())
+            if (!name.isEmpty() && !bookmarks_.contains(name))
+                marks.append(name);
+        for (const QString& name : marks) {
+            bookmarks_.insert(name);
+            writeBookmark("bkmkstart", name);
+        }
         const QString link = format.isAnchor() ? format.anchorHref() : QString();
         if (link != href) {
             closeLink();
@@ -415,6 +448,8 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
         }
         setRun(propsOf(format));
         body_.text(fragment.text());
+        for (const QString& name : marks)
+            writeBookmark("bkmkend", name);
     }
     closeLink();
 }
@@ -458,6 +493,115 @@ void DocumentWriter::writePicture(const QTextImageFormat& format) {
     body_.hex(bytes);
     body_.close();
     body_.close();
+}
+
+void DocumentWriter::writeBookmark(const char* which, const QString& name) {
+    body_.open();
+    body_.symbol('*');
+    body_.word(which);
+    body_.text(name);
+    body_.close();
+}
+
+void DocumentWriter::writeField(const QString& instruction, const QString& result,
+                                const RunProps& props) {
+    // Formatting of the result is set inside the field, where the group's end undoes it.
+    setRun(props);
+    body_.open();
+    body_.word("field");
+    body_.open();
+    body_.symbol('*');
+    body_.word("fldinst");
+    body_.open();
+    body_.text(instruction);
+    body_.close();
+    body_.close();
+    body_.open();
+    body_.word("fldrslt");
+    body_.open();
+    body_.text(result);
+    body_.close();
+    body_.close();
+    body_.close();
+}
+
+void DocumentWriter::writePageSetup(RtfOutput& out) {
+    const RtfWriter::Page& p = *page_;
+    const int32_t width = std::clamp(p.paperWidth, 1440, maxTwips);
+    const int32_t height = std::clamp(p.paperHeight, 1440, maxTwips);
+    const int32_t margin = std::clamp(p.margin, 0, std::min(width, height) / 3);
+    out.word("paperw", width);
+    out.word("paperh", height);
+    out.word("margl", margin);
+    out.word("margr", margin);
+    out.word("margt", margin);
+    out.word("margb", margin);
+    out.newline();
+    out.word("sectd");
+    out.word("pgwsxn", width);
+    out.word("pghsxn", height);
+    out.word("marglsxn", margin);
+    out.word("margrsxn", margin);
+    out.word("margtsxn", margin);
+    out.word("margbsxn", margin);
+    // The footer sits in the lower margin, a quarter of it above the paper's edge.
+    out.word("footery", margin / 4 + 1);
+    if (p.footer.isEmpty())
+        return;
+    if (!p.footerOnFirstPage)
+        out.word("titlepg");
+    out.newline();
+
+    // The footer's runs are built with the body's machinery, then moved to the page set-up.
+    const RtfOutput body = std::exchange(body_, RtfOutput{});
+    const RunProps outside = std::exchange(current_, RunProps{});
+    body_.open();
+    body_.word("footer");
+    writeFooterText(p.footer);
+    body_.close();
+    if (!p.footerOnFirstPage) {
+        body_.open();
+        body_.word("footerf");
+        body_.word("pard");
+        body_.word("par");
+        body_.close();
+    }
+    body_.newline();
+    out.append(body_.bytes());
+    body_ = body;
+    current_ = outside;
+}
+
+void DocumentWriter::writeFooterText(const QString& footer) {
+    const RtfWriter::Page& p = *page_;
+    body_.word("pard");
+    body_.word("qc");
+    QTextCharFormat format;
+    format.setFontPointSize(p.footerPoints);
+    format.setFontItalic(p.footerItalic);
+    if (p.footerColour.isValid())
+        format.setForeground(p.footerColour);
+    const RunProps props = propsOf(format);
+    static const QString page = QStringLiteral("{page}");
+    static const QString pages = QStringLiteral("{pages}");
+    qsizetype from = 0;
+    while (from < footer.size()) {
+        const qsizetype atPage = footer.indexOf(page, from);
+        const qsizetype atPages = footer.indexOf(pages, from);
+        qsizetype at = atPage;
+        if (at < 0 || (atPages >= 0 && atPages < at))
+            at = atPages;
+        setRun(props);
+        body_.text(QStringView(footer).mid(from, at < 0 ? -1 : at - from));
+        if (at < 0)
+            break;
+        const bool isPages = at == atPages;
+        // The cached result is a placeholder a reader replaces when it lays the page out.
+        writeField(isPages ? QStringLiteral(" NUMPAGES ") : QStringLiteral(" PAGE "),
+                   QStringLiteral("1"), props);
+        from = at + (isPages ? pages.size() : page.size());
+    }
+    body_.word("par");
 }
 
 void DocumentWriter::setRun(const RunProps& want) {
@@ -526,8 +670,16 @@ RunProps DocumentWriter::propsOf(const QTextCharFormat& format) {
         const int step = std::clamp(format.intProperty(QTextFormat::FontSizeAdjustment) + 2, 0, 6);
         points = scale[step] * doc_.defaultFont().pointSizeF();
     }
-    if (points > 0)
-        p.size = std::clamp(static_cast<int>(std::lround(points * 2)), 1, 3276);
+    if (points <= 0) {
+        // Every run names its size: a reader's own default differs from the document's.
+        const QFont font = doc_.defaultFont();
+        points = font.pointSizeF() > 0  ? font.pointSizeF()
+                 : font.pixelSize() > 0 ? font.pixelSize() * 72.0 / (pixelsPerTwip_ * 1440)
+                                        : 12.0;
+    }
+    p.size = std::clamp(static_cast<int>(std::lround(points * 2)), 1, 3276);
+    if (p.font < 0)
+        p.font = 0; // the default font, named so that \plain is never needed to get it back
 
     p.bold = format.hasProperty(QTextFormat::FontWeight) && format.fontWeight() >= QFont::DemiBold;
     p.italic = format.fontItalic();
@@ -695,7 +847,11 @@ void DocumentWriter::writeListTables(RtfOutput& out) const {
 } // namespace
 
 QByteArray RtfWriter::write(const QTextDocument& doc) {
-    return DocumentWriter(doc).write();
+    return DocumentWriter(doc, nullptr).write();
+}
+
+QByteArray RtfWriter::write(const QTextDocument& doc, const Page& page) {
+    return DocumentWriter(doc, &page).write();
 }
 
 } // namespace quill::rtf

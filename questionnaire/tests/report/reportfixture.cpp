@@ -25,7 +25,9 @@ QString makeDatabase(const QString& folder) {
     QFile::remove(path);
     // One transaction: the file is written once instead of once per statement.
     const QByteArray sql = "BEGIN;\n" + readAll(QStringLiteral(QUILL_DATA_DIR "/schema.sql")) +
-                           "\n" + readAll(QStringLiteral(QUILL_DATA_DIR "/questions.sql")) +
+                           "\n" + readAll(QStringLiteral(QUILL_DATA_DIR "/questions.sql")) + "\n" +
+                           readAll(QStringLiteral(QUILL_DATA_DIR "/titles.sql")) + "\n" +
+                           readAll(QStringLiteral(QUILL_DATA_DIR "/gridcolumns.sql")) +
                            "\nCOMMIT;\n";
     sqlite3* db = nullptr;
     if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) {

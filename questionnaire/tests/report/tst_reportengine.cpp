@@ -2,17 +2,22 @@
 // the Report button performs, the rendered content, the exports read back by independent
 // readers, and the bad inputs.
 
+#include "figurechart.h"
 #include "reportdefinition.h"
 #include "reportdocument.h"
 #include "reportengine.h"
 #include "reporterror.h"
 #include "reportexporter.h"
 #include "reportfixture.h"
+#include "reportpageview.h"
 #include "reportpreview.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -20,6 +25,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTimer>
 
 using namespace ReportFixture;
 
@@ -91,6 +97,12 @@ private slots:
     void runsAsTheReportButtonDoes();
     void storedAnswersWithTheirFormatting();
     void figuresWithTotals();
+    void aPlanNotAQuestionnaire();
+    void numbersInTheUsersLocale();
+    void chartSumsByCategoryAndSeries();
+    void cancelledRenderShowsNothing();
+    void longRenderCanBeCancelled();
+    void exportAddsTheFormatsExtension();
     void missingReportFileAndBadSettings();
     void subreportTableMissingIsRecoverable();
     void definitionWithoutSubreports();
@@ -196,6 +208,15 @@ void TestReportEngine::runsAsTheReportButtonDoes() {
     // A second run opens a second, independent window; closing one leaves the other.
     engine.setAction(1);
     QCOMPARE(engine.previews().size(), 2);
+    // It opens down and to the right of the first, not hidden under it.
+    QCOMPARE(engine.previews().back()->pos(), preview->pos() + QPoint(32, 32));
+    // Home and End go to the first and the last page.
+    ReportPreview* second = engine.previews().back();
+    QApplication::setActiveWindow(second);
+    QTest::keyClick(second, Qt::Key_End);
+    QCOMPARE(second->findChild<ReportPageView*>()->currentPage(), second->report().pageCount() - 1);
+    QTest::keyClick(second, Qt::Key_Home);
+    QCOMPARE(second->findChild<ReportPageView*>()->currentPage(), 0);
     preview->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(engine.previews().size(), 1);
@@ -254,6 +275,19 @@ void TestReportEngine::figuresWithTotals() {
     const QString text = flat(report->textDocument()->toPlainText());
     QVERIFY2(text.contains(QStringLiteral("Loaves 10 400 1,000.50 January")), qPrintable(text));
     QVERIFY(text.contains(QStringLiteral("Total 15 450 2,250.50")));
+    // Money typed as text is printed as the stored amounts are.
+    QVERIFY(text.contains(QStringLiteral("Cakes 5 50 1,250.00 January")));
+    // The sales appear as a chart too: a picture of the document, right after the table.
+    QStringList pictures;
+    const QTextDocument* doc = report->textDocument();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat())
+                pictures.append(it.fragment().charFormat().toImageFormat().name());
+    QCOMPARE(pictures.size(), 1); // the other tables have no chart
+    const QImage chart =
+        doc->resource(QTextDocument::ImageResource, QUrl(pictures.front())).value<QImage>();
+    QVERIFY(chart.width() > 600 && chart.height() > 250);
     // A figure that is not a number is left out of the total, and the report says so.
     QVERIFY(text.contains(QStringLiteral("Oven about two thousand")));
     QVERIFY(text.contains(QStringLiteral("Cells that do not hold a number are left out")));
@@ -264,6 +298,85 @@ void TestReportEngine::figuresWithTotals() {
             text.indexOf(QStringLiteral("42. ")));
     QVERIFY(text.indexOf(QStringLiteral("Sales projections")) <
             text.indexOf(QStringLiteral("43. ")));
+}
+
+void TestReportEngine::aPlanNotAQuestionnaire() {
+    setAnswer(db_, 9,
+              richAnswer(QStringLiteral("Rye & Co. Bakery, 12 Mill Lane, since"),
+                         QStringLiteral("2019")));
+    setAnswer(db_, 2,
+              QStringLiteral("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs22 "
+                             "We bake {\\b rye}.\\par}"));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    std::unique_ptr<ReportDocument> report = engine.render();
+    QString text = report->textDocument()->toPlainText();
+    // The title page names the business from its answer, then the plan's title.
+    QVERIFY2(
+        flat(text).trimmed().startsWith(QStringLiteral("Rye & Co. Bakery Draft Business Plan")),
+        qPrintable(flat(text).left(200)));
+    QVERIFY(text.contains(QStringLiteral("2 of 81 questions answered")));
+    // Questions appear as their short titles; the coaching text is not printed.
+    QVERIFY(text.contains(QStringLiteral("2. The business in brief")));
+    QVERIFY(!text.contains(QStringLiteral("Describe your business in two or three sentences")));
+    // One body font: the answer's Arial gives way to the report's font, its bold stays.
+    const QTextCursor rye = report->textDocument()->find(QStringLiteral("rye"));
+    QCOMPARE(rye.charFormat().fontFamilies().toStringList().value(0),
+             QStringLiteral("DejaVu Serif"));
+    QCOMPARE(rye.charFormat().fontWeight(), int(QFont::Bold));
+
+    // A database made before titles existed, with no name given: still a report.
+    setAnswer(db_, 9, QString());
+    QVERIFY(exec(db_, QStringLiteral("ALTER TABLE questions DROP COLUMN Title")));
+    report = engine.render();
+    text = report->textDocument()->toPlainText();
+    QVERIFY2(flat(text).trimmed().startsWith(QStringLiteral("Business plan Draft Business Plan")),
+             qPrintable(flat(text).left(200)));
+    QVERIFY(text.contains(QStringLiteral("2. Describe your business in two or three sentences")));
+}
+
+void TestReportEngine::numbersInTheUsersLocale() {
+    QVERIFY(exec(db_, QStringLiteral("UPDATE assets SET AssetOwned = 'Oven', OwnedCost = 12500, "
+                                     "AssetRequired = 'Van', RequiredCost = 8000.5 WHERE ID = 1")));
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    const QString text = flat(engine.render()->textDocument()->toPlainText());
+    QLocale::setDefault(QLocale::c());
+    // Money with two decimals and the locale's separators, in the rows and the total.
+    QVERIFY2(text.contains(QStringLiteral("Oven 12.500,00 Van 8.000,50")), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("Total 12.500,00 8.000,50")));
+}
+
+void TestReportEngine::chartSumsByCategoryAndSeries() {
+    // Rows as the table prints them: product, amount with separators, month.
+    const QList<QStringList> rows = {
+        {QStringLiteral("Loaves"), QStringLiteral("1,000.50"), QStringLiteral("March")},
+        {QStringLiteral("Cakes"), QStringLiteral("200.00"), QStringLiteral("January")},
+        {QStringLiteral("Loaves"), QStringLiteral("99.50"), QStringLiteral("March")},
+        {QString(), QStringLiteral("10.00"), QStringLiteral("January")},
+        {QStringLiteral("Rolls"), QStringLiteral("about 5"), QStringLiteral("March")},
+        {QStringLiteral("Rolls"), QStringLiteral("7.00"), QString()},
+    };
+    const FigureChart::Data d = FigureChart::collect(rows, 2, 1, 0, QStringLiteral("Other"));
+    // Months in the order they first appear; a row without a number or a month is left out.
+    QCOMPARE(d.categories, (QStringList{QStringLiteral("March"), QStringLiteral("January")}));
+    QCOMPARE(d.series, (QStringList{QStringLiteral("Loaves"), QStringLiteral("Cakes"),
+                                    QStringLiteral("Other")}));
+    QCOMPARE(d.values[0], (QList<double>{1100.0, 0.0}));
+    QCOMPARE(d.values[1], (QList<double>{0.0, 200.0}));
+    QCOMPARE(d.values[2], (QList<double>{0.0, 10.0}));
+    QVERIFY(!d.isEmpty());
+    const QImage image = FigureChart::draw(d, QStringLiteral("Sales"), QStringLiteral("Amount"),
+                                           QStringLiteral("DejaVu Serif"), QSizeF(300, 150), 144);
+    QCOMPARE(image.size(), QSize(600, 300));
+    // Bars were drawn: a good part of the picture is in the products' colours.
+    int coloured = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            coloured += image.pixel(x, y) == qRgb(0xC0, 0x60, 0x20) ? 1 : 0;
+    QVERIFY2(coloured > 2000, qPrintable(QString::number(coloured)));
+    QVERIFY(FigureChart::collect({}, 0, 1, -1, QString()).isEmpty());
 }
 
 void TestReportEngine::missingReportFileAndBadSettings() {
@@ -302,11 +415,94 @@ void TestReportEngine::subreportTableMissingIsRecoverable() {
         numbers.append(errorNumber([&] { engine.setDataFile(0, db_); }));
     }
     QCOMPARE(numbers, (QList<int>{0, ReportError::Recoverable, 0}));
+    // Pressed again on the same engine, the last subreport's table gone too: each missing
+    // table is reported once, not twice (the first setting is the report's, not the last
+    // subreport's, where the run left the selection).
+    engine.setAction(1);
+    QVERIFY(exec(db_, QStringLiteral("DROP TABLE rawmaterials")));
+    numbers.clear();
+    numbers.append(errorNumber([&] { engine.setDataFile(0, db_); }));
+    engine.setReportFileName(shippedDefinition());
+    for (int16_t i = 0; i < engine.subreportCount(); ++i) {
+        engine.setSubreportToChange(engine.subreportName(i));
+        numbers.append(errorNumber([&] { engine.setDataFile(0, db_); }));
+    }
+    QCOMPARE(numbers, (QList<int>{0, 0, ReportError::Recoverable, ReportError::Recoverable}));
     const QString text = flat(engine.render()->textDocument()->toPlainText());
     QVERIFY(text.contains(
         QStringLiteral("Figures unavailable: the table 'assets' is not in 0002.mdb")));
     QVERIFY(text.contains(QStringLiteral("No sales projections have been entered yet.")));
     QVERIFY(text.contains(QStringLiteral("12. Finance")));
+}
+
+void TestReportEngine::cancelledRenderShowsNothing() {
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    int calls = 0;
+    int lastTotal = 0;
+    QVERIFY(!engine.render([&](int done, int total) {
+        ++calls;
+        lastTotal = total;
+        return done < 10;
+    }));
+    QCOMPARE(calls, 10);
+    QVERIFY(lastTotal >= 93);
+    // Left alone, the progress reaches its total once, at the end.
+    QList<int> seen;
+    QVERIFY(engine.render([&](int done, int total) {
+        seen.append(done);
+        return done <= total;
+    }));
+    QCOMPARE(seen.last(), lastTotal);
+    QVERIFY(std::is_sorted(seen.begin(), seen.end()));
+    // The layout after the last step is told of too, not only its end.
+    QVERIFY(std::count_if(seen.begin(), seen.end(),
+                          [&](int d) { return d > lastTotal / 2 && d < lastTotal; }) > 10);
+    QVERIFY(engine.previews().isEmpty());
+}
+
+void TestReportEngine::longRenderCanBeCancelled() {
+    // The progress dialog (here without the half second's wait, which a fast machine may
+    // not need) keeps the main window from input, and its Cancel ends the run without a
+    // preview.
+    QString prose;
+    while (prose.size() < 20000)
+        prose += QStringLiteral("We bake bread for the cafes of the old town every morning. ");
+    for (int step = 1; step <= 93; ++step)
+        setAnswer(db_, step, richAnswer(prose, QStringLiteral("daily")));
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    engine.setProgressDelay(0);
+    bool seen = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QProgressDialog*>(w); dialog && dialog->isVisible()) {
+                if (!seen) {
+                    QVERIFY(dialog->isModal());
+                    QVERIFY(dialog->value() < dialog->maximum());
+                }
+                seen = true;
+                dialog->cancel();
+            }
+    });
+    poll.start(50);
+    engine.setAction(1);
+    poll.stop();
+    QVERIFY(seen);
+    QVERIFY(engine.previews().isEmpty());
+}
+
+void TestReportEngine::exportAddsTheFormatsExtension() {
+    using ReportExporter::Format;
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/plan"), Format::Docx),
+             QStringLiteral("/tmp/plan.docx"));
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/plan.rtf"), Format::Rtf),
+             QStringLiteral("/tmp/plan.rtf"));
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/my.plan/draft"), Format::Odt),
+             QStringLiteral("/tmp/my.plan/draft.odt"));
+    QCOMPARE(ReportExporter::withSuffix(QStringLiteral("/tmp/plan.v2"), Format::Pdf),
+             QStringLiteral("/tmp/plan.v2"));
 }
 
 void TestReportEngine::definitionWithoutSubreports() {

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "rtftestsupport.h"
+#include "rtftextproperties.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -181,6 +182,7 @@ private slots:
     void unrtfReadsTheText();
     void pandocKeepsTheTextAroundPictures();
     void libreOfficeShowsThePictures();
+    void pageSetupFieldsAndTheFirstBullet();
 };
 
 void TestRtfInterop::pandocReadsTheText() {
@@ -262,6 +264,53 @@ void TestRtfInterop::libreOfficeShowsThePictures() {
         expected.setPlainText(doc->toPlainText().remove(QChar::ObjectReplacementCharacter));
         verifyParagraphsIn(expected, QString::fromUtf8(text));
     }
+}
+
+void TestRtfInterop::pageSetupFieldsAndTheFirstBullet() {
+    auto doc = sampleDocument(false);
+    // A bookmark on the heading and a page reference to it, as a report's contents has.
+    QTextCursor heading(doc.get());
+    heading.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    QTextCharFormat mark;
+    mark.setAnchor(true);
+    mark.setAnchorNames({QStringLiteral("market")});
+    heading.mergeCharFormat(mark);
+    QTextCursor end(doc.get());
+    end.movePosition(QTextCursor::End);
+    end.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    end.insertText(QStringLiteral("Market analysis, page "));
+    QTextCharFormat reference;
+    reference.setProperty(PageReferenceProperty, QStringLiteral("market"));
+    end.insertText(QStringLiteral("1"), reference);
+    RtfWriter::Page page;
+    page.footer = QStringLiteral("Plan - page {page} of {pages}");
+    page.footerOnFirstPage = false;
+    const QByteArray rtf = RtfWriter::write(*doc, page);
+    for (const char* expected :
+         {"\\paperw11906", "\\paperh16838", "\\margl1134", "\\titlepg", "{\\footer", "{\\footerf",
+          " PAGE ", " NUMPAGES ", "{\\*\\bkmkstart market}", "{\\*\\bkmkend market}",
+          " PAGEREF market \\\\h "})
+        QVERIFY2(rtf.contains(expected), expected);
+    // Runs always name their font and size: nothing needs \plain to get back to them.
+    QVERIFY(!rtf.contains("\\plain"));
+    const QString pandoc = QStandardPaths::findExecutable("pandoc");
+    QVERIFY2(!pandoc.isEmpty(), "pandoc is not installed (scripts/deps.sh installs it)");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("paged.rtf");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(rtf);
+    file.close();
+    const QString out = normalized(QString::fromUtf8(
+        runReader(pandoc, {"-f", "rtf", "-t", "plain", "--wrap=none", "--columns=1000", path})));
+    QVERIFY2(out.contains("- First point - Second point"), qPrintable(out));
+    // pandoc keeps the result of HYPERLINK fields only: a page reference is left out there.
+    QVERIFY2(out.contains("Market analysis, page"), qPrintable(out));
+    // Our own reader takes the fields' results as text and the footer not at all.
+    QTextDocument back;
+    QVERIFY(RtfReader::read(rtf, &back));
+    verifyParagraphsIn(*doc, back.toPlainText());
+    QVERIFY(!back.toPlainText().contains("Plan - page"));
 }
 
 QTEST_MAIN(TestRtfInterop)

@@ -6,6 +6,7 @@
 #include "boundlabel.h"
 #include "designcolors.h"
 #include "figuredelegate.h"
+#include "figuregrid.h"
 #include "griddatacontrol.h"
 #include "numbertext.h"
 #include "questionstore.h"
@@ -325,7 +326,7 @@ bool mainForm::Form_Load() {
     Adodc3->setRecordSource(QStringLiteral("PnL"));
     if (!Adodc3->refresh(&m_loadError))
         return false;
-    DataGrid1->setModel(Adodc3->model());
+    FigureGrid::attach(DataGrid1, Adodc3);
 
     // 6.-9. Progress and the step counter.
     const int n = Adodc1->RecordCount();

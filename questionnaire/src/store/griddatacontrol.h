@@ -7,7 +7,8 @@ class QSqlTableModel;
 
 // The figure grid's data control: its own connection, opened by connection string, and a
 // table named as its record source. refresh() re-reads the whole named table; the grid
-// writes each edited cell back to the table at once.
+// writes each edited cell back to the table at once. The columns are headed by the captions
+// the database keeps for them in GridColumns, where it has that table.
 class GridDataControl : public QObject {
     Q_OBJECT
 
@@ -28,6 +29,8 @@ public:
     QSqlTableModel* model() const { return m_model; }
 
 private:
+    void applyCaptions();
+
     QString m_connectionString;
     QString m_recordSource;
     QString m_connectionName;

@@ -4,6 +4,8 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QSqlTableModel>
 
 GridDataControl::GridDataControl(QObject* parent)
@@ -31,5 +33,23 @@ bool GridDataControl::refresh(QString* error) {
         return false;
     }
     QuestionStore::fetchAll(m_model);
+    applyCaptions();
     return true;
+}
+
+void GridDataControl::applyCaptions() {
+    // The words above the columns live in the database beside the figures; a database made
+    // before they did shows the columns' names.
+    QSqlQuery q(QSqlDatabase::database(m_connectionName));
+    q.prepare(QStringLiteral("SELECT ColumnName, Caption FROM GridColumns WHERE TableName = ? "
+                             "COLLATE NOCASE"));
+    q.addBindValue(m_recordSource);
+    if (!q.exec())
+        return;
+    const QSqlRecord fields = m_model->record();
+    while (q.next()) {
+        const int c = fields.indexOf(q.value(0).toString());
+        if (c >= 0 && !q.value(1).toString().isEmpty())
+            m_model->setHeaderData(c, Qt::Horizontal, q.value(1).toString());
+    }
 }

@@ -1,5 +1,6 @@
 #include "figuredelegate.h"
 
+#include <QAbstractProxyModel>
 #include <QDoubleValidator>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -11,7 +12,10 @@ namespace {
 
 enum class Kind { Text, Whole, Decimal };
 
-Kind kindOf(const QModelIndex& index) {
+Kind kindOf(QModelIndex index) {
+    // The grid shows its table through a proxy (the totals row); the table decides.
+    while (const auto* proxy = qobject_cast<const QAbstractProxyModel*>(index.model()))
+        index = proxy->mapToSource(index);
     const auto* table = qobject_cast<const QSqlTableModel*>(index.model());
     if (!table)
         return Kind::Text;

@@ -1,0 +1,1041 @@
+#include "odtwriter.h"
+
+#include "rtftextproperties.h"
+#include "zippackage.h"
+
+#include <QBuffer>
+#include <QFont>
+#include <QHash>
+#include <QImage>
+#include <QPixmap>
+#include <QSet>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextList>
+#include <QTextTable>
+#include <QUrl>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace OdtWriter {
+namespace {
+
+using quill::rtf::ContentsProperty;
+using quill::rtf::KeepWithNextProperty;
+using quill::rtf::PageReferenceProperty;
+
+const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
+const QString kStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
+const QString kText = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:text:1.0");
+const QString kTable = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:table:1.0");
+const QString kDraw = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:drawing:1.0");
+const QString kFo = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0");
+const QString kSvg = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0");
+const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
+const QString kDc = QStringLiteral("http://purl.org/dc/elements/1.1/");
+const QString kMeta = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:meta:1.0");
+const QString kManifest = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
+
+QString xmlSafe(QStringView s) {
+    QString out;
+    out.reserve(s.size());
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\n') || u == 0xFFFE || u == 0xFFFF ||
+            u == QChar::ObjectReplacementCharacter)
+            continue;
+        out.append(c);
+    }
+    return out;
+}
+
+QString pt(double points) {
+    return QString::number(points, 'f', 2) + QStringLiteral("pt");
+}
+
+QString mm(double twips) {
+    return QString::number(twips / 1440.0 * 25.4, 'f', 2) + QStringLiteral("mm");
+}
+
+// Attributes of one automatic style, in writing order; equal lists share a style.
+using Props = QList<QPair<QString, QString>>;
+
+struct AutoStyle {
+    QString name;
+    QString family;
+    QString parent;
+    QString masterPage;
+    Props paragraph; // paragraph-, table-, column- or cell-properties
+    Props text;
+    QList<QPair<double, QString>> tabs; // position in twips, type
+};
+
+void namespaces(QXmlStreamWriter& x) {
+    x.writeNamespace(kOffice, QStringLiteral("office"));
+    x.writeNamespace(kStyle, QStringLiteral("style"));
+    x.writeNamespace(kText, QStringLiteral("text"));
+    x.writeNamespace(kTable, QStringLiteral("table"));
+    x.writeNamespace(kDraw, QStringLiteral("draw"));
+    x.writeNamespace(kFo, QStringLiteral("fo"));
+    x.writeNamespace(kSvg, QStringLiteral("svg"));
+    x.writeNamespace(kXlink, QStringLiteral("xlink"));
+    x.writeNamespace(kDc, QStringLiteral("dc"));
+    x.writeNamespace(kMeta, QStringLiteral("meta"));
+}
+
+// Writes "ns:name" attributes given as "prefix:name".
+void attribute(QXmlStreamWriter& x, const QString& qualified, const QString& value) {
+    const qsizetype colon = qualified.indexOf(u':');
+    const QString prefix = qualified.left(colon);
+    const QString local = qualified.mid(colon + 1);
+    static const QHash<QString, QString> uris = {
+        {QStringLiteral("fo"), kFo},        {QStringLiteral("style"), kStyle},
+        {QStringLiteral("text"), kText},    {QStringLiteral("table"), kTable},
+        {QStringLiteral("svg"), kSvg},      {QStringLiteral("draw"), kDraw},
+        {QStringLiteral("office"), kOffice}};
+    x.writeAttribute(uris.value(prefix), local, value);
+}
+
+class Writer {
+public:
+    Writer(const QTextDocument& doc, const ExportPage& page) : doc_(doc), page_(page) {}
+    QByteArray write(QString* error);
+
+private:
+    QByteArray contentPart();
+    void body();
+    QByteArray stylesPart() const;
+    QByteArray manifestPart() const;
+    QByteArray metaPart() const;
+
+    void frameContents(QTextFrame::iterator it);
+    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const;
+    void table(QTextTable* table);
+    void contents(QTextTable* table);
+    void listItem(const QTextBlock& block);
+    void paragraph(const QTextBlock& block);
+    void runs(const QTextBlock& block);
+    void span(const QString& s, const QTextCharFormat& format);
+    void picture(const QTextImageFormat& format);
+
+    QString paragraphStyle(const QTextBlock& block);
+    QString textStyle(const QTextCharFormat& format);
+    Props textProps(const QTextCharFormat& format);
+    QString listStyle(QTextList* list);
+    QString fontName(const QString& family);
+    QString styleFor(AutoStyle style);
+    void writeAutoStyles(QXmlStreamWriter& x) const;
+    void writeFontFaces(QXmlStreamWriter& x) const;
+    double twips(double pixels) const { return pixels / page_.pixelsPerTwip; }
+
+    const QTextDocument& doc_;
+    const ExportPage& page_;
+    QXmlStreamWriter* x_ = nullptr;
+
+    QList<AutoStyle> styles_;
+    QHash<QString, QString> styleKeys_;
+    QStringList fonts_;
+    std::vector<QPair<QString, QTextListFormat>> lists_;
+    QHash<const QTextList*, QString> listNames_;
+    QList<QPair<QString, QByteArray>> media_;
+    QHash<QString, QString> imagePaths_;
+    QSet<QString> bookmarks_;
+    int tables_ = 0;
+    int frames_ = 0;
+    bool firstParagraph_ = true;
+    // The list being written: its items follow each other in one text:list.
+    const QTextList* openList_ = nullptr;
+};
+
+QByteArray Writer::write(QString* error) {
+    fontName(doc_.defaultFont().family());
+    const QByteArray content = contentPart();
+    ZipPackage zip;
+    // The type first and stored, so that the file can be recognised by its first bytes.
+    zip.add(QStringLiteral("mimetype"), "application/vnd.oasis.opendocument.text", false);
+    zip.add(QStringLiteral("META-INF/manifest.xml"), manifestPart());
+    zip.add(QStringLiteral("meta.xml"), metaPart());
+    zip.add(QStringLiteral("styles.xml"), stylesPart());
+    zip.add(QStringLiteral("content.xml"), content);
+    for (const auto& [name, bytes] : media_)
+        zip.add(name, bytes, false);
+    return zip.finish(error);
+}
+
+QString Writer::fontName(const QString& family) {
+    if (!fonts_.contains(family))
+        fonts_.append(family);
+    return family;
+}
+
+QString Writer::styleFor(AutoStyle style) {
+    QString key = style.family + u'|' + style.parent + u'|' + style.masterPage;
+    for (const auto& [k, v] : style.paragraph)
+        key += u'|' + k + u'=' + v;
+    key += QStringLiteral("|text");
+    for (const auto& [k, v] : style.text)
+        key += u'|' + k + u'=' + v;
+    for (const auto& [pos, type] : style.tabs)
+        key += QStringLiteral("|tab%1%2").arg(pos).arg(type);
+    if (const auto it = styleKeys_.constFind(key); it != styleKeys_.constEnd())
+        return it.value();
+    const QString prefix = style.family == QLatin1String("paragraph") ? QStringLiteral("P")
+                           : style.family == QLatin1String("text")    ? QStringLiteral("T")
+                                                                      : QStringLiteral("S");
+    style.name = prefix + QString::number(styles_.size() + 1);
+    styles_.append(style);
+    styleKeys_.insert(key, style.name);
+    return style.name;
+}
+
+Props Writer::textProps(const QTextCharFormat& f) {
+    Props p;
+    const QStringList families = f.property(QTextFormat::FontFamilies).toStringList();
+    const QString family = !families.isEmpty() && !families.first().isEmpty()
+                               ? families.first()
+                               : doc_.defaultFont().family();
+    p.append({QStringLiteral("style:font-name"), fontName(family)});
+    double points = f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : 0;
+    if (points <= 0 && f.hasProperty(QTextFormat::FontPixelSize))
+        points = f.intProperty(QTextFormat::FontPixelSize) * 72.0 / 96.0;
+    if (points <= 0)
+        points = doc_.defaultFont().pointSizeF() > 0 ? doc_.defaultFont().pointSizeF() : 12;
+    p.append({QStringLiteral("fo:font-size"), pt(points)});
+    const bool bold = f.hasProperty(QTextFormat::FontWeight) && f.fontWeight() >= QFont::DemiBold;
+    p.append({QStringLiteral("fo:font-weight"),
+              bold ? QStringLiteral("bold") : QStringLiteral("normal")});
+    p.append({QStringLiteral("fo:font-style"),
+              f.fontItalic() ? QStringLiteral("italic") : QStringLiteral("normal")});
+    if (f.underlineStyle() != QTextCharFormat::NoUnderline &&
+        f.underlineStyle() != QTextCharFormat::SpellCheckUnderline) {
+        p.append({QStringLiteral("style:text-underline-style"),
+                  f.underlineStyle() == QTextCharFormat::WaveUnderline ? QStringLiteral("wave")
+                  : f.underlineStyle() == QTextCharFormat::DotLine     ? QStringLiteral("dotted")
+                  : f.underlineStyle() == QTextCharFormat::DashUnderline
+                      ? QStringLiteral("dash")
+                      : QStringLiteral("solid")});
+        p.append({QStringLiteral("style:text-underline-width"), QStringLiteral("auto")});
+        p.append({QStringLiteral("style:text-underline-color"), QStringLiteral("font-color")});
+    }
+    if (f.fontStrikeOut())
+        p.append({QStringLiteral("style:text-line-through-style"), QStringLiteral("solid")});
+    if (const QBrush b = f.foreground(); b.style() != Qt::NoBrush)
+        p.append({QStringLiteral("fo:color"), b.color().name()});
+    if (const QBrush b = f.background(); b.style() != Qt::NoBrush)
+        p.append({QStringLiteral("fo:background-color"), b.color().name()});
+    if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+        p.append({QStringLiteral("style:text-position"), QStringLiteral("super 58%")});
+    else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
+        p.append({QStringLiteral("style:text-position"), QStringLiteral("sub 58%")});
+    if (f.fontCapitalization() == QFont::AllUppercase)
+        p.append({QStringLiteral("fo:text-transform"), QStringLiteral("uppercase")});
+    else if (f.fontCapitalization() == QFont::SmallCaps)
+        p.append({QStringLiteral("fo:font-variant"), QStringLiteral("small-caps")});
+    return p;
+}
+
+QString Writer::textStyle(const QTextCharFormat& format) {
+    AutoStyle s;
+    s.family = QStringLiteral("text");
+    s.text = textProps(format);
+    return styleFor(s);
+}
+
+QString Writer::paragraphStyle(const QTextBlock& block) {
+    const QTextBlockFormat f = block.blockFormat();
+    AutoStyle s;
+    s.family = QStringLiteral("paragraph");
+    const int level = f.headingLevel();
+    s.parent = level >= 1 && level <= 3 ? QStringLiteral("Heading_20_%1").arg(level)
+                                        : QStringLiteral("Standard");
+    if (firstParagraph_) {
+        // The title page: a master page of its own, without the footer.
+        s.masterPage = QStringLiteral("First_20_Page");
+        firstParagraph_ = false;
+    }
+    Props& p = s.paragraph;
+    p.append({QStringLiteral("fo:margin-top"), mm(std::max(0.0, twips(f.topMargin())))});
+    p.append({QStringLiteral("fo:margin-bottom"), mm(std::max(0.0, twips(f.bottomMargin())))});
+    double left = twips(f.leftMargin() + f.indent() * doc_.indentWidth());
+    if (!block.textList()) {
+        p.append({QStringLiteral("fo:margin-left"), mm(left)});
+        p.append({QStringLiteral("fo:text-indent"), mm(twips(f.textIndent()))});
+    }
+    // Any indent of a list paragraph's own, even a nought, takes the place of the list's.
+    if (f.rightMargin() != 0 || !block.textList())
+        p.append({QStringLiteral("fo:margin-right"), mm(twips(f.rightMargin()))});
+    const Qt::Alignment align = f.alignment() & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute;
+    p.append({QStringLiteral("fo:text-align"), align == Qt::AlignHCenter ? QStringLiteral("center")
+                                               : align == Qt::AlignRight ? QStringLiteral("end")
+                                               : align == Qt::AlignJustify
+                                                   ? QStringLiteral("justify")
+                                                   : QStringLiteral("start")});
+    switch (f.lineHeightType()) {
+    case QTextBlockFormat::ProportionalHeight:
+        if (f.lineHeight() > 0)
+            p.append(
+                {QStringLiteral("fo:line-height"), QString::number(qRound(f.lineHeight())) + u'%'});
+        break;
+    case QTextBlockFormat::FixedHeight:
+        p.append({QStringLiteral("fo:line-height"), mm(twips(f.lineHeight()))});
+        break;
+    case QTextBlockFormat::MinimumHeight:
+        p.append({QStringLiteral("style:line-height-at-least"), mm(twips(f.lineHeight()))});
+        break;
+    default:
+        break;
+    }
+    if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+        p.append({QStringLiteral("fo:break-before"), QStringLiteral("page")});
+    if (f.boolProperty(KeepWithNextProperty))
+        p.append({QStringLiteral("fo:keep-with-next"), QStringLiteral("always")});
+    for (const QTextOption::Tab& tab : f.tabPositions())
+        s.tabs.append({twips(tab.position),
+                       tab.type == QTextOption::RightTab       ? QStringLiteral("right")
+                       : tab.type == QTextOption::CenterTab    ? QStringLiteral("center")
+                       : tab.type == QTextOption::DelimiterTab ? QStringLiteral("char")
+                                                               : QStringLiteral("left")});
+    // The paragraph mark's size gives an empty paragraph its height.
+    s.text = textProps(block.charFormat());
+    return styleFor(s);
+}
+
+QString Writer::listStyle(QTextList* list) {
+    if (const auto it = listNames_.constFind(list); it != listNames_.constEnd())
+        return it.value();
+    const QString name = QStringLiteral("L%1").arg(lists_.size() + 1);
+    lists_.push_back({name, list->format()});
+    listNames_.insert(list, name);
+    return name;
+}
+
+void Writer::body() {
+    QXmlStreamWriter& x = *x_;
+    bookmarks_.clear();
+    tables_ = frames_ = 0;
+    firstParagraph_ = true;
+    openList_ = nullptr;
+    x.writeStartElement(kOffice, QStringLiteral("text"));
+    frameContents(doc_.rootFrame()->begin());
+    if (openList_)
+        x.writeEndElement();
+    openList_ = nullptr;
+    x.writeEndElement();
+}
+
+QByteArray Writer::contentPart() {
+    // The automatic styles come ahead of the text that uses them: a first pass over the
+    // text collects them, the second writes it. Both give the same names in the same order.
+    {
+        QByteArray scratch;
+        QXmlStreamWriter x(&scratch);
+        x_ = &x;
+        body();
+    }
+    QByteArray bytes;
+    QXmlStreamWriter x(&bytes);
+    x_ = &x;
+    x.writeStartDocument();
+    namespaces(x);
+    x.writeStartElement(kOffice, QStringLiteral("document-content"));
+    x.writeAttribute(kOffice, QStringLiteral("version"), QStringLiteral("1.2"));
+    writeFontFaces(x);
+    writeAutoStyles(x);
+    x.writeStartElement(kOffice, QStringLiteral("body"));
+    body();
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeEndDocument();
+    x_ = nullptr;
+    return bytes;
+}
+
+void Writer::writeFontFaces(QXmlStreamWriter& x) const {
+    x.writeStartElement(kOffice, QStringLiteral("font-face-decls"));
+    for (const QString& f : fonts_) {
+        x.writeEmptyElement(kStyle, QStringLiteral("font-face"));
+        x.writeAttribute(kStyle, QStringLiteral("name"), f);
+        x.writeAttribute(kSvg, QStringLiteral("font-family"), u'\'' + f + u'\'');
+    }
+    x.writeEndElement();
+}
+
+void Writer::writeAutoStyles(QXmlStreamWriter& x) const {
+    x.writeStartElement(kOffice, QStringLiteral("automatic-styles"));
+    for (const AutoStyle& s : styles_) {
+        x.writeStartElement(kStyle, QStringLiteral("style"));
+        x.writeAttribute(kStyle, QStringLiteral("name"), s.name);
+        x.writeAttribute(kStyle, QStringLiteral("family"), s.family);
+        if (!s.parent.isEmpty())
+            x.writeAttribute(kStyle, QStringLiteral("parent-style-name"), s.parent);
+        if (!s.masterPage.isEmpty())
+            x.writeAttribute(kStyle, QStringLiteral("master-page-name"), s.masterPage);
+        if (!s.paragraph.isEmpty() || !s.tabs.isEmpty()) {
+            const QString element = s.family == QLatin1String("paragraph")
+                                        ? QStringLiteral("paragraph-properties")
+                                        : s.family + QStringLiteral("-properties");
+            x.writeStartElement(kStyle, element);
+            for (const auto& [k, v] : s.paragraph)
+                attribute(x, k, v);
+            if (!s.tabs.isEmpty()) {
+                x.writeStartElement(kStyle, QStringLiteral("tab-stops"));
+                for (const auto& [pos, type] : s.tabs) {
+                    x.writeEmptyElement(kStyle, QStringLiteral("tab-stop"));
+                    x.writeAttribute(kStyle, QStringLiteral("position"), mm(pos));
+                    x.writeAttribute(kStyle, QStringLiteral("type"), type);
+                }
+                x.writeEndElement();
+            }
+            x.writeEndElement();
+        }
+        if (!s.text.isEmpty()) {
+            x.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
+            for (const auto& [k, v] : s.text)
+                attribute(x, k, v);
+        }
+        x.writeEndElement();
+    }
+    for (const auto& [name, f] : lists_) {
+        const QTextListFormat::Style style = f.style();
+        const bool bullet = style == QTextListFormat::ListDisc ||
+                            style == QTextListFormat::ListCircle ||
+                            style == QTextListFormat::ListSquare;
+        x.writeStartElement(kText, QStringLiteral("list-style"));
+        x.writeAttribute(kStyle, QStringLiteral("name"), name);
+        for (int level = 1; level <= 10; ++level) {
+            x.writeStartElement(kText, bullet ? QStringLiteral("list-level-style-bullet")
+                                              : QStringLiteral("list-level-style-number"));
+            x.writeAttribute(kText, QStringLiteral("level"), QString::number(level));
+            if (bullet) {
+                const QChar symbol = style == QTextListFormat::ListCircle   ? QChar(0x25E6)
+                                     : style == QTextListFormat::ListSquare ? QChar(0x25AA)
+                                                                            : QChar(0x2022);
+                x.writeAttribute(kText, QStringLiteral("bullet-char"), QString(symbol));
+            } else {
+                QString format = QStringLiteral("1");
+                if (style == QTextListFormat::ListLowerAlpha)
+                    format = QStringLiteral("a");
+                else if (style == QTextListFormat::ListUpperAlpha)
+                    format = QStringLiteral("A");
+                else if (style == QTextListFormat::ListLowerRoman)
+                    format = QStringLiteral("i");
+                else if (style == QTextListFormat::ListUpperRoman)
+                    format = QStringLiteral("I");
+                x.writeAttribute(kStyle, QStringLiteral("num-format"), format);
+                if (!f.numberPrefix().isEmpty())
+                    x.writeAttribute(kStyle, QStringLiteral("num-prefix"), f.numberPrefix());
+                x.writeAttribute(kStyle, QStringLiteral("num-suffix"),
+                                 f.hasProperty(QTextFormat::ListNumberSuffix)
+                                     ? f.numberSuffix()
+                                     : QStringLiteral("."));
+            }
+            x.writeStartElement(kStyle, QStringLiteral("list-level-properties"));
+            x.writeAttribute(kText, QStringLiteral("list-level-position-and-space-mode"),
+                             QStringLiteral("label-alignment"));
+            x.writeEmptyElement(kStyle, QStringLiteral("list-level-label-alignment"));
+            x.writeAttribute(kText, QStringLiteral("label-followed-by"), QStringLiteral("listtab"));
+            x.writeAttribute(kText, QStringLiteral("list-tab-stop-position"), mm(level * 720));
+            x.writeAttribute(kFo, QStringLiteral("text-indent"), mm(-360));
+            x.writeAttribute(kFo, QStringLiteral("margin-left"), mm(level * 720));
+            x.writeEndElement();
+            x.writeEndElement();
+        }
+        x.writeEndElement();
+    }
+    x.writeEndElement();
+}
+
+void Writer::frameContents(QTextFrame::iterator it) {
+    for (; !it.atEnd(); ++it) {
+        QTextFrame* frame = it.currentFrame();
+        if (!frame) {
+            listItem(it.currentBlock());
+            continue;
+        }
+        if (openList_) {
+            x_->writeEndElement();
+            openList_ = nullptr;
+        }
+        if (auto* t = qobject_cast<QTextTable*>(frame)) {
+            if (t->format().boolProperty(ContentsProperty))
+                contents(t);
+            else
+                table(t);
+        } else {
+            frameContents(frame->begin());
+        }
+    }
+}
+
+void Writer::listItem(const QTextBlock& block) {
+    QXmlStreamWriter& x = *x_;
+    QTextList* list = block.textList();
+    if (list != openList_ && openList_) {
+        x.writeEndElement();
+        openList_ = nullptr;
+    }
+    if (!list) {
+        paragraph(block);
+        return;
+    }
+    if (!openList_) {
+        x.writeStartElement(kText, QStringLiteral("list"));
+        x.writeAttribute(kText, QStringLiteral("style-name"), listStyle(list));
+        openList_ = list;
+    }
+    // Deeper levels are lists inside the item, one per level.
+    const int level = std::clamp(list->format().indent() - 1, 0, 9);
+    x.writeStartElement(kText, QStringLiteral("list-item"));
+    for (int i = 0; i < level; ++i) {
+        x.writeStartElement(kText, QStringLiteral("list"));
+        x.writeStartElement(kText, QStringLiteral("list-item"));
+    }
+    paragraph(block);
+    for (int i = 0; i < level; ++i) {
+        x.writeEndElement();
+        x.writeEndElement();
+    }
+    x.writeEndElement();
+}
+
+void Writer::collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const {
+    for (; !it.atEnd(); ++it) {
+        QTextFrame* frame = it.currentFrame();
+        if (!frame) {
+            out.push_back(it.currentBlock());
+        } else if (auto* t = qobject_cast<QTextTable*>(frame)) {
+            for (int r = 0; r < t->rows(); ++r)
+                for (int c = 0; c < t->columns(); ++c) {
+                    const QTextTableCell cell = t->cellAt(r, c);
+                    if (cell.row() == r && cell.column() == c)
+                        collectBlocks(cell.begin(), out);
+                }
+        } else {
+            collectBlocks(frame->begin(), out);
+        }
+    }
+}
+
+void Writer::paragraph(const QTextBlock& block) {
+    QXmlStreamWriter& x = *x_;
+    const int level = block.blockFormat().headingLevel();
+    const bool heading = level >= 1 && level <= 9 && !block.textList();
+    x.writeStartElement(kText, heading ? QStringLiteral("h") : QStringLiteral("p"));
+    x.writeAttribute(kText, QStringLiteral("style-name"), paragraphStyle(block));
+    if (heading)
+        x.writeAttribute(kText, QStringLiteral("outline-level"), QString::number(level));
+    runs(block);
+    x.writeEndElement();
+}
+
+void Writer::runs(const QTextBlock& block) {
+    QXmlStreamWriter& x = *x_;
+    QString href;
+    const auto closeLink = [&] {
+        if (!href.isEmpty())
+            x.writeEndElement();
+        href.clear();
+    };
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QTextCharFormat format = fragment.charFormat();
+        const QString link = format.isAnchor() ? format.anchorHref() : QString();
+        if (link != href) {
+            closeLink();
+            if (!link.isEmpty()) {
+                x.writeStartElement(kText, QStringLiteral("a"));
+                x.writeAttribute(kXlink, QStringLiteral("type"), QStringLiteral("simple"));
+                x.writeAttribute(kXlink, QStringLiteral("href"), link);
+                href = link;
+            }
+        }
+        QStringList marks;
+        for (const QString& name : format.anchorNames())
+            if (!name.isEmpty() && !bookmarks_.contains(name))
+                marks.append(name);
+        for (const QString& name : marks) {
+            bookmarks_.insert(name);
+            x.writeEmptyElement(kText, QStringLiteral("bookmark-start"));
+            x.writeAttribute(kText, QStringLiteral("name"), name);
+        }
+        if (format.isImageFormat()) {
+            picture(format.toImageFormat());
+        } else if (const QString ref = format.stringProperty(PageReferenceProperty);
+                   !ref.isEmpty()) {
+            x.writeStartElement(kText, QStringLiteral("span"));
+            x.writeAttribute(kText, QStringLiteral("style-name"), textStyle(format));
+            x.writeStartElement(kText, QStringLiteral("bookmark-ref"));
+            x.writeAttribute(kText, QStringLiteral("reference-format"), QStringLiteral("page"));
+            x.writeAttribute(kText, QStringLiteral("ref-name"), ref);
+            x.writeCharacters(xmlSafe(fragment.text()));
+            x.writeEndElement();
+            x.writeEndElement();
+        } else {
+            span(fragment.text(), format);
+        }
+        for (const QString& name : marks) {
+            x.writeEmptyElement(kText, QStringLiteral("bookmark-end"));
+            x.writeAttribute(kText, QStringLiteral("name"), name);
+        }
+    }
+    closeLink();
+}
+
+void Writer::span(const QString& s, const QTextCharFormat& format) {
+    QXmlStreamWriter& x = *x_;
+    const QString clean = xmlSafe(s);
+    if (clean.isEmpty())
+        return;
+    x.writeStartElement(kText, QStringLiteral("span"));
+    x.writeAttribute(kText, QStringLiteral("style-name"), textStyle(format));
+    // Runs of blanks, tabs and line breaks are elements of their own in ODF text.
+    QString pending;
+    const auto flush = [&] {
+        x.writeCharacters(pending);
+        pending.clear();
+    };
+    for (qsizetype i = 0; i < clean.size(); ++i) {
+        const QChar c = clean[i];
+        if (c == u'\t') {
+            flush();
+            x.writeEmptyElement(kText, QStringLiteral("tab"));
+        } else if (c == QChar::LineSeparator || c == u'\n') {
+            flush();
+            x.writeEmptyElement(kText, QStringLiteral("line-break"));
+        } else if (c == u' ' && (i == 0 || clean[i - 1] == u' ')) {
+            qsizetype n = 1;
+            while (i + n < clean.size() && clean[i + n] == u' ')
+                ++n;
+            flush();
+            x.writeEmptyElement(kText, QStringLiteral("s"));
+            if (n > 1)
+                x.writeAttribute(kText, QStringLiteral("c"), QString::number(n));
+            i += n - 1;
+        } else {
+            pending.append(c);
+        }
+    }
+    flush();
+    x.writeEndElement();
+}
+
+void Writer::picture(const QTextImageFormat& format) {
+    const QString name = format.name();
+    const QVariant resource = doc_.resource(QTextDocument::ImageResource, QUrl(name));
+    QImage image;
+    if (resource.canConvert<QImage>())
+        image = resource.value<QImage>();
+    if (image.isNull() && resource.canConvert<QPixmap>())
+        image = resource.value<QPixmap>().toImage();
+    if (image.isNull() && resource.typeId() == QMetaType::QByteArray)
+        image.loadFromData(resource.toByteArray());
+    if (image.isNull())
+        return;
+    QString path = imagePaths_.value(name);
+    if (path.isEmpty()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        path = QStringLiteral("Pictures/image%1.png").arg(media_.size() + 1);
+        media_.append({path, png});
+        imagePaths_.insert(name, path);
+    }
+    double w = format.width() > 0 ? format.width() : image.width();
+    double h = format.height() > 0 ? format.height() : image.height();
+    if (format.width() > 0 && format.height() <= 0)
+        h = image.height() * w / std::max(1, image.width());
+    else if (format.height() > 0 && format.width() <= 0)
+        w = image.width() * h / std::max(1, image.height());
+    const double maxWidth = page_.textWidth() * page_.pixelsPerTwip;
+    if (w > maxWidth) {
+        h *= maxWidth / w;
+        w = maxWidth;
+    }
+    QXmlStreamWriter& x = *x_;
+    x.writeStartElement(kDraw, QStringLiteral("frame"));
+    x.writeAttribute(kDraw, QStringLiteral("name"), QStringLiteral("Image%1").arg(++frames_));
+    x.writeAttribute(kText, QStringLiteral("anchor-type"), QStringLiteral("as-char"));
+    x.writeAttribute(kSvg, QStringLiteral("width"), mm(twips(w)));
+    x.writeAttribute(kSvg, QStringLiteral("height"), mm(twips(h)));
+    x.writeEmptyElement(kDraw, QStringLiteral("image"));
+    x.writeAttribute(kXlink, QStringLiteral("href"), path);
+    x.writeAttribute(kXlink, QStringLiteral("type"), QStringLiteral("simple"));
+    x.writeAttribute(kXlink, QStringLiteral("show"), QStringLiteral("embed"));
+    x.writeAttribute(kXlink, QStringLiteral("actuate"), QStringLiteral("onLoad"));
+    x.writeEndElement();
+}
+
+void Writer::table(QTextTable* t) {
+    QXmlStreamWriter& x = *x_;
+    const QTextTableFormat format = t->format();
+    const int columns = t->columns();
+    const double textWidth = page_.textWidth();
+    std::vector<double> widths(columns, 0);
+    const QList<QTextLength> constraints = format.columnWidthConstraints();
+    double used = 0;
+    int open = 0;
+    for (int c = 0; c < columns; ++c) {
+        const QTextLength l = c < constraints.size() ? constraints[c] : QTextLength();
+        if (l.type() == QTextLength::FixedLength)
+            widths[c] = twips(l.rawValue());
+        else if (l.type() == QTextLength::PercentageLength)
+            widths[c] = textWidth * l.rawValue() / 100.0;
+        else
+            ++open;
+        used += widths[c];
+    }
+    for (double& w : widths)
+        if (w <= 0)
+            w = std::max(360.0, (textWidth - used) / std::max(open, 1));
+    double total = 0;
+    for (double w : widths)
+        total += w;
+
+    const QString name = QStringLiteral("Table%1").arg(++tables_);
+    AutoStyle ts;
+    ts.family = QStringLiteral("table");
+    ts.paragraph = {{QStringLiteral("style:width"), mm(total)},
+                    {QStringLiteral("table:align"), QStringLiteral("left")}};
+    const QString tableStyle = styleFor(ts);
+    x.writeStartElement(kTable, QStringLiteral("table"));
+    x.writeAttribute(kTable, QStringLiteral("name"), name);
+    x.writeAttribute(kTable, QStringLiteral("style-name"), tableStyle);
+    for (double w : widths) {
+        AutoStyle cs;
+        cs.family = QStringLiteral("table-column");
+        cs.paragraph = {{QStringLiteral("style:column-width"), mm(w)}};
+        x.writeEmptyElement(kTable, QStringLiteral("table-column"));
+        x.writeAttribute(kTable, QStringLiteral("style-name"), styleFor(cs));
+    }
+    const QString border =
+        format.border() > 0
+            ? pt(std::max(0.1, twips(format.border()) / 20.0)) + QStringLiteral(" solid ") +
+                  (format.borderBrush().style() != Qt::NoBrush ? format.borderBrush().color().name()
+                                                               : QStringLiteral("#000000"))
+            : QStringLiteral("none");
+    const QString padding = mm(std::max(0.0, twips(format.cellPadding())));
+    const int headerRows = std::min(format.headerRowCount(), t->rows());
+    for (int r = 0; r < t->rows(); ++r) {
+        if (r == 0 && headerRows > 0)
+            x.writeStartElement(kTable, QStringLiteral("table-header-rows"));
+        x.writeStartElement(kTable, QStringLiteral("table-row"));
+        for (int c = 0; c < columns;) {
+            const QTextTableCell cell = t->cellAt(r, c);
+            const int span = std::max(1, cell.columnSpan());
+            if (cell.row() != r || cell.column() != c) {
+                // Covered by a cell above (or to the left): one covered cell per column.
+                for (int k = 0; k < span; ++k)
+                    x.writeEmptyElement(kTable, QStringLiteral("covered-table-cell"));
+                c += span;
+                continue;
+            }
+            AutoStyle cs;
+            cs.family = QStringLiteral("table-cell");
+            cs.paragraph = {{QStringLiteral("fo:padding"), padding},
+                            {QStringLiteral("fo:border"), border}};
+            const QBrush background = cell.format().background();
+            if (background.style() != Qt::NoBrush)
+                cs.paragraph.append(
+                    {QStringLiteral("fo:background-color"), background.color().name()});
+            x.writeStartElement(kTable, QStringLiteral("table-cell"));
+            x.writeAttribute(kTable, QStringLiteral("style-name"), styleFor(cs));
+            x.writeAttribute(kOffice, QStringLiteral("value-type"), QStringLiteral("string"));
+            if (span > 1)
+                x.writeAttribute(kTable, QStringLiteral("number-columns-spanned"),
+                                 QString::number(span));
+            if (cell.rowSpan() > 1)
+                x.writeAttribute(kTable, QStringLiteral("number-rows-spanned"),
+                                 QString::number(cell.rowSpan()));
+            std::vector<QTextBlock> blocks;
+            collectBlocks(cell.begin(), blocks);
+            for (const QTextBlock& b : blocks)
+                paragraph(b);
+            x.writeEndElement();
+            for (int k = 1; k < span; ++k)
+                x.writeEmptyElement(kTable, QStringLiteral("covered-table-cell"));
+            c += span;
+        }
+        x.writeEndElement(); // table-row
+        if (r == headerRows - 1)
+            x.writeEndElement(); // table-header-rows
+    }
+    x.writeEndElement(); // table
+}
+
+void Writer::contents(QTextTable* t) {
+    // A table of contents over the first outline level; its body, until the word processor
+    // refreshes it, is the program's own list with page references to the headings.
+    QXmlStreamWriter& x = *x_;
+    AutoStyle entry;
+    entry.family = QStringLiteral("paragraph");
+    entry.parent = QStringLiteral("Contents_20_1");
+    const double pad = twips(t->format().cellPadding());
+    entry.paragraph = {{QStringLiteral("fo:margin-top"), mm(pad)},
+                       {QStringLiteral("fo:margin-bottom"), mm(pad)}};
+    entry.tabs = {{double(page_.textWidth()), QStringLiteral("right")}};
+    entry.text = textProps(t->cellAt(0, 0).firstCursorPosition().charFormat());
+    const QString entryStyle = styleFor(entry);
+
+    x.writeStartElement(kText, QStringLiteral("table-of-content"));
+    x.writeAttribute(kText, QStringLiteral("name"), QStringLiteral("Contents"));
+    x.writeAttribute(kText, QStringLiteral("protected"), QStringLiteral("true"));
+    x.writeStartElement(kText, QStringLiteral("table-of-content-source"));
+    x.writeAttribute(kText, QStringLiteral("outline-level"), QStringLiteral("1"));
+    x.writeAttribute(kText, QStringLiteral("use-index-marks"), QStringLiteral("false"));
+    x.writeStartElement(kText, QStringLiteral("table-of-content-entry-template"));
+    x.writeAttribute(kText, QStringLiteral("outline-level"), QStringLiteral("1"));
+    x.writeAttribute(kText, QStringLiteral("style-name"), QStringLiteral("Contents_20_1"));
+    x.writeEmptyElement(kText, QStringLiteral("index-entry-text"));
+    x.writeEmptyElement(kText, QStringLiteral("index-entry-tab-stop"));
+    x.writeAttribute(kStyle, QStringLiteral("type"), QStringLiteral("right"));
+    x.writeAttribute(kStyle, QStringLiteral("leader-char"), QStringLiteral(" "));
+    x.writeEmptyElement(kText, QStringLiteral("index-entry-page-number"));
+    x.writeEndElement();
+    x.writeEndElement(); // source
+    x.writeStartElement(kText, QStringLiteral("index-body"));
+    for (int r = 0; r < t->rows(); ++r) {
+        const QTextTableCell titleCell = t->cellAt(r, 0);
+        const QTextTableCell pageCell = t->cellAt(r, t->columns() - 1);
+        QString title;
+        for (auto it = titleCell.begin(); !it.atEnd(); ++it)
+            if (!it.currentFrame())
+                title += it.currentBlock().text();
+        QString page, bookmark;
+        for (auto it = pageCell.begin(); !it.atEnd(); ++it) {
+            if (it.currentFrame())
+                continue;
+            for (auto f = it.currentBlock().begin(); !f.atEnd(); ++f) {
+                page += f.fragment().text();
+                const QString ref = f.fragment().charFormat().stringProperty(PageReferenceProperty);
+                if (!ref.isEmpty())
+                    bookmark = ref;
+            }
+        }
+        x.writeStartElement(kText, QStringLiteral("p"));
+        x.writeAttribute(kText, QStringLiteral("style-name"), entryStyle);
+        x.writeCharacters(xmlSafe(title));
+        x.writeEmptyElement(kText, QStringLiteral("tab"));
+        if (bookmark.isEmpty()) {
+            x.writeCharacters(xmlSafe(page));
+        } else {
+            x.writeStartElement(kText, QStringLiteral("bookmark-ref"));
+            x.writeAttribute(kText, QStringLiteral("reference-format"), QStringLiteral("page"));
+            x.writeAttribute(kText, QStringLiteral("ref-name"), bookmark);
+            x.writeCharacters(xmlSafe(page));
+            x.writeEndElement();
+        }
+        x.writeEndElement();
+    }
+    x.writeEndElement(); // index-body
+    x.writeEndElement(); // table-of-content
+}
+
+QByteArray Writer::stylesPart() const {
+    QByteArray bytes;
+    QXmlStreamWriter x(&bytes);
+    x.writeStartDocument();
+    namespaces(x);
+    x.writeStartElement(kOffice, QStringLiteral("document-styles"));
+    x.writeAttribute(kOffice, QStringLiteral("version"), QStringLiteral("1.2"));
+    writeFontFaces(x);
+    const QFont font = doc_.defaultFont();
+    const double size = font.pointSizeF() > 0 ? font.pointSizeF() : 12;
+
+    x.writeStartElement(kOffice, QStringLiteral("styles"));
+    x.writeStartElement(kStyle, QStringLiteral("default-style"));
+    x.writeAttribute(kStyle, QStringLiteral("family"), QStringLiteral("paragraph"));
+    x.writeEmptyElement(kStyle, QStringLiteral("paragraph-properties"));
+    x.writeAttribute(kFo, QStringLiteral("margin-top"), QStringLiteral("0mm"));
+    x.writeAttribute(kFo, QStringLiteral("margin-bottom"), QStringLiteral("0mm"));
+    x.writeAttribute(kStyle, QStringLiteral("tab-stop-distance"), QStringLiteral("12.7mm"));
+    x.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
+    x.writeAttribute(kStyle, QStringLiteral("font-name"), font.family());
+    x.writeAttribute(kFo, QStringLiteral("font-size"), pt(size));
+    x.writeEndElement();
+    const auto named = [&](const QString& name, const QString& display, const QString& parent,
+                           int outline) {
+        x.writeStartElement(kStyle, QStringLiteral("style"));
+        x.writeAttribute(kStyle, QStringLiteral("name"), name);
+        x.writeAttribute(kStyle, QStringLiteral("display-name"), display);
+        x.writeAttribute(kStyle, QStringLiteral("family"), QStringLiteral("paragraph"));
+        if (!parent.isEmpty())
+            x.writeAttribute(kStyle, QStringLiteral("parent-style-name"), parent);
+        if (outline > 0) {
+            x.writeAttribute(kStyle, QStringLiteral("default-outline-level"),
+                             QString::number(outline));
+            x.writeEmptyElement(kStyle, QStringLiteral("paragraph-properties"));
+            x.writeAttribute(kFo, QStringLiteral("keep-with-next"), QStringLiteral("always"));
+            x.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
+            x.writeAttribute(kFo, QStringLiteral("font-weight"), QStringLiteral("bold"));
+        }
+        if (name == QLatin1String("Footer")) {
+            x.writeStartElement(kStyle, QStringLiteral("paragraph-properties"));
+            x.writeAttribute(kFo, QStringLiteral("text-align"), QStringLiteral("center"));
+            x.writeEndElement();
+            x.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
+            x.writeAttribute(kFo, QStringLiteral("font-size"), pt(page_.footerPoints));
+            x.writeAttribute(kFo, QStringLiteral("font-style"),
+                             page_.footerItalic ? QStringLiteral("italic")
+                                                : QStringLiteral("normal"));
+            if (page_.footerColour.isValid())
+                x.writeAttribute(kFo, QStringLiteral("color"), page_.footerColour.name());
+        }
+        x.writeEndElement();
+    };
+    named(QStringLiteral("Standard"), QStringLiteral("Default Paragraph Style"), {}, 0);
+    named(QStringLiteral("Heading"), QStringLiteral("Heading"), QStringLiteral("Standard"), 0);
+    for (int level = 1; level <= 3; ++level)
+        named(QStringLiteral("Heading_20_%1").arg(level), QStringLiteral("Heading %1").arg(level),
+              QStringLiteral("Heading"), level);
+    named(QStringLiteral("Contents_20_1"), QStringLiteral("Contents 1"), QStringLiteral("Standard"),
+          0);
+    named(QStringLiteral("Footer"), QStringLiteral("Footer"), QStringLiteral("Standard"), 0);
+    x.writeEndElement(); // styles
+
+    // The text area is that of the preview: the footer sits in the lower margin.
+    x.writeStartElement(kOffice, QStringLiteral("automatic-styles"));
+    const auto layout = [&](const QString& name, bool footer) {
+        x.writeStartElement(kStyle, QStringLiteral("page-layout"));
+        x.writeAttribute(kStyle, QStringLiteral("name"), name);
+        x.writeEmptyElement(kStyle, QStringLiteral("page-layout-properties"));
+        x.writeAttribute(kFo, QStringLiteral("page-width"), mm(page_.paperWidth));
+        x.writeAttribute(kFo, QStringLiteral("page-height"), mm(page_.paperHeight));
+        x.writeAttribute(kStyle, QStringLiteral("print-orientation"), QStringLiteral("portrait"));
+        x.writeAttribute(kFo, QStringLiteral("margin-top"), mm(page_.margin));
+        x.writeAttribute(kFo, QStringLiteral("margin-left"), mm(page_.margin));
+        x.writeAttribute(kFo, QStringLiteral("margin-right"), mm(page_.margin));
+        x.writeAttribute(kFo, QStringLiteral("margin-bottom"),
+                         mm(footer ? page_.margin / 4.0 : page_.margin));
+        if (footer) {
+            x.writeStartElement(kStyle, QStringLiteral("footer-style"));
+            x.writeEmptyElement(kStyle, QStringLiteral("header-footer-properties"));
+            x.writeAttribute(kSvg, QStringLiteral("height"), mm(page_.margin * 0.75));
+            x.writeAttribute(kFo, QStringLiteral("margin-top"), mm(page_.margin * 0.5));
+            x.writeAttribute(kStyle, QStringLiteral("dynamic-spacing"), QStringLiteral("false"));
+            x.writeEndElement();
+        }
+        x.writeEndElement();
+    };
+    layout(QStringLiteral("pm1"), !page_.footer.isEmpty());
+    layout(QStringLiteral("pm2"), !page_.footer.isEmpty() && page_.footerOnFirstPage);
+    x.writeEndElement();
+
+    x.writeStartElement(kOffice, QStringLiteral("master-styles"));
+    const auto master = [&](const QString& name, const QString& layoutName, const QString& next,
+                            bool footer) {
+        x.writeStartElement(kStyle, QStringLiteral("master-page"));
+        x.writeAttribute(kStyle, QStringLiteral("name"), name);
+        x.writeAttribute(kStyle, QStringLiteral("page-layout-name"), layoutName);
+        if (!next.isEmpty())
+            x.writeAttribute(kStyle, QStringLiteral("next-style-name"), next);
+        if (footer) {
+            x.writeStartElement(kStyle, QStringLiteral("footer"));
+            x.writeStartElement(kText, QStringLiteral("p"));
+            x.writeAttribute(kText, QStringLiteral("style-name"), QStringLiteral("Footer"));
+            const QString& f = page_.footer;
+            static const QString pageToken = QStringLiteral("{page}");
+            static const QString pagesToken = QStringLiteral("{pages}");
+            qsizetype from = 0;
+            while (from < f.size()) {
+                const qsizetype atPage = f.indexOf(pageToken, from);
+                const qsizetype atPages = f.indexOf(pagesToken, from);
+                qsizetype at = atPage;
+                if (at < 0 || (atPages >= 0 && atPages < at))
+                    at = atPages;
+                QString piece = xmlSafe(f.mid(from, at < 0 ? -1 : at - from));
+                // Runs of blanks are kept as ODF spaces.
+                qsizetype i = 0;
+                while (i < piece.size()) {
+                    const qsizetype space = piece.indexOf(QStringLiteral("  "), i);
+                    if (space < 0) {
+                        x.writeCharacters(piece.mid(i));
+                        break;
+                    }
+                    x.writeCharacters(piece.mid(i, space + 1 - i));
+                    qsizetype n = 0;
+                    while (space + 1 + n < piece.size() && piece[space + 1 + n] == u' ')
+                        ++n;
+                    x.writeEmptyElement(kText, QStringLiteral("s"));
+                    x.writeAttribute(kText, QStringLiteral("c"), QString::number(n));
+                    i = space + 1 + n;
+                }
+                if (at < 0)
+                    break;
+                const bool isPages = at == atPages;
+                if (isPages) {
+                    x.writeTextElement(kText, QStringLiteral("page-count"), QStringLiteral("1"));
+                } else {
+                    x.writeStartElement(kText, QStringLiteral("page-number"));
+                    x.writeAttribute(kText, QStringLiteral("select-page"),
+                                     QStringLiteral("current"));
+                    x.writeCharacters(QStringLiteral("1"));
+                    x.writeEndElement();
+                }
+                from = at + (isPages ? pagesToken.size() : pageToken.size());
+            }
+            x.writeEndElement();
+            x.writeEndElement();
+        }
+        x.writeEndElement();
+    };
+    master(QStringLiteral("Standard"), QStringLiteral("pm1"), {}, !page_.footer.isEmpty());
+    master(QStringLiteral("First_20_Page"), QStringLiteral("pm2"), QStringLiteral("Standard"),
+           !page_.footer.isEmpty() && page_.footerOnFirstPage);
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeEndDocument();
+    return bytes;
+}
+
+QByteArray Writer::manifestPart() const {
+    QByteArray bytes;
+    QXmlStreamWriter x(&bytes);
+    x.writeStartDocument();
+    x.writeNamespace(kManifest, QStringLiteral("manifest"));
+    x.writeStartElement(kManifest, QStringLiteral("manifest"));
+    x.writeAttribute(kManifest, QStringLiteral("version"), QStringLiteral("1.2"));
+    const auto file = [&](const QString& path, const QString& type) {
+        x.writeEmptyElement(kManifest, QStringLiteral("file-entry"));
+        x.writeAttribute(kManifest, QStringLiteral("full-path"), path);
+        x.writeAttribute(kManifest, QStringLiteral("media-type"), type);
+    };
+    file(QStringLiteral("/"), QStringLiteral("application/vnd.oasis.opendocument.text"));
+    file(QStringLiteral("content.xml"), QStringLiteral("text/xml"));
+    file(QStringLiteral("styles.xml"), QStringLiteral("text/xml"));
+    file(QStringLiteral("meta.xml"), QStringLiteral("text/xml"));
+    for (const auto& [name, data] : media_)
+        file(name, QStringLiteral("image/png"));
+    x.writeEndElement();
+    x.writeEndDocument();
+    return bytes;
+}
+
+QByteArray Writer::metaPart() const {
+    QByteArray bytes;
+    QXmlStreamWriter x(&bytes);
+    x.writeStartDocument();
+    namespaces(x);
+    x.writeStartElement(kOffice, QStringLiteral("document-meta"));
+    x.writeAttribute(kOffice, QStringLiteral("version"), QStringLiteral("1.2"));
+    x.writeStartElement(kOffice, QStringLiteral("meta"));
+    x.writeTextElement(kDc, QStringLiteral("title"), xmlSafe(page_.title));
+    x.writeTextElement(kMeta, QStringLiteral("generator"), QStringLiteral("Quillmark"));
+    x.writeEndElement();
+    x.writeEndElement();
+    x.writeEndDocument();
+    return bytes;
+}
+
+} // namespace
+
+QByteArray write(const QTextDocument& doc, const ExportPage& page, QString* error) {
+    QString ignored;
+    return Writer(doc, page).write(error ? error : &ignored);
+}
+
+} // namespace OdtWriter

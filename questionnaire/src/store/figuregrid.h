@@ -1,0 +1,21 @@
+#pragma once
+
+class GridDataControl;
+class QString;
+class QTableView;
+
+// Makes a table view the figure grid of a data control: the table shown through a
+// FigureTableModel (words above the columns, numbers right-aligned in the user's locale, a
+// live totals row), columns that share the grid's width so that none needs scrolling, and
+// "Add row" / "Remove row" on the grid's context menu (Ctrl++ and Ctrl+- as keys). Rows are
+// added at the end and removed where the cursor is; the table keeps its columns, and its
+// last row is emptied rather than removed.
+namespace FigureGrid {
+
+void attach(QTableView* view, GridDataControl* control);
+
+// The edits behind the menu: false with `error` set when the table refused them.
+bool addRow(GridDataControl* control, QString* error);
+bool removeRow(GridDataControl* control, int row, QString* error);
+
+} // namespace FigureGrid

@@ -1,0 +1,158 @@
+// The figure grid as the owner uses it on the real tables: words above the columns, numbers
+// in the locale's form and right-aligned, the live totals row, rows added and removed, and
+// every column in sight on a 1600 x 1000 window.
+
+#include "figuregrid.h"
+#include "figuretablemodel.h"
+#include "griddatacontrol.h"
+#include "mainform.h"
+#include "testfolder.h"
+#include "testform.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+// Types into a cell through the grid's own editor and commits it, as the owner would.
+void typeInto(QTableView* grid, int row, int column, const QString& keys) {
+    const QModelIndex index = grid->model()->index(row, column);
+    QAbstractItemDelegate* cells = grid->itemDelegate();
+    std::unique_ptr<QWidget> editor(
+        cells->createEditor(grid->viewport(), QStyleOptionViewItem(), index));
+    cells->setEditorData(editor.get(), index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor.get()))
+        line->clear();
+    QTest::keyClicks(editor.get(), keys);
+    cells->setModelData(editor.get(), grid->model(), index);
+}
+
+} // namespace
+
+class FigureGridTest : public QObject {
+    Q_OBJECT
+private slots:
+    void wordsNumbersAndTotals();
+    void rowsAddedAndRemoved();
+    void everyColumnInSight();
+    void databaseWithoutCaptions();
+};
+
+void FigureGridTest::wordsNumbersAndTotals() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    goToStep(*form, 42);
+    QTableView* grid = form->DataGrid1;
+    auto* figures = qobject_cast<FigureTableModel*>(grid->model());
+    QVERIFY(figures);
+    QSqlTableModel* table = form->Adodc3->model();
+    const int product = table->record().indexOf(QStringLiteral("ProductOrService"));
+    const int sales = table->record().indexOf(QStringLiteral("SalesAmount"));
+    const int customers = table->record().indexOf(QStringLiteral("Customers"));
+    QCOMPARE(figures->headerData(product, Qt::Horizontal).toString(),
+             QStringLiteral("Product or service"));
+    QCOMPARE(figures->headerData(sales, Qt::Horizontal).toString(), QStringLiteral("Sales amount"));
+    // One row more than the table: the totals.
+    QCOMPARE(figures->rowCount(), table->rowCount() + 1);
+    const int totals = figures->rowCount() - 1;
+    QCOMPARE(figures->index(totals, product).data().toString(), QStringLiteral("Total"));
+    QCOMPARE(figures->index(totals, sales).data().toString(), QStringLiteral("0.00"));
+    QVERIFY(!(figures->flags(figures->index(totals, sales)) & Qt::ItemIsEditable));
+
+    typeInto(grid, 0, sales, QStringLiteral("12500.5"));
+    typeInto(grid, 1, sales, QStringLiteral("250"));
+    typeInto(grid, 0, customers, QStringLiteral("1200"));
+    typeInto(grid, 0, product, QStringLiteral("Loaves"));
+    // Stored as numbers, shown with separators, money with two decimals, to the right.
+    QCOMPARE(folder.value("SELECT SalesAmount FROM projections WHERE ID = 1").toDouble(), 12500.5);
+    QCOMPARE(figures->index(0, sales).data().toString(), QStringLiteral("12,500.50"));
+    QCOMPARE(figures->index(1, sales).data().toString(), QStringLiteral("250.00"));
+    QCOMPARE(figures->index(0, customers).data().toString(), QStringLiteral("1,200"));
+    QCOMPARE(figures->index(0, sales).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                 Qt::AlignHorizontal_Mask,
+             Qt::AlignRight);
+    QCOMPARE(figures->index(0, product).data(Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                 Qt::AlignHorizontal_Mask,
+             Qt::AlignLeft);
+    // The totals follow each edit.
+    QCOMPARE(figures->index(totals, sales).data().toString(), QStringLiteral("12,750.50"));
+    QCOMPARE(figures->index(totals, customers).data().toString(), QStringLiteral("1,200"));
+    // The key column is neither totalled nor the label.
+    QVERIFY(!figures->isNumberColumn(table->record().indexOf(QStringLiteral("ID"))));
+}
+
+void FigureGridTest::rowsAddedAndRemoved() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    goToStep(*form, 66);
+    GridDataControl* control = form->Adodc3;
+    QString error;
+    QVERIFY2(FigureGrid::addRow(control, &error), qPrintable(error));
+    QCOMPARE(folder.value("SELECT count(*) FROM assets").toInt(), 13);
+    QCOMPARE(control->model()->rowCount(), 13);
+    QCOMPARE(form->DataGrid1->model()->rowCount(), 14);
+    // The new row takes figures like the others.
+    typeInto(form->DataGrid1, 12, control->model()->record().indexOf(QStringLiteral("OwnedCost")),
+             QStringLiteral("99"));
+    QCOMPARE(folder.value("SELECT OwnedCost FROM assets ORDER BY ID DESC LIMIT 1").toDouble(),
+             99.0);
+    QVERIFY2(FigureGrid::removeRow(control, 0, &error), qPrintable(error));
+    QCOMPARE(folder.value("SELECT count(*) FROM assets").toInt(), 12);
+    QCOMPARE(folder.value("SELECT min(ID) FROM assets").toInt(), 2);
+    // Down to one row: the last is emptied, never removed.
+    QVERIFY(folder.exec("DELETE FROM assets WHERE ID > 2"));
+    QVERIFY(folder.exec("UPDATE assets SET AssetOwned = 'Oven', OwnedCost = 10 WHERE ID = 2"));
+    QVERIFY(control->refresh(&error));
+    QVERIFY2(FigureGrid::removeRow(control, 0, &error), qPrintable(error));
+    QCOMPARE(folder.value("SELECT count(*) FROM assets").toInt(), 1);
+    QVERIFY(folder.value("SELECT AssetOwned IS NULL AND OwnedCost IS NULL FROM assets").toBool());
+}
+
+void FigureGridTest::everyColumnInSight() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    form->resize(1600, 1000);
+    QCoreApplication::processEvents();
+    for (int step : {42, 66, 67}) {
+        goToStep(*form, step);
+        QCoreApplication::processEvents();
+        QTableView* grid = form->DataGrid1;
+        QHeaderView* header = grid->horizontalHeader();
+        int used = 0;
+        for (int c = 0; c < header->count(); ++c) {
+            if (grid->isColumnHidden(c))
+                continue;
+            used += header->sectionSize(c);
+            // Each heading's longest word fits its column.
+            int longest = 0;
+            for (const QString& word :
+                 grid->model()->headerData(c, Qt::Horizontal).toString().split(u' '))
+                longest = std::max(longest, header->fontMetrics().horizontalAdvance(word));
+            QVERIFY2(header->sectionSize(c) >= longest, qPrintable(QString::number(step)));
+        }
+        QVERIFY2(used <= grid->viewport()->width(), qPrintable(QString::number(step)));
+        QVERIFY(!grid->horizontalScrollBar()->isVisible());
+        // QUILL_KEEP_SCREENS names a folder for a look at the window.
+        if (const QString keep = qEnvironmentVariable("QUILL_KEEP_SCREENS"); !keep.isEmpty())
+            form->grab().save(QStringLiteral("%1/grid%2.png").arg(keep).arg(step));
+    }
+}
+
+void FigureGridTest::databaseWithoutCaptions() {
+    TestFolder folder;
+    QVERIFY(folder.exec("DROP TABLE GridColumns"));
+    auto form = loadForm(folder);
+    goToStep(*form, 67);
+    QSqlTableModel* table = form->Adodc3->model();
+    const int stock = table->record().indexOf(QStringLiteral("StockCost"));
+    QCOMPARE(form->DataGrid1->model()->headerData(stock, Qt::Horizontal).toString(),
+             QStringLiteral("StockCost"));
+}
+
+QTEST_MAIN(FigureGridTest)
+#include "tst_figuregrid.moc"
