@@ -94,25 +94,25 @@ for p in "${windows_packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || windows_missing+=("$p")
 done
 if ((${#windows_missing[@]})); then
-  echo "deps: installing ${windows_missing[*]}"
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  install=(apt-get install -y -q --no-install-recommends "${windows_missing[@]}")
+  echo "deps: the Windows build's packages are missing: ${windows_missing[*]}"
+  as_root_or_explain "installing them" \
+    "dpkg --add-architecture i386 && apt-get update && ${install[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    $sudo dpkg --add-architecture i386
+    "${sudo[@]}" dpkg --add-architecture i386
   fi
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
-    "${windows_missing[@]}"
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"
 fi
 # The double-byte string tests under Wine: Wine takes the ANSI code page from the
 # locale, and ja_JP.UTF-8 gives Japanese (932).
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  as_root_or_explain "generating the ja_JP.UTF-8 locale" \
+    "echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen"
   echo "deps: generating the ja_JP.UTF-8 locale"
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
   if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    echo 'ja_JP.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
   fi
-  $sudo locale-gen
+  "${sudo[@]}" locale-gen
 fi
 # --- end of the Windows build -------------------------------------------------
