@@ -2,7 +2,7 @@
 // Shift-JIS), where a lead byte and its trail byte are one character and a
 // trail byte may look like ASCII ("\x95\x5C" is one character whose second byte
 // is a backslash). The suite runs only where the ANSI code page is 932 (under
-// Wine: LANG=ja_JP.UTF-8); elsewhere each test says it was skipped.
+// Wine: LC_ALL=ja_JP.UTF-8); elsewhere each test says it was skipped.
 
 #include <oxlib/ostring.h>
 
@@ -68,8 +68,8 @@ TEST_F(OStringDbcs, FindsOnlyAtCharacterBoundaries) {
 }
 
 TEST_F(OStringDbcs, TrimsKeepDoubleByteCharactersAndTheWideSpace) {
-    // A trail byte of 0x40 or 0x20-like bytes is no space, and neither is the
-    // full-width space: only single-byte blanks are trimmed.
+    // The full-width space is a double-byte character, so no space: only
+    // single-byte blanks are trimmed, and double-byte characters stay whole.
     OString s((std::string("  ") + kWideSpace + kA + " " + kBackslashTrail + "  ").c_str());
     s.trimLeft();
     EXPECT_EQ(bytes(s), std::string(kWideSpace) + kA + " " + kBackslashTrail + "  ");
