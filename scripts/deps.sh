@@ -85,3 +85,36 @@ if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
   fi
   "${sudo[@]}" locale-gen
 fi
+
+# --- The Windows build (the mingw32 preset) ------------------------------------
+# MinGW-w64's 32-bit cross compiler, and Wine with its 32-bit loader to run the
+# tests; wine32 is an i386 package, so dpkg gets that architecture first.
+windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
+windows_missing=()
+for p in "${windows_packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || windows_missing+=("$p")
+done
+if ((${#windows_missing[@]})); then
+  install=(apt-get install -y -q --no-install-recommends "${windows_missing[@]}")
+  echo "deps: the Windows build's packages are missing: ${windows_missing[*]}"
+  as_root_or_explain "installing them" \
+    "dpkg --add-architecture i386 && apt-get update && ${install[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+  fi
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"
+fi
+# The double-byte string tests under Wine: Wine takes the ANSI code page from the
+# locale, and ja_JP.UTF-8 gives Japanese (932).
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  as_root_or_explain "generating the ja_JP.UTF-8 locale" \
+    "echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen"
+  echo "deps: generating the ja_JP.UTF-8 locale"
+  if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'ja_JP.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+  fi
+  "${sudo[@]}" locale-gen
+fi
+# --- end of the Windows build -------------------------------------------------

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test.  Usage: scripts/test.sh [preset]
-# The preset is default, asan or tsan (default: default).
+# The preset is default, asan, tsan or mingw32. With none named, the Linux suite
+# (default) runs and then the Windows one (mingw32: the 32-bit DLL and its tests
+# under Wine); OX_TEST_WINDOWS=0 leaves the Windows one out, and
+# `scripts/test.sh mingw32` runs only the Windows one.
 #
 # Before the suite, the fuzzers (a clang build of their own) run over their committed
 # corpora for OX_FUZZ_SECONDS seconds in all (default 60; 0 skips them): the RTF reader
@@ -12,6 +15,22 @@ preset=${1:-default}
 fuzz_seconds=${OX_FUZZ_SECONDS:-60}
 
 scripts/deps.sh
+
+# --- The Windows suite ----------------------------------------------------------
+# Cross-built with MinGW-w64; CTest runs the .exe files under Wine in a prefix
+# under build/mingw32 (cmake/wine-run.sh), with one wineserver for the run.
+windows_suite() {
+  local start=$SECONDS
+  cmake --preset mingw32 ${OX_CMAKE_ARGS:-}
+  cmake --build --preset mingw32
+  ctest --preset mingw32 -j"$(nproc)"
+  echo "windows: built and tested in $((SECONDS - start)) s"
+}
+if [[ "$preset" == mingw32 ]]; then
+  windows_suite
+  exit 0
+fi
+# --- end of the Windows suite ---------------------------------------------------
 
 # run_fuzzer NAME BINARY SECONDS CORPUS [DICTIONARY]
 # New inputs a run finds go to build/fuzz/corpus-NAME and a crashing input to
@@ -54,3 +73,8 @@ cmake --preset "$preset" ${OX_CMAKE_ARGS:-}
 cmake --build --preset "$preset"
 # GUI tests run on Qt's offscreen platform; nothing needs a display.
 QT_QPA_PLATFORM=offscreen ctest --preset "$preset" -j"$(nproc)"
+
+# The Windows suite after the Linux one, unless a preset was named.
+if [[ $# -eq 0 && "${OX_TEST_WINDOWS:-1}" != 0 ]]; then
+  windows_suite
+fi

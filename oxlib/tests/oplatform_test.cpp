@@ -8,6 +8,19 @@
 
 namespace {
 
+#if defined(_WIN32)
+// Windows NT and Wine, which reports an NT version.
+TEST(Platform, WindowsIsTheNtFamilyAndVersionCountsMinorInHundredths) {
+    EXPECT_TRUE(isNTPlatform());
+    EXPECT_FALSE(isPlatformVersion(kPlatformWin32Windows, 0.0));
+    oxsys::VersionInfo info;
+    ASSERT_TRUE(oxsys::getVersion(info));
+    EXPECT_EQ(info.platformId, kPlatformWin32NT);
+    EXPECT_TRUE(isPlatformVersion(kPlatformWin32NT, info.major + info.minor * 0.01));
+    EXPECT_TRUE(isPlatformVersion(kPlatformWin32NT, 0.0));
+    EXPECT_FALSE(isPlatformVersion(kPlatformWin32NT, info.major + 1.0));
+}
+#else
 TEST(Platform, PosixIsNoWindowsFamilyAndVersionCountsMinorInHundredths) {
     EXPECT_FALSE(isNTPlatform());
     EXPECT_FALSE(isPlatformVersion(kPlatformWin32Windows, 0.0));
@@ -22,5 +35,7 @@ TEST(Platform, PosixIsNoWindowsFamilyAndVersionCountsMinorInHundredths) {
     // Another platform id fails even for "any version".
     EXPECT_FALSE(isPlatformVersion(kPlatformWin32NT, 0.0));
 }
+
+#endif
 
 } // namespace

@@ -58,8 +58,10 @@ TEST(OStringThreads, AssigningOwnTailWhileTheCopyIsDestroyed) {
     std::thread other([&] {
         std::optional<OString> reuse;
         for (int i = 0; i < kRounds; ++i) {
-            while (turn.load(std::memory_order_acquire) != 2 * i + 1) {
-            }
+            // Yielding while waiting: on a busy machine (or under Wine) a pure spin
+            // can hold the core the main thread needs for its turn.
+            while (turn.load(std::memory_order_acquire) != 2 * i + 1)
+                std::this_thread::yield();
             copy.reset();
             reuse.emplace(filler.c_str());
             turn.store(2 * i + 2, std::memory_order_release);

@@ -13,6 +13,46 @@
 #include <sys/stat.h>
 #include <vector>
 
+#if defined(_WIN32)
+// On Windows (and under Wine) the registry is the system's own. Every test that
+// uses it holds the CTest resource lock "registry", so none runs beside another,
+// and each starts and ends without the keys the tests write.
+#include <windows.h>
+
+#include <atomic>
+
+namespace {
+
+void clearTestKeys() {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Corvane Software");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane Software");
+}
+
+} // namespace
+
+TempRegistry::TempRegistry() {
+    clearTestKeys();
+    static std::atomic<int> serial{0};
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("oxreg-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial));
+    std::filesystem::create_directories(folder);
+    folder_ = folder.string();
+    path_ = folder_ + "\\registry.db";
+}
+
+TempRegistry::~TempRegistry() {
+    clearTestKeys();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string TempRegistry::use(const std::string& fileName) {
+    path_ = folder_ + "\\" + fileName;
+    return path_;
+}
+
+#else
 TempRegistry::TempRegistry() {
     if (const char* previous = std::getenv("OXLIB_REGISTRY"))
         previous_ = previous;
@@ -42,6 +82,8 @@ std::string TempRegistry::use(const std::string& fileName) {
     return path_;
 }
 
+#endif
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
@@ -59,7 +101,9 @@ namespace {
 class ProgramStore : public ::testing::Environment {
 public:
     void SetUp() override {
+#if !defined(_WIN32) // the system registry is shared: only tests holding its lock clear it
         store_ = std::make_unique<TempRegistry>();
+#endif
         // The process's logger starts here, on the empty store, so no test sees
         // its start-up reports or finds part of its state (the message library
         // search, say) used up by it.

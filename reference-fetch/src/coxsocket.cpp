@@ -59,16 +59,19 @@ bool COXSocket::connectNonBlocking(Socket socket, const oxsys::SocketAddress* ad
                 // full drops it) counts as refused.
                 refusedAttempt = true;
             } else {
+                // Read before the level: on Windows the thread's last error is
+                // GetLastError's, which the logger's own system calls may reset.
+                const OString reason = lastErrorText();
                 if (tracing())
-                    logTrace("COXSocket::connectNonBlocking failing: %s\n",
-                             lastErrorText().c_str());
+                    logTrace("COXSocket::connectNonBlocking failing: %s\n", reason.c_str());
                 return false;
             }
             if (refusedAttempt) {
+                const OString reason = lastErrorText(); // before the level, as above
                 if (tracing())
                     logTrace("COXSocket::connectNonBlocking() connection refused '%s' and doing "
                              "retry number %d\n",
-                             lastErrorText().c_str(), static_cast<int>(refused));
+                             reason.c_str(), static_cast<int>(refused));
                 oxsys::sleepMilliseconds(kRefusedPauseMs);
                 ++refused;
             }

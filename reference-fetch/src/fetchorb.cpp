@@ -4,6 +4,10 @@
 
 #include "creferencerequest.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 static_assert(CReferenceRequest::kMaxReplyLength == FETCHORB_MAX_REPLY_LENGTH,
               "the header states the reply cap the exchange enforces");
 
@@ -28,3 +32,16 @@ extern "C" FETCHORB_API int32_t FETCHORB_CALL Fetchorb(const char* host, int32_t
 extern "C" FETCHORB_API int32_t FETCHORB_CALL DllEntryPoint(void*, uint32_t, void*) {
     return 1;
 }
+
+#if defined(_WIN32)
+// The loader's notifications. The C runtime's start-up code has built the
+// library's static objects (in the order ostatics.cpp gives) before this runs
+// for the process's attach, and destroys them in reverse after it runs for the
+// detach. Nothing here needs to hear of threads starting and ending, so those
+// notifications are switched off.
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH)
+        DisableThreadLibraryCalls(module);
+    return TRUE;
+}
+#endif

@@ -11,7 +11,9 @@ bool isPlatformVersion(uint32_t platformId, double version) {
         return false;
     if (version == 0.0)
         return true;
-    const double reported =
+    // Stored as a double before the comparison: on 32-bit x86 the sum may stay in
+    // an 80-bit register, and 6 + 1 * 0.01 there is not the double 6.01.
+    const volatile double reported =
         static_cast<double>(info.major) + static_cast<double>(info.minor) * 0.01;
     return reported == version;
 }

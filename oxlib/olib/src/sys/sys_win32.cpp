@@ -4,6 +4,7 @@
 #include <mbstring.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 namespace oxsys {
@@ -22,9 +23,16 @@ int32_t mbsLen(const char* text) {
     return static_cast<int32_t>(_mbslen(reinterpret_cast<const unsigned char*>(text)));
 }
 
+// _mbsstr's search, made at character boundaries here: Wine's _mbsstr is a plain
+// strstr and would find a '\\' that is the trail byte of a double-byte character.
 const char* mbsStr(const char* haystack, const char* needle) {
-    return reinterpret_cast<const char*>(_mbsstr(reinterpret_cast<const unsigned char*>(haystack),
-                                                 reinterpret_cast<const unsigned char*>(needle)));
+    const size_t length = std::strlen(needle);
+    for (const char* p = haystack;; p = CharNextA(p)) {
+        if (std::strncmp(p, needle, length) == 0)
+            return p;
+        if (*p == 0)
+            return nullptr;
+    }
 }
 
 int32_t wideToNarrow(const char16_t* text, int32_t nUnits, char* out, int32_t outSize) {
