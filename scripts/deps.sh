@@ -42,11 +42,15 @@ packages=(
   libzip-dev qt6-charts-dev libqt6opengl6-dev
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$p")
-done
+# missing_packages NAME...: those of the names dpkg does not have installed, a line each.
+missing_packages() {
+  local p status
+  for p; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || echo "$p"
+  done
+}
+mapfile -t missing < <(missing_packages "${packages[@]}")
 
 # Root runs apt itself; anyone else through sudo, or is told what to run as root.
 sudo=()
@@ -75,26 +79,27 @@ if ((${#missing[@]})); then
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"
 fi
 
-# The time tests compare the formatter with strftime in German as well.
-if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
-  as_root_or_explain "generating the de_DE.UTF-8 locale" \
-    "echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen"
-  echo "deps: generating the de_DE.UTF-8 locale"
-  if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'de_DE.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+# generate_locale NAME (as locale -a spells it, e.g. de_DE.UTF-8), once.
+generate_locale() {
+  local name=$1
+  locale -a 2>/dev/null | grep -qix "${name/UTF-8/utf8}" && return 0
+  as_root_or_explain "generating the $name locale" \
+    "echo '$name UTF-8' >>/etc/locale.gen && locale-gen"
+  echo "deps: generating the $name locale"
+  if ! grep -q "^$name UTF-8" /etc/locale.gen 2>/dev/null; then
+    echo "$name UTF-8" | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
   fi
   "${sudo[@]}" locale-gen
-fi
+}
+
+# The time tests compare the formatter with strftime in German as well.
+generate_locale de_DE.UTF-8
 
 # --- The Windows build (the mingw32 preset) ------------------------------------
 # MinGW-w64's 32-bit cross compiler, and Wine with its 32-bit loader to run the
 # tests; wine32 is an i386 package, so dpkg gets that architecture first.
 windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
-windows_missing=()
-for p in "${windows_packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || windows_missing+=("$p")
-done
+mapfile -t windows_missing < <(missing_packages "${windows_packages[@]}")
 if ((${#windows_missing[@]})); then
   install=(apt-get install -y -q --no-install-recommends "${windows_missing[@]}")
   echo "deps: the Windows build's packages are missing: ${windows_missing[*]}"
@@ -108,13 +113,5 @@ if ((${#windows_missing[@]})); then
 fi
 # The double-byte string tests under Wine: Wine takes the ANSI code page from the
 # locale, and ja_JP.UTF-8 gives Japanese (932).
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
-  as_root_or_explain "generating the ja_JP.UTF-8 locale" \
-    "echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen && locale-gen"
-  echo "deps: generating the ja_JP.UTF-8 locale"
-  if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'ja_JP.UTF-8 UTF-8' | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
-  fi
-  "${sudo[@]}" locale-gen
-fi
+generate_locale ja_JP.UTF-8
 # --- end of the Windows build -------------------------------------------------
