@@ -1,6 +1,8 @@
 #include "docxwriter.h"
 
+#include "footerfields.h"
 #include "rtftextproperties.h"
+#include "tablecolumns.h"
 #include "zippackage.h"
 
 #include <QBuffer>
@@ -25,8 +27,11 @@ namespace DocxWriter {
 namespace {
 
 using quill::rtf::ContentsProperty;
+using quill::rtf::footerCharFormat;
+using quill::rtf::FooterField;
 using quill::rtf::KeepWithNextProperty;
 using quill::rtf::PageReferenceProperty;
+using quill::rtf::splitFooterFields;
 
 const QString kW = QStringLiteral("http://schemas.openxmlformats.org/wordprocessingml/2006/main");
 const QString kR =
@@ -243,24 +248,8 @@ void Writer::table(QTextTable* t) {
     const int columns = t->columns();
     const int textWidth = page_.textWidth();
 
-    // Column widths: fixed ones as given, percentages of the text width, the rest shared.
-    std::vector<double> widths(columns, 0);
-    const QList<QTextLength> constraints = format.columnWidthConstraints();
-    double used = 0;
-    int open = 0;
-    for (int c = 0; c < columns; ++c) {
-        const QTextLength l = c < constraints.size() ? constraints[c] : QTextLength();
-        if (l.type() == QTextLength::FixedLength)
-            widths[c] = twips(l.rawValue());
-        else if (l.type() == QTextLength::PercentageLength)
-            widths[c] = textWidth * l.rawValue() / 100.0;
-        else
-            ++open;
-        used += widths[c];
-    }
-    for (double& w : widths)
-        if (w <= 0)
-            w = std::max(360.0, (textWidth - used) / std::max(open, 1));
+    const std::vector<double> widths = tableColumnWidths(
+        format, columns, textWidth, [this](double pixels) { return twips(pixels); });
 
     x.writeStartElement(kW, QStringLiteral("tbl"));
     x.writeStartElement(kW, QStringLiteral("tblPr"));
@@ -884,31 +873,17 @@ QByteArray Writer::footerPart(bool empty) {
     x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("center"));
     x.writeEndElement();
     if (!empty) {
-        QTextCharFormat format;
-        format.setFontPointSize(page_.footerPoints);
-        format.setFontItalic(page_.footerItalic);
-        if (page_.footerColour.isValid())
-            format.setForeground(page_.footerColour);
+        const QTextCharFormat format =
+            footerCharFormat(page_.footerPoints, page_.footerItalic, page_.footerColour);
         QXmlStreamWriter* saved = x_;
         x_ = &x;
-        const QString& footer = page_.footer;
-        static const QString pageToken = QStringLiteral("{page}");
-        static const QString pagesToken = QStringLiteral("{pages}");
-        qsizetype from = 0;
-        while (from < footer.size()) {
-            const qsizetype atPage = footer.indexOf(pageToken, from);
-            const qsizetype atPages = footer.indexOf(pagesToken, from);
-            qsizetype at = atPage;
-            if (at < 0 || (atPages >= 0 && atPages < at))
-                at = atPages;
-            text(footer.mid(from, at < 0 ? -1 : at - from), format);
-            if (at < 0)
-                break;
-            const bool isPages = at == atPages;
-            field(isPages ? QStringLiteral(" NUMPAGES ") : QStringLiteral(" PAGE "),
-                  QStringLiteral("1"), format);
-            from = at + (isPages ? pagesToken.size() : pageToken.size());
-        }
+        splitFooterFields(
+            page_.footer, [&](QStringView piece) { text(piece.toString(), format); },
+            [&](FooterField f) {
+                field(f == FooterField::PageCount ? QStringLiteral(" NUMPAGES ")
+                                                  : QStringLiteral(" PAGE "),
+                      QStringLiteral("1"), format);
+            });
         x_ = saved;
     }
     x.writeEndElement(); // p

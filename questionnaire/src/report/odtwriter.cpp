@@ -1,6 +1,8 @@
 #include "odtwriter.h"
 
+#include "footerfields.h"
 #include "rtftextproperties.h"
+#include "tablecolumns.h"
 #include "zippackage.h"
 
 #include <QBuffer>
@@ -25,8 +27,10 @@ namespace OdtWriter {
 namespace {
 
 using quill::rtf::ContentsProperty;
+using quill::rtf::FooterField;
 using quill::rtf::KeepWithNextProperty;
 using quill::rtf::PageReferenceProperty;
+using quill::rtf::splitFooterFields;
 
 const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
 const QString kStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
@@ -675,23 +679,8 @@ void Writer::table(QTextTable* t) {
     const QTextTableFormat format = t->format();
     const int columns = t->columns();
     const double textWidth = page_.textWidth();
-    std::vector<double> widths(columns, 0);
-    const QList<QTextLength> constraints = format.columnWidthConstraints();
-    double used = 0;
-    int open = 0;
-    for (int c = 0; c < columns; ++c) {
-        const QTextLength l = c < constraints.size() ? constraints[c] : QTextLength();
-        if (l.type() == QTextLength::FixedLength)
-            widths[c] = twips(l.rawValue());
-        else if (l.type() == QTextLength::PercentageLength)
-            widths[c] = textWidth * l.rawValue() / 100.0;
-        else
-            ++open;
-        used += widths[c];
-    }
-    for (double& w : widths)
-        if (w <= 0)
-            w = std::max(360.0, (textWidth - used) / std::max(open, 1));
+    const std::vector<double> widths = tableColumnWidths(
+        format, columns, textWidth, [this](double pixels) { return twips(pixels); });
     double total = 0;
     for (double w : widths)
         total += w;
@@ -937,47 +926,39 @@ QByteArray Writer::stylesPart() const {
             x.writeStartElement(kStyle, QStringLiteral("footer"));
             x.writeStartElement(kText, QStringLiteral("p"));
             x.writeAttribute(kText, QStringLiteral("style-name"), QStringLiteral("Footer"));
-            const QString& f = page_.footer;
-            static const QString pageToken = QStringLiteral("{page}");
-            static const QString pagesToken = QStringLiteral("{pages}");
-            qsizetype from = 0;
-            while (from < f.size()) {
-                const qsizetype atPage = f.indexOf(pageToken, from);
-                const qsizetype atPages = f.indexOf(pagesToken, from);
-                qsizetype at = atPage;
-                if (at < 0 || (atPages >= 0 && atPages < at))
-                    at = atPages;
-                QString piece = xmlSafe(f.mid(from, at < 0 ? -1 : at - from));
-                // Runs of blanks are kept as ODF spaces.
-                qsizetype i = 0;
-                while (i < piece.size()) {
-                    const qsizetype space = piece.indexOf(QStringLiteral("  "), i);
-                    if (space < 0) {
-                        x.writeCharacters(piece.mid(i));
-                        break;
+            splitFooterFields(
+                page_.footer,
+                [&](QStringView text) {
+                    const QString piece = xmlSafe(text);
+                    // Runs of blanks are kept as ODF spaces.
+                    qsizetype i = 0;
+                    while (i < piece.size()) {
+                        const qsizetype space = piece.indexOf(QStringLiteral("  "), i);
+                        if (space < 0) {
+                            x.writeCharacters(piece.mid(i));
+                            break;
+                        }
+                        x.writeCharacters(piece.mid(i, space + 1 - i));
+                        qsizetype n = 0;
+                        while (space + 1 + n < piece.size() && piece[space + 1 + n] == u' ')
+                            ++n;
+                        x.writeEmptyElement(kText, QStringLiteral("s"));
+                        x.writeAttribute(kText, QStringLiteral("c"), QString::number(n));
+                        i = space + 1 + n;
                     }
-                    x.writeCharacters(piece.mid(i, space + 1 - i));
-                    qsizetype n = 0;
-                    while (space + 1 + n < piece.size() && piece[space + 1 + n] == u' ')
-                        ++n;
-                    x.writeEmptyElement(kText, QStringLiteral("s"));
-                    x.writeAttribute(kText, QStringLiteral("c"), QString::number(n));
-                    i = space + 1 + n;
-                }
-                if (at < 0)
-                    break;
-                const bool isPages = at == atPages;
-                if (isPages) {
-                    x.writeTextElement(kText, QStringLiteral("page-count"), QStringLiteral("1"));
-                } else {
-                    x.writeStartElement(kText, QStringLiteral("page-number"));
-                    x.writeAttribute(kText, QStringLiteral("select-page"),
-                                     QStringLiteral("current"));
-                    x.writeCharacters(QStringLiteral("1"));
-                    x.writeEndElement();
-                }
-                from = at + (isPages ? pagesToken.size() : pageToken.size());
-            }
+                },
+                [&](FooterField field) {
+                    if (field == FooterField::PageCount) {
+                        x.writeTextElement(kText, QStringLiteral("page-count"),
+                                           QStringLiteral("1"));
+                    } else {
+                        x.writeStartElement(kText, QStringLiteral("page-number"));
+                        x.writeAttribute(kText, QStringLiteral("select-page"),
+                                         QStringLiteral("current"));
+                        x.writeCharacters(QStringLiteral("1"));
+                        x.writeEndElement();
+                    }
+                });
             x.writeEndElement();
             x.writeEndElement();
         }
