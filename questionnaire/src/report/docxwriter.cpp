@@ -1,6 +1,7 @@
 #include "docxwriter.h"
 
 #include "footerfields.h"
+#include "officecontent.h"
 #include "rtftextproperties.h"
 #include "tablecolumns.h"
 #include "zippackage.h"
@@ -9,14 +10,12 @@
 #include <QFont>
 #include <QHash>
 #include <QImage>
-#include <QPixmap>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
-#include <QUrl>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
@@ -26,6 +25,10 @@
 namespace DocxWriter {
 namespace {
 
+using OfficeContent::collectBlocks;
+using OfficeContent::documentImage;
+using OfficeContent::imageSize;
+using OfficeContent::xmlSafe;
 using quill::rtf::ContentsProperty;
 using quill::rtf::footerCharFormat;
 using quill::rtf::FooterField;
@@ -41,20 +44,6 @@ const QString kRelImage =
 const QString kRelLink =
     QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink");
 constexpr double kEmuPerPixel = 914400.0 / 96.0;
-
-// Characters XML 1.0 cannot hold are dropped; tabs and line breaks are runs of their own.
-QString xmlSafe(QStringView s) {
-    QString out;
-    out.reserve(s.size());
-    for (const QChar c : s) {
-        const char16_t u = c.unicode();
-        if ((u < 0x20 && u != u'\t' && u != u'\n') || u == 0xFFFE || u == 0xFFFF ||
-            u == QChar::ObjectReplacementCharacter)
-            continue;
-        out.append(c);
-    }
-    return out;
-}
 
 QString hex(const QColor& c) {
     return c.name(QColor::HexRgb).mid(1).toUpper();
@@ -79,7 +68,6 @@ private:
     void frameContents(QTextFrame::iterator it);
     void table(QTextTable* table);
     void contents(QTextTable* table);
-    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const;
     void paragraph(const QTextBlock& block);
     void paragraphProperties(const QTextBlock& block);
     void runs(const QTextBlock& block);
@@ -223,25 +211,6 @@ void Writer::frameContents(QTextFrame::iterator it) {
     }
 }
 
-void Writer::collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const {
-    // A table inside a table cell keeps its text, not its structure.
-    for (; !it.atEnd(); ++it) {
-        QTextFrame* frame = it.currentFrame();
-        if (!frame) {
-            out.push_back(it.currentBlock());
-        } else if (auto* t = qobject_cast<QTextTable*>(frame)) {
-            for (int r = 0; r < t->rows(); ++r)
-                for (int c = 0; c < t->columns(); ++c) {
-                    const QTextTableCell cell = t->cellAt(r, c);
-                    if (cell.row() == r && cell.column() == c)
-                        collectBlocks(cell.begin(), out);
-                }
-        } else {
-            collectBlocks(frame->begin(), out);
-        }
-    }
-}
-
 void Writer::table(QTextTable* t) {
     QXmlStreamWriter& x = *x_;
     const QTextTableFormat format = t->format();
@@ -364,26 +333,7 @@ void Writer::contents(QTextTable* t) {
     QXmlStreamWriter& x = *x_;
     for (int r = 0; r < t->rows(); ++r) {
         const QTextTableCell titleCell = t->cellAt(r, 0);
-        const QTextTableCell pageCell = t->cellAt(r, t->columns() - 1);
-        QString title;
-        for (auto it = titleCell.begin(); !it.atEnd(); ++it)
-            if (!it.currentFrame())
-                title += it.currentBlock().text();
-        QString pageText, bookmark;
-        QTextCharFormat chars = titleCell.firstCursorPosition().charFormat();
-        for (auto it = pageCell.begin(); !it.atEnd(); ++it) {
-            if (it.currentFrame())
-                continue;
-            for (auto f = it.currentBlock().begin(); !f.atEnd(); ++f) {
-                pageText += f.fragment().text();
-                const QString name =
-                    f.fragment().charFormat().stringProperty(PageReferenceProperty);
-                if (!name.isEmpty()) {
-                    bookmark = name;
-                    chars = f.fragment().charFormat();
-                }
-            }
-        }
+        const OfficeContent::ContentsEntry entry = OfficeContent::contentsEntry(*t, r);
         x.writeStartElement(kW, QStringLiteral("p"));
         x.writeStartElement(kW, QStringLiteral("pPr"));
         x.writeEmptyElement(kW, QStringLiteral("pStyle"));
@@ -415,12 +365,12 @@ void Writer::contents(QTextTable* t) {
             x.writeAttribute(kW, QStringLiteral("fldCharType"), QStringLiteral("separate"));
             x.writeEndElement();
         }
-        text(title, chars);
-        text(QStringLiteral("\t"), chars);
-        if (bookmark.isEmpty())
-            text(pageText, chars);
+        text(entry.title, entry.chars);
+        text(QStringLiteral("\t"), entry.chars);
+        if (entry.bookmark.isEmpty())
+            text(entry.page, entry.chars);
         else
-            field(QStringLiteral(" PAGEREF %1 \\h ").arg(bookmark), pageText, chars);
+            field(QStringLiteral(" PAGEREF %1 \\h ").arg(entry.bookmark), entry.page, entry.chars);
         if (r == t->rows() - 1) {
             x.writeStartElement(kW, QStringLiteral("r"));
             x.writeEmptyElement(kW, QStringLiteral("fldChar"));
@@ -702,14 +652,7 @@ void Writer::field(const QString& instruction, const QString& result,
 
 void Writer::picture(const QTextImageFormat& format) {
     const QString name = format.name();
-    const QVariant resource = doc_.resource(QTextDocument::ImageResource, QUrl(name));
-    QImage image;
-    if (resource.canConvert<QImage>())
-        image = resource.value<QImage>();
-    if (image.isNull() && resource.canConvert<QPixmap>())
-        image = resource.value<QPixmap>().toImage();
-    if (image.isNull() && resource.typeId() == QMetaType::QByteArray)
-        image.loadFromData(resource.toByteArray());
+    const QImage image = documentImage(doc_, name);
     if (image.isNull())
         return; // an image the document cannot show is left out, as the preview does
     QString id = imageIds_.value(name);
@@ -723,18 +666,9 @@ void Writer::picture(const QTextImageFormat& format) {
         id = relationship(kRelImage, file, false);
         imageIds_.insert(name, id);
     }
-    // The size the document gives it, or the image's own at 96 dots per inch.
-    double w = format.width() > 0 ? format.width() : image.width();
-    double h = format.height() > 0 ? format.height() : image.height();
-    if (format.width() > 0 && format.height() <= 0)
-        h = image.height() * w / std::max(1, image.width());
-    else if (format.height() > 0 && format.width() <= 0)
-        w = image.width() * h / std::max(1, image.height());
-    const double maxWidth = page_.textWidth() * page_.pixelsPerTwip;
-    if (w > maxWidth) {
-        h *= maxWidth / w;
-        w = maxWidth;
-    }
+    const QSizeF size = imageSize(format, image, page_.textWidth() * page_.pixelsPerTwip);
+    const double w = size.width();
+    const double h = size.height();
     const QString cx = QString::number(qRound64(w * kEmuPerPixel));
     const QString cy = QString::number(qRound64(h * kEmuPerPixel));
     const QString number = QString::number(++drawings_);
