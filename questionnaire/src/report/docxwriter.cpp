@@ -6,7 +6,6 @@
 #include "tablecolumns.h"
 #include "zippackage.h"
 
-#include <QBuffer>
 #include <QFont>
 #include <QHash>
 #include <QImage>
@@ -28,6 +27,7 @@ namespace {
 using OfficeContent::collectBlocks;
 using OfficeContent::documentImage;
 using OfficeContent::imageSize;
+using OfficeContent::pngBytes;
 using OfficeContent::xmlSafe;
 using quill::rtf::ContentsProperty;
 using quill::rtf::footerCharFormat;
@@ -657,12 +657,8 @@ void Writer::picture(const QTextImageFormat& format) {
         return; // an image the document cannot show is left out, as the preview does
     QString id = imageIds_.value(name);
     if (id.isEmpty()) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
         const QString file = QStringLiteral("media/image%1.png").arg(media_.size() + 1);
-        media_.append({file, png});
+        media_.append({file, pngBytes(image)});
         id = relationship(kRelImage, file, false);
         imageIds_.insert(name, id);
     }

@@ -6,7 +6,6 @@
 #include "tablecolumns.h"
 #include "zippackage.h"
 
-#include <QBuffer>
 #include <QFont>
 #include <QHash>
 #include <QImage>
@@ -28,6 +27,7 @@ namespace {
 using OfficeContent::collectBlocks;
 using OfficeContent::documentImage;
 using OfficeContent::imageSize;
+using OfficeContent::pngBytes;
 using OfficeContent::xmlSafe;
 using quill::rtf::ContentsProperty;
 using quill::rtf::FooterField;
@@ -605,12 +605,8 @@ void Writer::picture(const QTextImageFormat& format) {
         return;
     QString path = imagePaths_.value(name);
     if (path.isEmpty()) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
         path = QStringLiteral("Pictures/image%1.png").arg(media_.size() + 1);
-        media_.append({path, png});
+        media_.append({path, pngBytes(image)});
         imagePaths_.insert(name, path);
     }
     const QSizeF size = imageSize(format, image, page_.textWidth() * page_.pixelsPerTwip);

@@ -2,6 +2,7 @@
 
 #include "rtftextproperties.h"
 
+#include <QBuffer>
 #include <QPixmap>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -53,6 +54,14 @@ QImage documentImage(const QTextDocument& doc, const QString& name) {
     if (image.isNull() && resource.typeId() == QMetaType::QByteArray)
         image.loadFromData(resource.toByteArray());
     return image;
+}
+
+QByteArray pngBytes(const QImage& image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
 }
 
 QSizeF imageSize(const QTextImageFormat& format, const QImage& image, double maxWidth) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
@@ -29,6 +30,9 @@ void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out);
 // The image a document's image format names, from the document's resources; null where the
 // document cannot show it (the preview then leaves it out too).
 QImage documentImage(const QTextDocument& doc, const QString& name);
+
+// The image as the bytes of a PNG file, as both packages store pictures.
+QByteArray pngBytes(const QImage& image);
 
 // The size, in the document's pixels, an image is written at: the one the format gives
 // (one side given keeps the image's proportions), else the image's own at 96 dots per inch;
