@@ -146,8 +146,7 @@ void GoMenuTest::goingToTheFirstSectionIsFirst() {
 
 void GoMenuTest::failedStoreStaysOnTheStep() {
     TestFolder folder;
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    QVERIFY(folder.refuseAnswerUpdates());
     auto form = loadForm(folder);
     goToStep(*form, 3);
     typeAnswer(*form, QStringLiteral("precious"));

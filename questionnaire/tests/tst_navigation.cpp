@@ -200,8 +200,7 @@ void NavigationTest::fewerAnswerRowsNeverReachPastTheLast() {
 
 void NavigationTest::failedStoreKeepsEditAndStep() {
     TestFolder folder;
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    QVERIFY(folder.refuseAnswerUpdates());
     auto form = loadForm(folder);
     goToStep(*form, 2);
     typeAnswer(*form, QStringLiteral("precious words"));

@@ -183,8 +183,7 @@ void RecoveryTest::storingOrUndoingRemovesTheFile() {
     QTRY_VERIFY(!form->recovery->journal().exists());
 
     // A store that fails keeps the file: the edit is still pending.
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    QVERIFY(folder.refuseAnswerUpdates());
     typeAnswer(*form, QStringLiteral("precious"));
     form->recovery->journalNow();
     {
@@ -223,8 +222,7 @@ void RecoveryTest::normalEndRemovesTheFileUnlessAnEditIsLost() {
 
     // The database refuses, the owner closes anyway: the text stays for the next start,
     // including what was typed within the last second.
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    QVERIFY(folder.refuseAnswerUpdates());
     {
         auto form = loadForm(folder);
         goToStep(*form, 4);
