@@ -19,6 +19,11 @@ public:
     // before returning. False on the first error.
     bool exec(const QStringList& statements) const;
     bool exec(const QString& statement) const { return exec(QStringList{statement}); }
+    // Makes every later update of an answer fail ("disk says no"), as a failing disk would.
+    bool refuseAnswerUpdates() const {
+        return exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
+                                   "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    }
     // The first column of the first row of a query, read the same way.
     QVariant value(const QString& sql) const;
 

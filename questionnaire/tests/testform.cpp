@@ -3,6 +3,10 @@
 #include "mainform.h"
 #include "testfolder.h"
 
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTextEdit>
+
 std::unique_ptr<mainForm> loadForm(const TestFolder& folder) {
     auto form = std::make_unique<mainForm>(folder.path());
     if (!form->Form_Load())
@@ -15,4 +19,20 @@ void goToStep(mainForm& form, int step) {
     form.Command7_Click();
     for (int i = 1; i < step; ++i)
         form.command3_Click();
+}
+
+void typeAnswer(mainForm& form, const QString& text) {
+    QTextCursor c(form.text1->document());
+    c.movePosition(QTextCursor::End);
+    c.insertText(text);
+}
+
+QString storedAnswer(const TestFolder& folder, int row) {
+    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
+        .toString();
+}
+
+QList<bool> stepButtons(const mainForm& form) {
+    return {form.command4->isEnabled(), form.Command7->isEnabled(), form.command3->isEnabled(),
+            form.Command8->isEnabled()};
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QList>
+#include <QString>
+
 #include <memory>
 
 class TestFolder;
@@ -11,3 +14,13 @@ std::unique_ptr<mainForm> loadForm(const TestFolder& folder);
 
 // Moves the form to a 1-based step the way a user would: First, then Next.
 void goToStep(mainForm& form, int step);
+
+// Types at the end of the answer box as a user edit (the box may be hidden on an overview
+// step).
+void typeAnswer(mainForm& form, const QString& text);
+
+// The answer the folder's database holds for AnswerID `row`.
+QString storedAnswer(const TestFolder& folder, int row);
+
+// Whether Previous, First, Next and Last are enabled, in that order.
+QList<bool> stepButtons(const mainForm& form);

@@ -24,23 +24,6 @@
 
 namespace {
 
-QString stored(const TestFolder& folder, int row) {
-    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
-        .toString();
-}
-
-void type(mainForm& form, const QString& text) {
-    QTextCursor c(form.text1->document());
-    c.movePosition(QTextCursor::End);
-    c.insertText(text);
-}
-
-// Previous, First, Next, Last.
-QList<bool> buttons(const mainForm& form) {
-    return {form.command4->isEnabled(), form.Command7->isEnabled(), form.command3->isEnabled(),
-            form.Command8->isEnabled()};
-}
-
 QList<QAction*> sectionActions(const mainForm& form) {
     form.goMenu->refresh();
     QList<QAction*> out;
@@ -106,7 +89,7 @@ void GoMenuTest::menuListsTheSectionsBesideFile() {
 
     // The edit in the box counts as the owner sees it, before it is stored.
     goToStep(*form, 5);
-    type(*form, QStringLiteral("typed, not yet stored"));
+    typeAnswer(*form, QStringLiteral("typed, not yet stored"));
     QVERIFY(sectionActions(*form)[0]->text().contains("\t3 of "));
 }
 
@@ -114,16 +97,16 @@ void GoMenuTest::goingStoresAndKeepsTheCursorsInStep() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    type(*form, QStringLiteral("answer of step two"));
+    typeAnswer(*form, QStringLiteral("answer of step two"));
     const QList<SectionEntry> index =
         SectionIndex::read(*form->Adodc1->mapper()->model(), *form->Adodc2->mapper()->model());
     const int target = index[3].firstStep;
     sectionActions(*form)[3]->trigger();
 
-    QVERIFY(stored(folder, 2).contains("answer of step two"));
+    QVERIFY(storedAnswer(folder, 2).contains("answer of step two"));
     QCOMPARE(shownStep(*form), target);
     QCOMPARE(form->Label2->text(), index[3].title);
-    QCOMPARE(buttons(*form), (QList<bool>{true, true, true, true}));
+    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, true, true}));
     // The section opens with its overview: no box, focus on Next.
     QVERIFY(form->text1->isHidden());
 
@@ -131,9 +114,9 @@ void GoMenuTest::goingStoresAndKeepsTheCursorsInStep() {
     form->command3_Click();
     QCOMPARE(shownStep(*form), target + 1);
     QVERIFY(!form->text1->isHidden());
-    type(*form, QStringLiteral("answer after going"));
+    typeAnswer(*form, QStringLiteral("answer after going"));
     form->command4_Click();
-    QVERIFY(stored(folder, target + 1).contains("answer after going"));
+    QVERIFY(storedAnswer(folder, target + 1).contains("answer after going"));
     QCOMPARE(shownStep(*form), target);
 
     // The answer row shown is the one of the step: going back shows what was stored.
@@ -150,24 +133,23 @@ void GoMenuTest::goingToTheFirstSectionIsFirst() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 7);
-    type(*form, QStringLiteral("seven"));
+    typeAnswer(*form, QStringLiteral("seven"));
     sectionActions(*form)[0]->trigger();
     QCOMPARE(shownStep(*form), 1);
-    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
-    QVERIFY(stored(folder, 7).contains("seven"));
+    QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
+    QVERIFY(storedAnswer(folder, 7).contains("seven"));
     // The last step is Last itself.
     QVERIFY(form->goToStep(93));
     QCOMPARE(shownStep(*form), 93);
-    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
+    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
 }
 
 void GoMenuTest::failedStoreStaysOnTheStep() {
     TestFolder folder;
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    QVERIFY(folder.refuseAnswerUpdates());
     auto form = loadForm(folder);
     goToStep(*form, 3);
-    type(*form, QStringLiteral("precious"));
+    typeAnswer(*form, QStringLiteral("precious"));
     {
         MessageBoxWatcher watcher;
         sectionActions(*form)[5]->trigger();
@@ -189,15 +171,15 @@ void GoMenuTest::ctrlHomeAndEndWhereverTheFocusIs() {
     QTest::keyClicks(form->text1, QStringLiteral("four"));
     QTest::keyClick(form->text1, Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(shownStep(*form), 93);
-    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
-    QVERIFY(stored(folder, 4).contains("four"));
+    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
+    QVERIFY(storedAnswer(folder, 4).contains("four"));
 
     // Through the window, as the keyboard sends it.
     QTest::keyClicks(form->text1, QStringLiteral("ninety-three"));
     QTest::keyClick(form->windowHandle(), Qt::Key_Home, Qt::ControlModifier);
     QCOMPARE(shownStep(*form), 1);
-    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
-    QVERIFY(stored(folder, 93).contains("ninety-three"));
+    QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
+    QVERIFY(storedAnswer(folder, 93).contains("ninety-three"));
 
     // On an overview the focus is on Next; the keys work there too.
     QVERIFY(form->command3->hasFocus());

@@ -32,16 +32,11 @@
 
 namespace {
 
-QString stored(const TestFolder& folder, int row) {
-    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
-        .toString();
-}
-
 // Every answer row that holds anything, by AnswerID.
 QMap<int, QString> filledRows(const TestFolder& folder) {
     QMap<int, QString> rows;
     for (int id = 1; id <= 93; ++id) {
-        const QString text = stored(folder, id);
+        const QString text = storedAnswer(folder, id);
         if (!text.isEmpty())
             rows.insert(id, text);
     }
@@ -254,8 +249,8 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
     form->command3_Click();
     QCOMPARE(deletedDescriptors(), QStringList());
     form.reset();
-    QVERIFY(stored(folder, 3).contains(QStringLiteral("after the others")));
-    QVERIFY(stored(folder, 4).contains(QStringLiteral("last words")));
+    QVERIFY(storedAnswer(folder, 3).contains(QStringLiteral("after the others")));
+    QVERIFY(storedAnswer(folder, 4).contains(QStringLiteral("last words")));
     QCOMPARE(readWithSqlite3(folder.databasePath(),
                              QStringLiteral("SELECT count(*) FROM Answers WHERE Answer IS NOT NULL")),
              QStringLiteral("3"));
@@ -413,7 +408,7 @@ void JourneyTest::pastedPictureKeptThroughRestartReportAndExport() {
         QGuiApplication::clipboard()->setMimeData(mime);
         form->text1->paste();
         form->command3_Click();
-        QVERIFY(stored(folder, 2).contains(QStringLiteral("\\pngblip")));
+        QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("\\pngblip")));
     }
 
     // Started again, the picture is back in the box, pixel for pixel.

@@ -17,28 +17,6 @@
 #include <QTextEdit>
 #include <QtTest>
 
-namespace {
-
-// Types into the answer box as a user edit (the box may be hidden on an overview step).
-void type(mainForm& form, const QString& text) {
-    QTextCursor c(form.text1->document());
-    c.movePosition(QTextCursor::End);
-    c.insertText(text);
-}
-
-QString stored(const TestFolder& folder, int row) {
-    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
-        .toString();
-}
-
-// Previous, First, Next, Last.
-QList<bool> buttons(const mainForm& form) {
-    return {form.command4->isEnabled(), form.Command7->isEnabled(), form.command3->isEnabled(),
-            form.Command8->isEnabled()};
-}
-
-} // namespace
-
 class NavigationTest : public QObject {
     Q_OBJECT
 
@@ -58,18 +36,18 @@ void NavigationTest::nextStoresAnswerAndAdvances() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    type(*form, QStringLiteral("Bakery in the old town"));
+    typeAnswer(*form, QStringLiteral("Bakery in the old town"));
     form->command3_Click();
 
     QCOMPARE(form->Label6->text(), QStringLiteral(" 3"));
     QCOMPARE(form->ProgressBar1->value(), 3);
     QCOMPARE(form->Label9->text(), QStringLiteral("3"));
     QCOMPARE(form->Adodc2->position(), 2);
-    QVERIFY(stored(folder, 2).startsWith(QStringLiteral("{\\rtf")));
-    QVERIFY(stored(folder, 2).contains(QStringLiteral("Bakery in the old town")));
+    QVERIFY(storedAnswer(folder, 2).startsWith(QStringLiteral("{\\rtf")));
+    QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("Bakery in the old town")));
     QVERIFY2(form->text1->toPlainText().isEmpty(), qPrintable(form->text1->toPlainText()));
     QVERIFY(!form->text1->isHidden());
-    QCOMPARE(buttons(*form), (QList<bool>{true, true, true, true}));
+    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, true, true}));
 }
 
 void NavigationTest::nextOnLastStepBouncesWithoutStoring() {
@@ -77,20 +55,20 @@ void NavigationTest::nextOnLastStepBouncesWithoutStoring() {
     auto form = loadForm(folder);
     goToStep(*form, 93);
     QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
-    type(*form, QStringLiteral("closing words"));
+    typeAnswer(*form, QStringLiteral("closing words"));
 
     form->command3_Click();
     QCOMPARE(form->Label9->text(), QStringLiteral("93"));
     QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
     QCOMPARE(form->ProgressBar1->value(), 93);
-    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
-    QVERIFY(stored(folder, 93).isEmpty()); // a bounce stores nothing...
+    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
+    QVERIFY(storedAnswer(folder, 93).isEmpty()); // a bounce stores nothing...
     QCOMPARE(form->text1->toPlainText(), QStringLiteral("closing words")); // ...and loses nothing
 
     form->command4_Click();
     QCOMPARE(form->Label6->text(), QStringLiteral(" 92"));
-    QVERIFY(stored(folder, 93).contains(QStringLiteral("closing words")));
-    QCOMPARE(buttons(*form), (QList<bool>{true, true, true, true}));
+    QVERIFY(storedAnswer(folder, 93).contains(QStringLiteral("closing words")));
+    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, true, true}));
 }
 
 void NavigationTest::previousOnFirstStepBounces() {
@@ -102,7 +80,7 @@ void NavigationTest::previousOnFirstStepBounces() {
     QCOMPARE(form->ProgressBar1->value(), 1);
     QCOMPARE(form->Adodc1->position(), 0);
     QCOMPARE(form->Adodc2->position(), 0);
-    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
+    QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
 }
 
 void NavigationTest::lastAndFirstStoreTheEditedAnswer() {
@@ -111,7 +89,7 @@ void NavigationTest::lastAndFirstStoreTheEditedAnswer() {
         folder.exec("UPDATE Answers SET Answer = '{\\rtf1\\ansi final row}' WHERE AnswerID = 93"));
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    type(*form, QStringLiteral("first answer"));
+    typeAnswer(*form, QStringLiteral("first answer"));
 
     form->Command8_Click();
     QCOMPARE(form->Label9->text(), QStringLiteral("93"));
@@ -119,17 +97,17 @@ void NavigationTest::lastAndFirstStoreTheEditedAnswer() {
     QCOMPARE(form->ProgressBar1->value(), 93);
     QCOMPARE(form->Adodc2->position(), 92);
     QCOMPARE(form->text1->toPlainText(), QStringLiteral("final row"));
-    QVERIFY(stored(folder, 2).contains(QStringLiteral("first answer")));
-    QCOMPARE(buttons(*form), (QList<bool>{true, true, false, false}));
+    QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("first answer")));
+    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
 
     form->text1->selectAll();
-    type(*form, QStringLiteral(" and more"));
+    typeAnswer(*form, QStringLiteral(" and more"));
     form->Command7_Click();
     QCOMPARE(form->Label9->text(), QStringLiteral("1"));
     QCOMPARE(form->Label6->text(), QStringLiteral(" 1"));
     QCOMPARE(form->ProgressBar1->value(), 1);
-    QVERIFY(stored(folder, 93).contains(QStringLiteral("final row and more")));
-    QCOMPARE(buttons(*form), (QList<bool>{false, false, true, true}));
+    QVERIFY(storedAnswer(folder, 93).contains(QStringLiteral("final row and more")));
+    QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
     form->command3_Click();
     QVERIFY(form->text1->toPlainText().contains(QStringLiteral("first answer")));
 }
@@ -180,7 +158,7 @@ void NavigationTest::viewingNeverRewritesAnAnswer() {
         db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("seed"));
-    const QString before = stored(folder, 3);
+    const QString before = storedAnswer(folder, 3);
 
     auto form = loadForm(folder);
     goToStep(*form, 3); // reads it: no crash, no hang
@@ -188,7 +166,7 @@ void NavigationTest::viewingNeverRewritesAnAnswer() {
     form->command3_Click();
     form->command4_Click();
     form->Command7_Click();
-    QCOMPARE(stored(folder, 3), before);
+    QCOMPARE(storedAnswer(folder, 3), before);
 }
 
 void NavigationTest::fewerAnswerRowsNeverReachPastTheLast() {
@@ -213,20 +191,19 @@ void NavigationTest::fewerAnswerRowsNeverReachPastTheLast() {
     QCOMPARE(form->Label9->text(), QStringLiteral("90"));
     QCOMPARE(form->text1->toPlainText(), QStringLiteral("row 90"));
     QVERIFY(!form->text1->isReadOnly());
-    type(*form, QStringLiteral(" edited"));
+    typeAnswer(*form, QStringLiteral(" edited"));
     form->command3_Click();
-    QVERIFY(stored(folder, 90).contains(QStringLiteral("row 90 edited")));
+    QVERIFY(storedAnswer(folder, 90).contains(QStringLiteral("row 90 edited")));
     QCOMPARE(folder.value("SELECT count(*) FROM Answers").toInt(), 90);
-    QCOMPARE(stored(folder, 89), QStringLiteral("{\\rtf1 row 89}"));
+    QCOMPARE(storedAnswer(folder, 89), QStringLiteral("{\\rtf1 row 89}"));
 }
 
 void NavigationTest::failedStoreKeepsEditAndStep() {
     TestFolder folder;
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    QVERIFY(folder.refuseAnswerUpdates());
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    type(*form, QStringLiteral("precious words"));
+    typeAnswer(*form, QStringLiteral("precious words"));
     {
         MessageBoxWatcher watcher;
         form->command3_Click();

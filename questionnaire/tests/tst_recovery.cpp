@@ -25,17 +25,6 @@
 
 namespace {
 
-QString stored(const TestFolder& folder, int row) {
-    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
-        .toString();
-}
-
-void type(mainForm& form, const QString& text) {
-    QTextCursor c(form.text1->document());
-    c.movePosition(QTextCursor::End);
-    c.insertText(text);
-}
-
 // What a journal written now would hold, read back from the file.
 QString journalledText(const TestFolder& folder) {
     const auto entry = RecoveryJournal(folder.path()).read();
@@ -166,7 +155,7 @@ void RecoveryTest::editIsJournalledWhenTypingPauses() {
     QCOMPARE(entry->answerKey.toInt(), 3);
     QCOMPARE(entry->processId, QCoreApplication::applicationPid());
     // The database does not see it: nothing is stored before the move.
-    QCOMPARE(stored(folder, 3), QString());
+    QCOMPARE(storedAnswer(folder, 3), QString());
     // The next pause writes the newer text over it.
     QTest::keyClicks(form->text1, QStringLiteral("!"));
     QTRY_COMPARE_WITH_TIMEOUT(journalledText(folder), QStringLiteral("first words and more!"),
@@ -177,11 +166,11 @@ void RecoveryTest::storingOrUndoingRemovesTheFile() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    type(*form, QStringLiteral("kept"));
+    typeAnswer(*form, QStringLiteral("kept"));
     form->recovery->journalNow();
     QVERIFY(form->recovery->journal().exists());
     form->command3_Click();
-    QVERIFY(stored(folder, 2).contains("kept"));
+    QVERIFY(storedAnswer(folder, 2).contains("kept"));
     QTRY_VERIFY(!form->recovery->journal().exists());
 
     // Undone back to what is stored: nothing is pending, the file goes.
@@ -194,9 +183,8 @@ void RecoveryTest::storingOrUndoingRemovesTheFile() {
     QTRY_VERIFY(!form->recovery->journal().exists());
 
     // A store that fails keeps the file: the edit is still pending.
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
-    type(*form, QStringLiteral("precious"));
+    QVERIFY(folder.refuseAnswerUpdates());
+    typeAnswer(*form, QStringLiteral("precious"));
     form->recovery->journalNow();
     {
         MessageBoxWatcher watcher;
@@ -213,7 +201,7 @@ void RecoveryTest::overviewStepsAreNeverJournalled() {
     auto form = loadForm(folder);
     form->Command7_Click();
     QVERIFY(form->text1->isHidden());
-    type(*form, QStringLiteral("typed where no box is shown"));
+    typeAnswer(*form, QStringLiteral("typed where no box is shown"));
     form->recovery->journalNow();
     QVERIFY(!form->recovery->journal().exists());
 }
@@ -223,23 +211,22 @@ void RecoveryTest::normalEndRemovesTheFileUnlessAnEditIsLost() {
     {
         auto form = loadForm(folder);
         goToStep(*form, 2);
-        type(*form, QStringLiteral("soon stored"));
+        typeAnswer(*form, QStringLiteral("soon stored"));
         form->recovery->journalNow();
         QVERIFY(form->recovery->journal().exists());
         // The close path stores the edit; the end removes the file.
         form->close();
-        QVERIFY(stored(folder, 2).contains("soon stored"));
+        QVERIFY(storedAnswer(folder, 2).contains("soon stored"));
     }
     QVERIFY(!RecoveryJournal(folder.path()).exists());
 
     // The database refuses, the owner closes anyway: the text stays for the next start,
     // including what was typed within the last second.
-    QVERIFY(folder.exec("CREATE TRIGGER refuse BEFORE UPDATE ON Answers "
-                        "BEGIN SELECT RAISE(ABORT, 'disk says no'); END"));
+    QVERIFY(folder.refuseAnswerUpdates());
     {
         auto form = loadForm(folder);
         goToStep(*form, 4);
-        type(*form, QStringLiteral("lost without the file"));
+        typeAnswer(*form, QStringLiteral("lost without the file"));
         BoxClicker yes(QStringLiteral("&Yes"));
         MessageBoxWatcher errors; // the store's error box
         form->close();
@@ -268,7 +255,7 @@ void RecoveryTest::killedProgramLeavesTheEditToRestore() {
     // The edit is in the file and nowhere else.
     QCOMPARE(journalledText(folder), QStringLiteral("Our bakery opens at six"));
     QCOMPARE(RecoveryJournal(folder.path()).read()->step, 5);
-    QCOMPARE(stored(folder, 5), QString());
+    QCOMPARE(storedAnswer(folder, 5), QString());
 
     // The next start offers it; "Restore" puts it back on its step, pending.
     auto form = loadForm(folder);
@@ -285,11 +272,11 @@ void RecoveryTest::killedProgramLeavesTheEditToRestore() {
     QCOMPARE(form->ProgressBar1->value(), 5);
     QCOMPARE(form->text1->toPlainText(), QStringLiteral("Our bakery opens at six"));
     QVERIFY(form->text1->document()->isModified());
-    QCOMPARE(stored(folder, 5), QString());
+    QCOMPARE(storedAnswer(folder, 5), QString());
     // Until it is stored the file stays; leaving the step stores it and the file goes.
     QVERIFY(form->recovery->journal().exists());
     form->command3_Click();
-    QVERIFY(stored(folder, 5).contains("Our bakery opens at six"));
+    QVERIFY(storedAnswer(folder, 5).contains("Our bakery opens at six"));
     QTRY_VERIFY(!form->recovery->journal().exists());
 }
 
@@ -306,7 +293,7 @@ void RecoveryTest::discardRemovesTheFile() {
     }
     QVERIFY(!form->recovery->journal().exists());
     QCOMPARE(form->Adodc1->position(), 0);
-    QCOMPARE(stored(folder, 6), QString());
+    QCOMPARE(storedAnswer(folder, 6), QString());
 
     // No file, no question.
     MessageBoxWatcher watcher;

@@ -49,11 +49,6 @@ DictionaryCatalog::Dictionary systemDictionary(const QString& name) {
     return {};
 }
 
-QString stored(const TestFolder& folder, int row) {
-    return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
-        .toString();
-}
-
 // The position of `word` in the answer box, and a point of the viewport on it.
 QPoint pointOn(QTextEdit* box, const QString& word) {
     const int at = int(box->toPlainText().indexOf(word));
@@ -268,7 +263,7 @@ void SpellCheckTest::contextMenuSuggestsAndAdds() {
     QVERIFY(PersonalWordList().contains("Crumbton"));
 
     form->command3_Click();
-    QVERIFY(stored(folder, 2).contains("We bake for offices and Crumbton folk."));
+    QVERIFY(storedAnswer(folder, 2).contains("We bake for offices and Crumbton folk."));
 
     TestFolder other;
     auto second = loadForm(other);
@@ -304,14 +299,14 @@ void SpellCheckTest::checkingAndZoomNeverChangeTheStoredAnswer() {
 
     form->command3_Click();
     form->command4_Click();
-    QCOMPARE(stored(folder, 2).toLatin1(), rtf);
+    QCOMPARE(storedAnswer(folder, 2).toLatin1(), rtf);
 
     // An edit under zoom stores the stored sizes, not the drawn ones.
     QTextCursor end(box->document());
     end.movePosition(QTextCursor::End);
     end.insertText(QStringLiteral(" more"));
     form->command3_Click();
-    const QString after = stored(folder, 2);
+    const QString after = storedAnswer(folder, 2);
     QVERIFY(after.contains("\\fs36"));
     QVERIFY(!after.contains("\\fs72"));
     QVERIFY(!after.contains("\\ulwave"));

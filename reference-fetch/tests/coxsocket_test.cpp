@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -72,6 +73,23 @@ struct Started {
     ~Started() { COXSocket::cleanup(); }
 };
 
+// A connect that is to fail: a new socket to `peer`, the traces of its attempts captured and
+// the call timed; the socket is closed after.
+struct FailedConnect {
+    double seconds;
+    std::vector<std::string> traces;
+};
+
+FailedConnect failedConnect(const oxsys::SocketAddress& peer, int timeout, int retries) {
+    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    LogCapture capture;
+    const auto start = Clock::now();
+    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, timeout, retries));
+    FailedConnect out{secondsSince(start), traces(capture)};
+    COXSocket::close(s);
+    return out;
+}
+
 } // namespace
 
 TEST(COXSocketStartup, StartupsAreCountedAndEachCleanupReleasesOne) {
@@ -94,21 +112,15 @@ TEST(COXSocketStartup, StartupsAreCountedAndEachCleanupReleasesOne) {
 TEST(COXSocketConnect, RetryLimitTwoMakesThreeRefusedAttemptsWithAPauseEach) {
     Started started;
     RefusingPort refusing;
-    const auto peer = address("127.0.0.1", refusing.port);
-    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
-    LogCapture capture;
-    const auto start = Clock::now();
-    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, 2));
-    const double elapsed = secondsSince(start);
-    EXPECT_GE(elapsed, 2.9);
-    EXPECT_LT(elapsed, 5.0);
+    const FailedConnect attempt = failedConnect(address("127.0.0.1", refusing.port), 5, 2);
+    EXPECT_GE(attempt.seconds, 2.9);
+    EXPECT_LT(attempt.seconds, 5.0);
     std::vector<std::string> expected;
     for (int retry = 0; retry < 3; ++retry)
         expected.push_back("COXSocket::connectNonBlocking() connection refused 'WSA10061' and "
                            "doing retry number " +
                            std::to_string(retry) + "\n");
-    EXPECT_EQ(traces(capture), expected);
-    COXSocket::close(s);
+    EXPECT_EQ(attempt.traces, expected);
 }
 
 TEST(COXSocketConnect, UnlimitedRetriesConnectOnceThePeerListens) {
@@ -132,15 +144,10 @@ TEST(COXSocketConnect, OtherErrorsFailAtOnceWithOneTrace) {
     Started started;
     // TCP never connects to the broadcast address: the route check refuses it
     // before anything is sent.
-    const auto peer = address("255.255.255.255", 9);
-    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
-    LogCapture capture;
-    const auto start = Clock::now();
-    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, 3));
-    EXPECT_LT(secondsSince(start), 0.5);
-    EXPECT_EQ(traces(capture),
+    const FailedConnect attempt = failedConnect(address("255.255.255.255", 9), 5, 3);
+    EXPECT_LT(attempt.seconds, 0.5);
+    EXPECT_EQ(attempt.traces,
               std::vector<std::string>{"COXSocket::connectNonBlocking failing: WSA10051\n"});
-    COXSocket::close(s);
 }
 
 namespace {
@@ -179,18 +186,12 @@ struct FullListener {
 TEST(COXSocketConnect, NoAnswerWithinTheTimeoutCountsAsRefused) {
     Started started;
     FullListener full;
-    const auto peer = address("127.0.0.1", full.port);
-    const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
-    LogCapture capture;
-    const auto start = Clock::now();
-    EXPECT_FALSE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 2, 0));
-    const double elapsed = secondsSince(start);
-    EXPECT_GE(elapsed, 2.9); // the timeout, then the pause
-    EXPECT_LT(elapsed, 5.0);
-    EXPECT_EQ(traces(capture),
+    const FailedConnect attempt = failedConnect(address("127.0.0.1", full.port), 2, 0);
+    EXPECT_GE(attempt.seconds, 2.9); // the timeout, then the pause
+    EXPECT_LT(attempt.seconds, 5.0);
+    EXPECT_EQ(attempt.traces,
               std::vector<std::string>{"COXSocket::connectNonBlocking() connection refused "
                                        "'WSA10060' and doing retry number 0\n"});
-    COXSocket::close(s);
 }
 
 TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {

@@ -1,20 +1,20 @@
 #include "docxwriter.h"
 
+#include "footerfields.h"
+#include "officecontent.h"
 #include "rtftextproperties.h"
+#include "tablecolumns.h"
 #include "zippackage.h"
 
-#include <QBuffer>
 #include <QFont>
 #include <QHash>
 #include <QImage>
-#include <QPixmap>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
-#include <QUrl>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
@@ -24,9 +24,17 @@
 namespace DocxWriter {
 namespace {
 
+using OfficeContent::collectBlocks;
+using OfficeContent::documentImage;
+using OfficeContent::imageSize;
+using OfficeContent::pngBytes;
+using OfficeContent::xmlSafe;
 using quill::rtf::ContentsProperty;
+using quill::rtf::footerCharFormat;
+using quill::rtf::FooterField;
 using quill::rtf::KeepWithNextProperty;
 using quill::rtf::PageReferenceProperty;
+using quill::rtf::splitFooterFields;
 
 const QString kW = QStringLiteral("http://schemas.openxmlformats.org/wordprocessingml/2006/main");
 const QString kR =
@@ -36,20 +44,6 @@ const QString kRelImage =
 const QString kRelLink =
     QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/hyperlink");
 constexpr double kEmuPerPixel = 914400.0 / 96.0;
-
-// Characters XML 1.0 cannot hold are dropped; tabs and line breaks are runs of their own.
-QString xmlSafe(QStringView s) {
-    QString out;
-    out.reserve(s.size());
-    for (const QChar c : s) {
-        const char16_t u = c.unicode();
-        if ((u < 0x20 && u != u'\t' && u != u'\n') || u == 0xFFFE || u == 0xFFFF ||
-            u == QChar::ObjectReplacementCharacter)
-            continue;
-        out.append(c);
-    }
-    return out;
-}
 
 QString hex(const QColor& c) {
     return c.name(QColor::HexRgb).mid(1).toUpper();
@@ -74,7 +68,6 @@ private:
     void frameContents(QTextFrame::iterator it);
     void table(QTextTable* table);
     void contents(QTextTable* table);
-    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const;
     void paragraph(const QTextBlock& block);
     void paragraphProperties(const QTextBlock& block);
     void runs(const QTextBlock& block);
@@ -218,49 +211,14 @@ void Writer::frameContents(QTextFrame::iterator it) {
     }
 }
 
-void Writer::collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const {
-    // A table inside a table cell keeps its text, not its structure.
-    for (; !it.atEnd(); ++it) {
-        QTextFrame* frame = it.currentFrame();
-        if (!frame) {
-            out.push_back(it.currentBlock());
-        } else if (auto* t = qobject_cast<QTextTable*>(frame)) {
-            for (int r = 0; r < t->rows(); ++r)
-                for (int c = 0; c < t->columns(); ++c) {
-                    const QTextTableCell cell = t->cellAt(r, c);
-                    if (cell.row() == r && cell.column() == c)
-                        collectBlocks(cell.begin(), out);
-                }
-        } else {
-            collectBlocks(frame->begin(), out);
-        }
-    }
-}
-
 void Writer::table(QTextTable* t) {
     QXmlStreamWriter& x = *x_;
     const QTextTableFormat format = t->format();
     const int columns = t->columns();
     const int textWidth = page_.textWidth();
 
-    // Column widths: fixed ones as given, percentages of the text width, the rest shared.
-    std::vector<double> widths(columns, 0);
-    const QList<QTextLength> constraints = format.columnWidthConstraints();
-    double used = 0;
-    int open = 0;
-    for (int c = 0; c < columns; ++c) {
-        const QTextLength l = c < constraints.size() ? constraints[c] : QTextLength();
-        if (l.type() == QTextLength::FixedLength)
-            widths[c] = twips(l.rawValue());
-        else if (l.type() == QTextLength::PercentageLength)
-            widths[c] = textWidth * l.rawValue() / 100.0;
-        else
-            ++open;
-        used += widths[c];
-    }
-    for (double& w : widths)
-        if (w <= 0)
-            w = std::max(360.0, (textWidth - used) / std::max(open, 1));
+    const std::vector<double> widths = tableColumnWidths(
+        format, columns, textWidth, [this](double pixels) { return twips(pixels); });
 
     x.writeStartElement(kW, QStringLiteral("tbl"));
     x.writeStartElement(kW, QStringLiteral("tblPr"));
@@ -375,26 +333,7 @@ void Writer::contents(QTextTable* t) {
     QXmlStreamWriter& x = *x_;
     for (int r = 0; r < t->rows(); ++r) {
         const QTextTableCell titleCell = t->cellAt(r, 0);
-        const QTextTableCell pageCell = t->cellAt(r, t->columns() - 1);
-        QString title;
-        for (auto it = titleCell.begin(); !it.atEnd(); ++it)
-            if (!it.currentFrame())
-                title += it.currentBlock().text();
-        QString pageText, bookmark;
-        QTextCharFormat chars = titleCell.firstCursorPosition().charFormat();
-        for (auto it = pageCell.begin(); !it.atEnd(); ++it) {
-            if (it.currentFrame())
-                continue;
-            for (auto f = it.currentBlock().begin(); !f.atEnd(); ++f) {
-                pageText += f.fragment().text();
-                const QString name =
-                    f.fragment().charFormat().stringProperty(PageReferenceProperty);
-                if (!name.isEmpty()) {
-                    bookmark = name;
-                    chars = f.fragment().charFormat();
-                }
-            }
-        }
+        const OfficeContent::ContentsEntry entry = OfficeContent::contentsEntry(*t, r);
         x.writeStartElement(kW, QStringLiteral("p"));
         x.writeStartElement(kW, QStringLiteral("pPr"));
         x.writeEmptyElement(kW, QStringLiteral("pStyle"));
@@ -426,12 +365,12 @@ void Writer::contents(QTextTable* t) {
             x.writeAttribute(kW, QStringLiteral("fldCharType"), QStringLiteral("separate"));
             x.writeEndElement();
         }
-        text(title, chars);
-        text(QStringLiteral("\t"), chars);
-        if (bookmark.isEmpty())
-            text(pageText, chars);
+        text(entry.title, entry.chars);
+        text(QStringLiteral("\t"), entry.chars);
+        if (entry.bookmark.isEmpty())
+            text(entry.page, entry.chars);
         else
-            field(QStringLiteral(" PAGEREF %1 \\h ").arg(bookmark), pageText, chars);
+            field(QStringLiteral(" PAGEREF %1 \\h ").arg(entry.bookmark), entry.page, entry.chars);
         if (r == t->rows() - 1) {
             x.writeStartElement(kW, QStringLiteral("r"));
             x.writeEmptyElement(kW, QStringLiteral("fldChar"));
@@ -713,39 +652,19 @@ void Writer::field(const QString& instruction, const QString& result,
 
 void Writer::picture(const QTextImageFormat& format) {
     const QString name = format.name();
-    const QVariant resource = doc_.resource(QTextDocument::ImageResource, QUrl(name));
-    QImage image;
-    if (resource.canConvert<QImage>())
-        image = resource.value<QImage>();
-    if (image.isNull() && resource.canConvert<QPixmap>())
-        image = resource.value<QPixmap>().toImage();
-    if (image.isNull() && resource.typeId() == QMetaType::QByteArray)
-        image.loadFromData(resource.toByteArray());
+    const QImage image = documentImage(doc_, name);
     if (image.isNull())
         return; // an image the document cannot show is left out, as the preview does
     QString id = imageIds_.value(name);
     if (id.isEmpty()) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
         const QString file = QStringLiteral("media/image%1.png").arg(media_.size() + 1);
-        media_.append({file, png});
+        media_.append({file, pngBytes(image)});
         id = relationship(kRelImage, file, false);
         imageIds_.insert(name, id);
     }
-    // The size the document gives it, or the image's own at 96 dots per inch.
-    double w = format.width() > 0 ? format.width() : image.width();
-    double h = format.height() > 0 ? format.height() : image.height();
-    if (format.width() > 0 && format.height() <= 0)
-        h = image.height() * w / std::max(1, image.width());
-    else if (format.height() > 0 && format.width() <= 0)
-        w = image.width() * h / std::max(1, image.height());
-    const double maxWidth = page_.textWidth() * page_.pixelsPerTwip;
-    if (w > maxWidth) {
-        h *= maxWidth / w;
-        w = maxWidth;
-    }
+    const QSizeF size = imageSize(format, image, page_.textWidth() * page_.pixelsPerTwip);
+    const double w = size.width();
+    const double h = size.height();
     const QString cx = QString::number(qRound64(w * kEmuPerPixel));
     const QString cy = QString::number(qRound64(h * kEmuPerPixel));
     const QString number = QString::number(++drawings_);
@@ -884,31 +803,17 @@ QByteArray Writer::footerPart(bool empty) {
     x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("center"));
     x.writeEndElement();
     if (!empty) {
-        QTextCharFormat format;
-        format.setFontPointSize(page_.footerPoints);
-        format.setFontItalic(page_.footerItalic);
-        if (page_.footerColour.isValid())
-            format.setForeground(page_.footerColour);
+        const QTextCharFormat format =
+            footerCharFormat(page_.footerPoints, page_.footerItalic, page_.footerColour);
         QXmlStreamWriter* saved = x_;
         x_ = &x;
-        const QString& footer = page_.footer;
-        static const QString pageToken = QStringLiteral("{page}");
-        static const QString pagesToken = QStringLiteral("{pages}");
-        qsizetype from = 0;
-        while (from < footer.size()) {
-            const qsizetype atPage = footer.indexOf(pageToken, from);
-            const qsizetype atPages = footer.indexOf(pagesToken, from);
-            qsizetype at = atPage;
-            if (at < 0 || (atPages >= 0 && atPages < at))
-                at = atPages;
-            text(footer.mid(from, at < 0 ? -1 : at - from), format);
-            if (at < 0)
-                break;
-            const bool isPages = at == atPages;
-            field(isPages ? QStringLiteral(" NUMPAGES ") : QStringLiteral(" PAGE "),
-                  QStringLiteral("1"), format);
-            from = at + (isPages ? pagesToken.size() : pageToken.size());
-        }
+        splitFooterFields(
+            page_.footer, [&](QStringView piece) { text(piece.toString(), format); },
+            [&](FooterField f) {
+                field(f == FooterField::PageCount ? QStringLiteral(" NUMPAGES ")
+                                                  : QStringLiteral(" PAGE "),
+                      QStringLiteral("1"), format);
+            });
         x_ = saved;
     }
     x.writeEndElement(); // p

@@ -1,20 +1,20 @@
 #include "odtwriter.h"
 
+#include "footerfields.h"
+#include "officecontent.h"
 #include "rtftextproperties.h"
+#include "tablecolumns.h"
 #include "zippackage.h"
 
-#include <QBuffer>
 #include <QFont>
 #include <QHash>
 #include <QImage>
-#include <QPixmap>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextList>
 #include <QTextTable>
-#include <QUrl>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
@@ -24,9 +24,16 @@
 namespace OdtWriter {
 namespace {
 
+using OfficeContent::collectBlocks;
+using OfficeContent::documentImage;
+using OfficeContent::imageSize;
+using OfficeContent::pngBytes;
+using OfficeContent::xmlSafe;
 using quill::rtf::ContentsProperty;
+using quill::rtf::FooterField;
 using quill::rtf::KeepWithNextProperty;
 using quill::rtf::PageReferenceProperty;
+using quill::rtf::splitFooterFields;
 
 const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
 const QString kStyle = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:style:1.0");
@@ -39,19 +46,6 @@ const QString kXlink = QStringLiteral("http://www.w3.org/1999/xlink");
 const QString kDc = QStringLiteral("http://purl.org/dc/elements/1.1/");
 const QString kMeta = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:meta:1.0");
 const QString kManifest = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:manifest:1.0");
-
-QString xmlSafe(QStringView s) {
-    QString out;
-    out.reserve(s.size());
-    for (const QChar c : s) {
-        const char16_t u = c.unicode();
-        if ((u < 0x20 && u != u'\t' && u != u'\n') || u == 0xFFFE || u == 0xFFFF ||
-            u == QChar::ObjectReplacementCharacter)
-            continue;
-        out.append(c);
-    }
-    return out;
-}
 
 QString pt(double points) {
     return QString::number(points, 'f', 2) + QStringLiteral("pt");
@@ -113,7 +107,6 @@ private:
     QByteArray metaPart() const;
 
     void frameContents(QTextFrame::iterator it);
-    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const;
     void table(QTextTable* table);
     void contents(QTextTable* table);
     void listItem(const QTextBlock& block);
@@ -502,24 +495,6 @@ void Writer::listItem(const QTextBlock& block) {
     x.writeEndElement();
 }
 
-void Writer::collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const {
-    for (; !it.atEnd(); ++it) {
-        QTextFrame* frame = it.currentFrame();
-        if (!frame) {
-            out.push_back(it.currentBlock());
-        } else if (auto* t = qobject_cast<QTextTable*>(frame)) {
-            for (int r = 0; r < t->rows(); ++r)
-                for (int c = 0; c < t->columns(); ++c) {
-                    const QTextTableCell cell = t->cellAt(r, c);
-                    if (cell.row() == r && cell.column() == c)
-                        collectBlocks(cell.begin(), out);
-                }
-        } else {
-            collectBlocks(frame->begin(), out);
-        }
-    }
-}
-
 void Writer::paragraph(const QTextBlock& block) {
     QXmlStreamWriter& x = *x_;
     const int level = block.blockFormat().headingLevel();
@@ -625,37 +600,18 @@ void Writer::span(const QString& s, const QTextCharFormat& format) {
 
 void Writer::picture(const QTextImageFormat& format) {
     const QString name = format.name();
-    const QVariant resource = doc_.resource(QTextDocument::ImageResource, QUrl(name));
-    QImage image;
-    if (resource.canConvert<QImage>())
-        image = resource.value<QImage>();
-    if (image.isNull() && resource.canConvert<QPixmap>())
-        image = resource.value<QPixmap>().toImage();
-    if (image.isNull() && resource.typeId() == QMetaType::QByteArray)
-        image.loadFromData(resource.toByteArray());
+    const QImage image = documentImage(doc_, name);
     if (image.isNull())
         return;
     QString path = imagePaths_.value(name);
     if (path.isEmpty()) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
         path = QStringLiteral("Pictures/image%1.png").arg(media_.size() + 1);
-        media_.append({path, png});
+        media_.append({path, pngBytes(image)});
         imagePaths_.insert(name, path);
     }
-    double w = format.width() > 0 ? format.width() : image.width();
-    double h = format.height() > 0 ? format.height() : image.height();
-    if (format.width() > 0 && format.height() <= 0)
-        h = image.height() * w / std::max(1, image.width());
-    else if (format.height() > 0 && format.width() <= 0)
-        w = image.width() * h / std::max(1, image.height());
-    const double maxWidth = page_.textWidth() * page_.pixelsPerTwip;
-    if (w > maxWidth) {
-        h *= maxWidth / w;
-        w = maxWidth;
-    }
+    const QSizeF size = imageSize(format, image, page_.textWidth() * page_.pixelsPerTwip);
+    const double w = size.width();
+    const double h = size.height();
     QXmlStreamWriter& x = *x_;
     x.writeStartElement(kDraw, QStringLiteral("frame"));
     x.writeAttribute(kDraw, QStringLiteral("name"), QStringLiteral("Image%1").arg(++frames_));
@@ -675,23 +631,8 @@ void Writer::table(QTextTable* t) {
     const QTextTableFormat format = t->format();
     const int columns = t->columns();
     const double textWidth = page_.textWidth();
-    std::vector<double> widths(columns, 0);
-    const QList<QTextLength> constraints = format.columnWidthConstraints();
-    double used = 0;
-    int open = 0;
-    for (int c = 0; c < columns; ++c) {
-        const QTextLength l = c < constraints.size() ? constraints[c] : QTextLength();
-        if (l.type() == QTextLength::FixedLength)
-            widths[c] = twips(l.rawValue());
-        else if (l.type() == QTextLength::PercentageLength)
-            widths[c] = textWidth * l.rawValue() / 100.0;
-        else
-            ++open;
-        used += widths[c];
-    }
-    for (double& w : widths)
-        if (w <= 0)
-            w = std::max(360.0, (textWidth - used) / std::max(open, 1));
+    const std::vector<double> widths = tableColumnWidths(
+        format, columns, textWidth, [this](double pixels) { return twips(pixels); });
     double total = 0;
     for (double w : widths)
         total += w;
@@ -799,34 +740,18 @@ void Writer::contents(QTextTable* t) {
     x.writeEndElement(); // source
     x.writeStartElement(kText, QStringLiteral("index-body"));
     for (int r = 0; r < t->rows(); ++r) {
-        const QTextTableCell titleCell = t->cellAt(r, 0);
-        const QTextTableCell pageCell = t->cellAt(r, t->columns() - 1);
-        QString title;
-        for (auto it = titleCell.begin(); !it.atEnd(); ++it)
-            if (!it.currentFrame())
-                title += it.currentBlock().text();
-        QString page, bookmark;
-        for (auto it = pageCell.begin(); !it.atEnd(); ++it) {
-            if (it.currentFrame())
-                continue;
-            for (auto f = it.currentBlock().begin(); !f.atEnd(); ++f) {
-                page += f.fragment().text();
-                const QString ref = f.fragment().charFormat().stringProperty(PageReferenceProperty);
-                if (!ref.isEmpty())
-                    bookmark = ref;
-            }
-        }
+        const OfficeContent::ContentsEntry item = OfficeContent::contentsEntry(*t, r);
         x.writeStartElement(kText, QStringLiteral("p"));
         x.writeAttribute(kText, QStringLiteral("style-name"), entryStyle);
-        x.writeCharacters(xmlSafe(title));
+        x.writeCharacters(xmlSafe(item.title));
         x.writeEmptyElement(kText, QStringLiteral("tab"));
-        if (bookmark.isEmpty()) {
-            x.writeCharacters(xmlSafe(page));
+        if (item.bookmark.isEmpty()) {
+            x.writeCharacters(xmlSafe(item.page));
         } else {
             x.writeStartElement(kText, QStringLiteral("bookmark-ref"));
             x.writeAttribute(kText, QStringLiteral("reference-format"), QStringLiteral("page"));
-            x.writeAttribute(kText, QStringLiteral("ref-name"), bookmark);
-            x.writeCharacters(xmlSafe(page));
+            x.writeAttribute(kText, QStringLiteral("ref-name"), item.bookmark);
+            x.writeCharacters(xmlSafe(item.page));
             x.writeEndElement();
         }
         x.writeEndElement();
@@ -937,47 +862,39 @@ QByteArray Writer::stylesPart() const {
             x.writeStartElement(kStyle, QStringLiteral("footer"));
             x.writeStartElement(kText, QStringLiteral("p"));
             x.writeAttribute(kText, QStringLiteral("style-name"), QStringLiteral("Footer"));
-            const QString& f = page_.footer;
-            static const QString pageToken = QStringLiteral("{page}");
-            static const QString pagesToken = QStringLiteral("{pages}");
-            qsizetype from = 0;
-            while (from < f.size()) {
-                const qsizetype atPage = f.indexOf(pageToken, from);
-                const qsizetype atPages = f.indexOf(pagesToken, from);
-                qsizetype at = atPage;
-                if (at < 0 || (atPages >= 0 && atPages < at))
-                    at = atPages;
-                QString piece = xmlSafe(f.mid(from, at < 0 ? -1 : at - from));
-                // Runs of blanks are kept as ODF spaces.
-                qsizetype i = 0;
-                while (i < piece.size()) {
-                    const qsizetype space = piece.indexOf(QStringLiteral("  "), i);
-                    if (space < 0) {
-                        x.writeCharacters(piece.mid(i));
-                        break;
+            splitFooterFields(
+                page_.footer,
+                [&](QStringView text) {
+                    const QString piece = xmlSafe(text);
+                    // Runs of blanks are kept as ODF spaces.
+                    qsizetype i = 0;
+                    while (i < piece.size()) {
+                        const qsizetype space = piece.indexOf(QStringLiteral("  "), i);
+                        if (space < 0) {
+                            x.writeCharacters(piece.mid(i));
+                            break;
+                        }
+                        x.writeCharacters(piece.mid(i, space + 1 - i));
+                        qsizetype n = 0;
+                        while (space + 1 + n < piece.size() && piece[space + 1 + n] == u' ')
+                            ++n;
+                        x.writeEmptyElement(kText, QStringLiteral("s"));
+                        x.writeAttribute(kText, QStringLiteral("c"), QString::number(n));
+                        i = space + 1 + n;
                     }
-                    x.writeCharacters(piece.mid(i, space + 1 - i));
-                    qsizetype n = 0;
-                    while (space + 1 + n < piece.size() && piece[space + 1 + n] == u' ')
-                        ++n;
-                    x.writeEmptyElement(kText, QStringLiteral("s"));
-                    x.writeAttribute(kText, QStringLiteral("c"), QString::number(n));
-                    i = space + 1 + n;
-                }
-                if (at < 0)
-                    break;
-                const bool isPages = at == atPages;
-                if (isPages) {
-                    x.writeTextElement(kText, QStringLiteral("page-count"), QStringLiteral("1"));
-                } else {
-                    x.writeStartElement(kText, QStringLiteral("page-number"));
-                    x.writeAttribute(kText, QStringLiteral("select-page"),
-                                     QStringLiteral("current"));
-                    x.writeCharacters(QStringLiteral("1"));
-                    x.writeEndElement();
-                }
-                from = at + (isPages ? pagesToken.size() : pageToken.size());
-            }
+                },
+                [&](FooterField field) {
+                    if (field == FooterField::PageCount) {
+                        x.writeTextElement(kText, QStringLiteral("page-count"),
+                                           QStringLiteral("1"));
+                    } else {
+                        x.writeStartElement(kText, QStringLiteral("page-number"));
+                        x.writeAttribute(kText, QStringLiteral("select-page"),
+                                         QStringLiteral("current"));
+                        x.writeCharacters(QStringLiteral("1"));
+                        x.writeEndElement();
+                    }
+                });
             x.writeEndElement();
             x.writeEndElement();
         }

@@ -1,5 +1,6 @@
 #include "rtfwriter.h"
 
+#include "footerfields.h"
 #include "rtfliststyle.h"
 #include "rtfoutput.h"
 #include "rtfpicture.h"
@@ -576,31 +577,20 @@ void DocumentWriter::writeFooterText(const QString& footer) {
     const RtfWriter::Page& p = *page_;
     body_.word("pard");
     body_.word("qc");
-    QTextCharFormat format;
-    format.setFontPointSize(p.footerPoints);
-    format.setFontItalic(p.footerItalic);
-    if (p.footerColour.isValid())
-        format.setForeground(p.footerColour);
-    const RunProps props = propsOf(format);
-    static const QString page = QStringLiteral("{page}");
-    static const QString pages = QStringLiteral("{pages}");
-    qsizetype from = 0;
-    while (from < footer.size()) {
-        const qsizetype atPage = footer.indexOf(page, from);
-        const qsizetype atPages = footer.indexOf(pages, from);
-        qsizetype at = atPage;
-        if (at < 0 || (atPages >= 0 && atPages < at))
-            at = atPages;
-        setRun(props);
-        body_.text(QStringView(footer).mid(from, at < 0 ? -1 : at - from));
-        if (at < 0)
-            break;
-        const bool isPages = at == atPages;
-        // The cached result is a placeholder a reader replaces when it lays the page out.
-        writeField(isPages ? QStringLiteral(" NUMPAGES ") : QStringLiteral(" PAGE "),
-                   QStringLiteral("1"), props);
-        from = at + (isPages ? pages.size() : page.size());
-    }
+    const RunProps props =
+        propsOf(footerCharFormat(p.footerPoints, p.footerItalic, p.footerColour));
+    splitFooterFields(
+        footer,
+        [&](QStringView text) {
+            setRun(props);
+            body_.text(text);
+        },
+        [&](FooterField field) {
+            // The cached result is a placeholder a reader replaces when it lays the page out.
+            writeField(field == FooterField::PageCount ? QStringLiteral(" NUMPAGES ")
+                                                       : QStringLiteral(" PAGE "),
+                       QStringLiteral("1"), props);
+        });
     body_.word("par");
 }
 
