@@ -1,20 +1,77 @@
 #!/usr/bin/env bash
-# Runs the mingw32 build's programs under Wine, in one prefix of the build's own.
+# Runs the cross builds' programs under Wine, in one prefix of the build's own.
 #
 #   wine-run.sh PREFIX PROGRAM [ARG]...   run a Windows program (CTest's emulator)
 #   wine-run.sh PREFIX --start            prepare the prefix if needed, start one
 #                                         wineserver that stays up for the whole run
 #   wine-run.sh PREFIX --stop             stop that wineserver (end of the run)
+#   wine-run.sh --probe win32|win64       can this host run such programs? Silent and
+#                                         0 if so; otherwise one line saying why, and 1
+#
+# The prefix's architecture (win32 or win64) is in PREFIX.arch, which the build
+# writes; without it the prefix is win32. The loaders are Wine's own
+# (/usr/lib/wine/wine and wine64 on Debian; OX_WINE32_LOADER and OX_WINE64_LOADER
+# name others), called directly: Debian's `wine` wrapper takes the 32-bit loader
+# whenever it is installed, even where the kernel cannot run it.
 #
 # The prefix is made once (wineboot, then wineserver -w so its registry is on disk
 # before anything else reads it) under a lock, so programs started in parallel
-# never race to create it. Nothing needs a display: no X server is contacted, and
+# never race to create it. A prefix that cannot be made stops the run with
+# wineboot's own output. Nothing needs a display: no X server is contacted, and
 # the Mono and Gecko installers a new prefix would offer are switched off.
 set -euo pipefail
+
+# loader ARCH: the Wine loader that runs ARCH's programs.
+loader() {
+  local var default
+  if [[ $1 == win64 ]]; then
+    var=OX_WINE64_LOADER default=/usr/lib/wine/wine64
+    [[ -x $default ]] || default=$(command -v wine64 || echo "$default")
+  else
+    var=OX_WINE32_LOADER default=/usr/lib/wine/wine
+    [[ -x $default ]] || default=$(command -v wine || echo "$default")
+  fi
+  echo "${!var:-$default}"
+}
+
+# probe ARCH: runs the loader once (it reads no prefix and starts no server), so
+# a missing package or a kernel without 32-bit support shows as it is.
+probe() {
+  local arch=$1 bits=32 package=wine32:i386 wine out
+  [[ $arch == win64 ]] && bits=64 package=wine64
+  wine=$(loader "$arch")
+  if [[ ! -e $wine ]]; then
+    echo "no $bits-bit Wine loader ($wine): the package $package is not installed"
+    return 1
+  fi
+  if ! out=$("$wine" --version 2>&1); then
+    out=$(echo "$out" | tr '\n' ' ' | sed 's/^.*: line [0-9]*: //; s/ *$//')
+    case $out in
+      *"Exec format error"* | *"cannot execute binary file"*)
+        if [[ $bits == 32 ]]; then
+          echo "the kernel does not run 32-bit programs ($out): IA-32 emulation is off or missing"
+        else
+          echo "the kernel does not run Wine's 64-bit loader ($out)"
+        fi ;;
+      *) echo "Wine's $bits-bit loader does not start: $out" ;;
+    esac
+    return 1
+  fi
+}
+
+if [[ ${1:-} == --probe ]]; then
+  probe "${2:-win32}"
+  exit
+fi
+
 prefix=$1
 shift
+arch=win32
+[[ -f "$prefix.arch" ]] && arch=$(<"$prefix.arch")
+wine=$(loader "$arch")
 export WINEPREFIX=$prefix
-export WINEARCH=win32
+export WINEARCH=$arch
+export WINELOADER=$wine
 export WINEDEBUG=${OX_WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
@@ -25,8 +82,17 @@ prepare() {
   exec 9>"$prefix.lock"
   flock 9
   if [[ ! -f "$prefix/.ox-prepared" ]]; then
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+    local why log=$prefix.wineboot.log
+    if ! why=$(probe "$arch"); then
+      echo "wine-run: cannot run $arch programs on this host: $why" >&2
+      exit 1
+    fi
+    if ! "$wine" wineboot.exe -i >"$log" 2>&1 || ! wineserver -w >>"$log" 2>&1 ||
+       [[ ! -f "$prefix/system.reg" ]]; then
+      echo "wine-run: could not make the Wine prefix $prefix; wineboot said:" >&2
+      cat "$log" >&2
+      exit 1
+    fi
     touch "$prefix/.ox-prepared"
   fi
   flock -u 9
@@ -38,18 +104,23 @@ case ${1:-} in
     prepare
     # Persistent, and gone by itself ten minutes after its last client should
     # the stop never come (an interrupted run).
-    # A server already running (one left by a build step) is made persistent.
+    # A server already running is made persistent; this fails when none runs yet,
+    # which is fine: the wineboot below starts one.
     wineserver -p600 </dev/null >/dev/null 2>&1 || true
     # The first program of a session starts Wine's services (services.exe,
     # winedevice.exe, ...), which live as long as the server and keep the files
     # they were given: started here, they hold no test's output open.
-    wineboot </dev/null >/dev/null 2>&1
+    if ! out=$("$wine" wineboot.exe </dev/null 2>&1); then
+      echo "wine-run: Wine does not start in $prefix:" >&2
+      echo "$out" >&2
+      exit 1
+    fi
     ;;
   --stop)
     wineserver -k 2>/dev/null || true
     ;;
   *)
     prepare
-    exec wine "$@"
+    exec "$wine" "$@"
     ;;
 esac
