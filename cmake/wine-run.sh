@@ -109,10 +109,11 @@ case ${1:-} in
     wineserver -p600 </dev/null >/dev/null 2>&1 || true
     # The first program of a session starts Wine's services (services.exe,
     # winedevice.exe, ...), which live as long as the server and keep the files
-    # they were given: started here, they hold no test's output open.
-    if ! out=$("$wine" wineboot.exe </dev/null 2>&1); then
+    # they were given: started here, they hold no test's output open (and its
+    # output goes to a file: a pipe would stay open as long as they live).
+    if ! "$wine" wineboot.exe </dev/null >"$prefix.start.log" 2>&1; then
       echo "wine-run: Wine does not start in $prefix:" >&2
-      echo "$out" >&2
+      cat "$prefix.start.log" >&2
       exit 1
     fi
     ;;
