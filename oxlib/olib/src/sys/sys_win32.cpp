@@ -158,8 +158,63 @@ int32_t regDeleteValue(RegKey key, const char* name) {
     return RegDeleteValueA(static_cast<HKEY>(key), name);
 }
 
+namespace {
+
+// Deletes the values of `key`, always the first one left: deleting while
+// enumerating shifts the indices.
+LONG deleteValues(HKEY key) {
+    char name[16384]; // value names are at most 16383 characters
+    for (;;) {
+        DWORD n = sizeof name;
+        LONG rc = RegEnumValueA(key, 0, name, &n, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            return ERROR_SUCCESS;
+        if (rc == ERROR_SUCCESS)
+            rc = RegDeleteValueA(key, name);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+}
+
+// Deletes the sub-keys of `key`, depth first (NT's RegDeleteKeyA refuses a key
+// that still has sub-keys), then its values.
+LONG deleteContents(HKEY key) {
+    for (;;) {
+        char name[256]; // key names are at most 255 characters
+        DWORD n = sizeof name;
+        LONG rc = RegEnumKeyExA(key, 0, name, &n, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        HKEY child = nullptr;
+        if (rc == ERROR_SUCCESS)
+            rc = RegOpenKeyExA(key, name, 0, KEY_READ | KEY_WRITE, &child);
+        if (rc == ERROR_SUCCESS) {
+            rc = deleteContents(child);
+            RegCloseKey(child);
+        }
+        if (rc == ERROR_SUCCESS)
+            rc = RegDeleteKeyA(key, name);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+    return deleteValues(key);
+}
+
+} // namespace
+
+// Our own walk rather than RegDeleteTreeA, which Windows has only since Vista.
 int32_t regDeleteTree(RegKey parent, const char* subKey) {
-    return RegDeleteTreeA(static_cast<HKEY>(parent), subKey && *subKey ? subKey : nullptr);
+    const bool self = !subKey || !*subKey;
+    HKEY key = nullptr;
+    LONG rc = RegOpenKeyExA(static_cast<HKEY>(parent), self ? nullptr : subKey, 0,
+                            KEY_READ | KEY_WRITE, &key);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    rc = deleteContents(key);
+    RegCloseKey(key);
+    if (rc == ERROR_SUCCESS && !self)
+        rc = RegDeleteKeyA(static_cast<HKEY>(parent), subKey);
+    return rc;
 }
 
 int32_t regEnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameSize) {
