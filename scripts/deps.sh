@@ -95,10 +95,12 @@ generate_locale() {
 # The time tests compare the formatter with strftime in German as well.
 generate_locale de_DE.UTF-8
 
-# --- The Windows build (the mingw32 preset) ------------------------------------
-# MinGW-w64's 32-bit cross compiler, and Wine with its 32-bit loader to run the
-# tests; wine32 is an i386 package, so dpkg gets that architecture first.
-windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
+# --- The Windows build (the mingw32 and mingw64 presets) -----------------------
+# MinGW-w64's 32-bit and 64-bit cross compilers, and Wine with both loaders to run
+# the tests; wine32 is an i386 package, so dpkg gets that architecture first. On a
+# host whose kernel runs no 32-bit programs wine32 installs but cannot run, and the
+# tests run on the 64-bit build under wine64 instead (scripts/test.sh).
+windows_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)
 mapfile -t windows_missing < <(missing_packages "${windows_packages[@]}")
 if ((${#windows_missing[@]})); then
   install=(apt-get install -y -q --no-install-recommends "${windows_missing[@]}")
@@ -114,4 +116,10 @@ fi
 # The double-byte string tests under Wine: Wine takes the ANSI code page from the
 # locale, and ja_JP.UTF-8 gives Japanese (932).
 generate_locale ja_JP.UTF-8
+# Said once here, as it stays true for the host: cmake/wine-run.sh --probe starts
+# Wine's 32-bit loader, which is all it takes to find out.
+if ! why=$("$(dirname "$0")/../cmake/wine-run.sh" --probe win32); then
+  echo "deps: this host cannot run 32-bit Windows programs: $why;" \
+    "the Windows suite runs on the 64-bit build under wine64"
+fi
 # --- end of the Windows build -------------------------------------------------
