@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the cross builds' programs under Wine, in one prefix of the build's own.
 #
-#   wine-run.sh PREFIX PROGRAM [ARG]...   run a Windows program (CTest's emulator)
-#   wine-run.sh PREFIX --start            prepare the prefix if needed, start one
-#                                         wineserver that stays up for the whole run
+#   wine-run.sh PREFIX PROGRAM [ARG]...   run a Windows program (CTest's emulator);
+#                                         the first one prepares the prefix if needed
+#                                         and starts one wineserver for the whole run
+#   wine-run.sh PREFIX --start            the same without a program
 #   wine-run.sh PREFIX --stop             stop that wineserver (end of the run)
 #   wine-run.sh --probe win32|win64       can this host run such programs? Silent and
 #                                         0 if so; otherwise one line saying why, and 1
@@ -87,7 +88,7 @@ prepare() {
       echo "wine-run: cannot run $arch programs on this host: $why" >&2
       exit 1
     fi
-    if ! "$wine" wineboot.exe -i >"$log" 2>&1 || ! wineserver -w >>"$log" 2>&1 ||
+    if ! "$wine" wineboot.exe -i >"$log" 2>&1 9>&- || ! wineserver -w >>"$log" 2>&1 9>&- ||
        [[ ! -f "$prefix/system.reg" ]]; then
       echo "wine-run: could not make the Wine prefix $prefix; wineboot said:" >&2
       cat "$log" >&2
@@ -99,29 +100,50 @@ prepare() {
   exec 9>&-
 }
 
-case ${1:-} in
-  --start)
-    prepare
+# running: whether a wineserver serves this prefix (Wine keeps its socket in
+# /tmp/.wine-UID/server-DEV-INODE, after the prefix folder's device and inode).
+running() {
+  [[ -d $prefix ]] || return 1
+  local dev ino
+  read -r dev ino < <(stat -c '%d %i' "$prefix")
+  [[ -S $(printf '/tmp/.wine-%d/server-%x-%x/socket' "$(id -u)" "$dev" "$ino") ]]
+}
+
+# session: one wineserver for the whole test run, started by the first program
+# that needs it (listing the tests without running them starts nothing).
+session() {
+  running && return
+  exec 8>"$prefix.session.lock"
+  flock 8
+  if ! running; then
     # Persistent, and gone by itself ten minutes after its last client should
     # the stop never come (an interrupted run).
-    # A server already running is made persistent; this fails when none runs yet,
-    # which is fine: the wineboot below starts one.
     wineserver -p600 </dev/null >/dev/null 2>&1 || true
     # The first program of a session starts Wine's services (services.exe,
     # winedevice.exe, ...), which live as long as the server and keep the files
     # they were given: started here, they hold no test's output open (and its
     # output goes to a file: a pipe would stay open as long as they live).
-    if ! "$wine" wineboot.exe </dev/null >"$prefix.start.log" 2>&1; then
+    if ! "$wine" wineboot.exe </dev/null >"$prefix.start.log" 2>&1 8>&-; then
       echo "wine-run: Wine does not start in $prefix:" >&2
       cat "$prefix.start.log" >&2
       exit 1
     fi
+  fi
+  flock -u 8
+  exec 8>&-
+}
+
+case ${1:-} in
+  --start)
+    prepare
+    session
     ;;
   --stop)
-    wineserver -k 2>/dev/null || true
+    if running; then wineserver -k 2>/dev/null || true; fi
     ;;
   *)
     prepare
+    session
     exec "$wine" "$@"
     ;;
 esac
