@@ -124,8 +124,13 @@ session() {
     # they were given: started here, they hold no test's output open (and its
     # output goes to a file: a pipe would stay open as long as they live).
     if ! "$wine" wineboot.exe </dev/null >"$prefix.start.log" 2>&1 8>&-; then
-      echo "wine-run: Wine does not start in $prefix:" >&2
-      cat "$prefix.start.log" >&2
+      local why
+      if ! why=$(probe "$arch"); then
+        echo "wine-run: cannot run $arch programs on this host: $why" >&2
+      else
+        echo "wine-run: Wine does not start in $prefix; wineboot said:" >&2
+        cat "$prefix.start.log" >&2
+      fi
       exit 1
     fi
   fi
