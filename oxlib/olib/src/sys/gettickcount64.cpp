@@ -2,7 +2,9 @@
 // timed waits. Windows XP has no such function, and a DLL importing it does not
 // load there; this definition of the import slot takes the place of the import.
 // It calls the system's own where there is one, and otherwise widens GetTickCount,
-// which wraps every 49.7 days, by counting its wraps.
+// which wraps every 49.7 days, by counting the wraps it sees between calls (so
+// two calls more than 49.7 days apart lose one; the thread library only times
+// its waits with it).
 //
 // Linked as an object of each module (never from a static library), so the slot
 // is defined before the thread library's reference to it is resolved.
