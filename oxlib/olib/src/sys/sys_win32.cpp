@@ -245,9 +245,69 @@ Socket socketCreate(int32_t family, int32_t type, int32_t protocol) {
     return static_cast<Socket>(::socket(family, type, protocol));
 }
 
+namespace {
+
+// One connect of `s`, waited for `limitMs` at most; 0 or the WinSock error.
+int connectWithin(SOCKET s, const sockaddr* peer, int length, DWORD limitMs) {
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0)
+        return ::connect(s, peer, length) == 0 ? 0 : ::WSAGetLastError();
+    int error = ::connect(s, peer, length) == 0 ? 0 : ::WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) {
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval limit{static_cast<long>(limitMs / 1000), static_cast<long>(limitMs % 1000) * 1000};
+        const int ready = ::select(0, nullptr, &writable, &failed, &limit);
+        if (ready == 0) {
+            error = WSAETIMEDOUT;
+        } else if (ready == SOCKET_ERROR) {
+            error = ::WSAGetLastError();
+        } else if (FD_ISSET(s, &failed)) {
+            // A failed connect shows in the exception set, its reason in SO_ERROR.
+            int reason = 0;
+            int reasonSize = sizeof reason;
+            ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&reason), &reasonSize);
+            error = reason != 0 ? reason : WSAECONNREFUSED;
+        } else {
+            error = 0;
+        }
+    }
+    u_long blocking = 0;
+    ::ioctlsocket(s, FIONBIO, &blocking);
+    return error;
+}
+
+} // namespace
+
+// Windows' connect, unlike Linux's, ignores the send timeout: a peer that never
+// answers holds it for the system's own SYN retries (21 seconds on Windows,
+// minutes under Wine). With a send timeout set, the connect runs non-blocking
+// and is waited for that long at most, failing with WSAETIMEDOUT as on Linux.
+// The library's sockets are blocking, and are left so.
 int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t length) {
-    return ::connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(address),
-                     length);
+    const SOCKET s = static_cast<SOCKET>(socket);
+    const sockaddr* peer = reinterpret_cast<const sockaddr*>(address);
+    DWORD limitMs = 0;
+    int size = sizeof limitMs;
+    int error = 0;
+    if (::getsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&limitMs), &size) != 0 ||
+        limitMs == 0) {
+        error = ::connect(s, peer, length) == 0 ? 0 : ::WSAGetLastError();
+    } else {
+        error = connectWithin(s, peer, length, limitMs);
+        // A socket may be connected again after a refusal. Under Wine the host
+        // system's socket answers the first connect after a failed one with
+        // ECONNABORTED (no connection existed to abort); the next one is real.
+        if (error == WSAECONNABORTED)
+            error = connectWithin(s, peer, length, limitMs);
+    }
+    if (error == 0)
+        return 0;
+    ::WSASetLastError(error);
+    return SOCKET_ERROR;
 }
 
 int32_t socketSetSendTimeout(Socket socket, int32_t seconds) {
