@@ -470,10 +470,16 @@ std::string eraText(int32_t year, int32_t month, int32_t day) {
     date.wYear = static_cast<WORD>(year);
     date.wMonth = static_cast<WORD>(month);
     date.wDay = static_cast<WORD>(day);
-    char text[10] = {};
-    if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "gg", text, sizeof text) == 0)
+    // "g" and "gg" are the same picture on Windows; Wine writes the era once per
+    // letter. The size is asked first: an era text can be longer than a few bytes.
+    const int size = GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "g", nullptr, 0);
+    if (size <= 0)
         return std::string();
-    return std::string(text);
+    std::string text(static_cast<size_t>(size), '\0');
+    if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "g", text.data(), size) == 0)
+        return std::string();
+    text.resize(std::strlen(text.c_str()));
+    return text;
 }
 
 int32_t timeTextCharLength(const char* text) {
