@@ -4,6 +4,7 @@
 #include <mbstring.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -505,23 +506,51 @@ bool setEnvironment(const char* name, const char* value) {
     return _putenv(entry.c_str()) == 0;
 }
 
+// The file is opened for appending only (FILE_APPEND_DATA), so each WriteFile
+// lands whole at the end even while other processes append too; the C
+// runtime's _O_APPEND seeks to the end and writes after, and its text mode
+// writes a line in pieces, so lines of processes appending at once were lost
+// or torn. Wine does not make such appends atomic, so each write also holds a
+// lock on a byte far past any end (readers are never kept out). Lines still
+// end in CR LF, as in a text-mode file.
 AppendFile openAppendFile(const char* path) {
-    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT, _S_IREAD | _S_IWRITE);
+    const HANDLE file = CreateFileA(path, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return kNoFile;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_BINARY);
+    if (fd < 0)
+        CloseHandle(file);
     return fd < 0 ? kNoFile : fd;
 }
 
 bool appendToFile(AppendFile file, const char* data, size_t size) {
     if (file == kNoFile)
         return false;
-    while (size > 0) {
-        const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-        const int n = _write(file, data, chunk); // text mode: LF becomes CR LF
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
+    std::string text;
+    text.reserve(size + size / 16);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n')
+            text += '\r';
+        text += data[i];
     }
-    return true;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file));
+    OVERLAPPED lockAt = {};
+    lockAt.Offset = 0xFFFFFFFEu;
+    lockAt.OffsetHigh = 0x7FFFFFFFu;
+    const bool locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt) != 0;
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 0x40000000u));
+        DWORD written = 0;
+        ok = WriteFile(handle, text.data() + done, chunk, &written, nullptr) && written != 0;
+        done += written;
+    }
+    if (locked)
+        UnlockFileEx(handle, 0, 1, 0, &lockAt);
+    return ok;
 }
 
 void closeAppendFile(AppendFile file) {
