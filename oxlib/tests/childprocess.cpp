@@ -1,5 +1,7 @@
 #include "childprocess.h"
 
+#if !defined(_WIN32)
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -163,3 +165,4 @@ int ChildProcess::wait() {
     }
     return status_;
 }
+#endif

@@ -1,11 +1,14 @@
-// Runs a program of the test build as a child process (fork and exec), with
-// the test's environment, some text on its standard input and its output
-// collected. A child that outlives its time limit is killed.
+// Runs a program of the test build as a child process (fork and exec; on
+// Windows CreateProcess), with the test's environment, some text on its
+// standard input and its output collected. A child that outlives its time
+// limit is killed.
 #pragma once
 
 #include <string>
-#include <sys/types.h>
 #include <vector>
+#if !defined(_WIN32)
+#include <sys/types.h>
+#endif
 
 struct ChildResult {
     int status = -1; // exit status; 128 + signal when killed
@@ -17,6 +20,7 @@ struct ChildResult {
 ChildResult runChild(const std::vector<std::string>& argv, const std::string& input = "",
                      int timeoutSeconds = 60);
 
+#if !defined(_WIN32)
 // A child whose standard output is read line by line while it runs.
 class ChildProcess {
 public:
@@ -39,3 +43,4 @@ private:
     bool waited_ = false;
     int status_ = -1;
 };
+#endif

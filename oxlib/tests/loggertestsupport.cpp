@@ -4,6 +4,10 @@
 
 #include <oxlib/oregistry.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include <climits>
 #include <cstdlib>
 #include <regex>
@@ -22,21 +26,53 @@ void createKey(const std::string& path) {
 }
 
 void setOrUnset(const char* name, const std::string& value) {
+#if defined(_WIN32)
+    oxsys::setEnvironment(name, value.c_str()); // an empty value removes the variable
+#else
     if (value.empty())
         unsetenv(name);
     else
         setenv(name, value.c_str(), 1);
+#endif
 }
 
 } // namespace
 
+#if defined(_WIN32)
+namespace {
+
+// A build path as Windows names it (Wine shows the build folder on drive Z:).
+std::string windowsPath(const std::string& path) {
+    char full[MAX_PATH];
+    return GetFullPathNameA(path.c_str(), sizeof full, full, nullptr) ? std::string(full) : path;
+}
+
+} // namespace
+#endif
+
+std::string pxloggerPath() {
+#if defined(_WIN32)
+    return windowsPath(OX_PXLOGGER);
+#else
+    return OX_PXLOGGER;
+#endif
+}
+
 std::string testLogger(const std::string& variant) {
+#if defined(_WIN32)
+    return windowsPath(std::string(OX_TESTLOG_DIR) + "/liboxtestlog_" + variant + ".dll");
+#else
     return std::string(OX_TESTLOG_DIR) + "/liboxtestlog_" + variant + ".so";
+#endif
 }
 
 std::string helperPath() {
+#if defined(_WIN32)
+    return windowsPath(OX_LOGGER_HELPER); // as the helper's module file name gives it
+#else
     char full[PATH_MAX];
     return realpath(OX_LOGGER_HELPER, full) ? std::string(full) : std::string(OX_LOGGER_HELPER);
+#endif
 }
 
 EventLogLine parseEventLogLine(const std::string& line) {
@@ -63,7 +99,13 @@ std::vector<std::string> splitLines(const std::string& text) {
             lines.push_back(text.substr(start) + "<no line end>");
             break;
         }
+#if defined(_WIN32)
+        // Files written in text mode end their lines with CR LF.
+        const size_t cut = end > start && text[end - 1] == '\r' ? end - 1 : end;
+        lines.push_back(text.substr(start, cut - start));
+#else
         lines.push_back(text.substr(start, end - start));
+#endif
         start = end + 1;
     }
     return lines;
@@ -97,10 +139,10 @@ ChildResult LoggerScene::run(const std::string& input, const std::string& level)
     const char* previousLevel = std::getenv(kHelperLevelVariable);
     const std::string savedLevel = previousLevel ? previousLevel : "";
     setOrUnset(kHelperLevelVariable, level);
-    setenv("OX_TEST_LOGGER_RECORD", path("record.txt").c_str(), 1);
-    setenv("LC_ALL", "C", 1);
+    setOrUnset("OX_TEST_LOGGER_RECORD", path("record.txt"));
+    setOrUnset("LC_ALL", "C");
     ChildResult result = runChild({OX_LOGGER_HELPER}, "cd " + folder() + "\n" + input, 120);
     setOrUnset(kHelperLevelVariable, savedLevel);
-    unsetenv("OX_TEST_LOGGER_RECORD");
+    setOrUnset("OX_TEST_LOGGER_RECORD", "");
     return result;
 }

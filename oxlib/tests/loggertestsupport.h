@@ -12,6 +12,8 @@
 // The path of a test logging library (testlogger.cpp): "a", "b", "noaudit2",
 // "initfails", "throws", "errorfails".
 std::string testLogger(const std::string& variant);
+// pxlogger's path, as a registry value names it.
+std::string pxloggerPath();
 // The helper program's full path (what Init receives as the host path).
 std::string helperPath();
 // The environment variable of the helper's level.

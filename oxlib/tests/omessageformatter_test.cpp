@@ -1,6 +1,7 @@
 // The message formatter and formatLogMessage: markers by number, strings with
 // no marker, the stand-in text for a missing template and the line clean-up.
-// With no message library loaded, templates come from the test program's table.
+// With no message library loaded, templates come from the test program's table;
+// on Windows the stand-in comes from the real English message library.
 #include "logcapture.h"
 #include "programstrings.h"
 
@@ -101,7 +102,10 @@ TEST_F(FormatLogMessage, FoundTemplateMakesNoReports) {
 TEST_F(FormatLogMessage, MissingTemplateFallsBackToTheStandIn) {
     setProgramFallbackTemplate(true);
     const OString text = formatLogMessage(kProgramMissingId, 2, array({"a", "b"}), true);
-    EXPECT_EQ(std::string(text.c_str()), "No text for message 60999 (2 strings).");
+    OMessageFormatter standIn(1, OString(kStandInTemplate));
+    standIn.addInsert("60999");
+    standIn.addInsert("2");
+    EXPECT_EQ(std::string(text.c_str()), standIn.build().c_str());
     const auto events = log_.events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].id, kMsgAssertionFailed);
@@ -135,6 +139,15 @@ TEST_F(FormatLogMessage, MissingStandInGivesEmptyWithTheSecondReport) {
 
 TEST_F(FormatLogMessage, AssertionMessageNeverFallsBack) {
     setProgramFallbackTemplate(true);
+#if defined(_WIN32)
+    // The message library that holds the stand-in holds the assertion's own
+    // template too; its line breaks become spaces as in any message.
+    EXPECT_EQ(std::string(
+                  formatLogMessage(kMsgAssertionFailed, 3, array({"f\n", "1", "e"}), true).c_str()),
+              "Internal check failed: e (f , line 1).");
+    EXPECT_TRUE(log_.events().empty());
+    return;
+#endif
     EXPECT_EQ(std::string(
                   formatLogMessage(kMsgAssertionFailed, 3, array({"f\n", "1", "e"}), true).c_str()),
               "f\n1e");

@@ -1,7 +1,9 @@
-// ODateTime::Format and the name table: the picture rules, and the output beside
-// glibc's strftime for equivalent formats in the process's time locale. The
-// suite runs twice: under LC_ALL=C and under LC_ALL=de_DE.UTF-8; the library
-// takes the time locale from the environment when it starts.
+// ODateTime::Format and the name table: the picture rules, and on Linux the
+// output beside glibc's strftime for equivalent formats in the process's time
+// locale (Windows' counterpart, GetDateFormatA and GetTimeFormatA, is in
+// otimeformatwin32_test.cpp). The suite runs twice: under LC_ALL=C and under
+// LC_ALL=de_DE.UTF-8; the library takes the time locale from the environment
+// when it starts.
 #include "sys/osys.h"
 
 #include <oxlib/otime.h>
@@ -25,9 +27,10 @@ std::string fmt(const ODateTime& dt, const char* picture, const OTimeZone& zone 
 }
 
 bool englishNames() {
-    return timeNames.marker(false, true) == "AM";
+    return timeNames.weekdayName(6, true) == "Saturday";
 }
 
+#if !defined(_WIN32)
 TEST(OTimeNames, TheProcessHasTheLocaleItWasStartedIn) {
     const char* expected = std::getenv("LC_ALL");
     const char* actual = std::setlocale(LC_TIME, nullptr);
@@ -66,6 +69,7 @@ TEST(OTimeNames, CharactersOfTheLocaleTexts) {
     EXPECT_EQ(oxsys::timeTextCharLength("\xe5\x8d"), 1);
     EXPECT_EQ(oxsys::timeTextCharLength(""), 0);
 }
+#endif
 
 TEST(ODateTimeFormat, NumberFieldsAndRepeatCounts) {
     EXPECT_EQ(fmt(at(2000, 2, 5, 3, 4, 5, 6), "yyyy-MM-dd HH:mm:ss.SSS"),
@@ -77,7 +81,9 @@ TEST(ODateTimeFormat, NumberFieldsAndRepeatCounts) {
     EXPECT_EQ(fmt(at(2000, 1, 1, 0, 0), "h/H/hh/HH"), "12/0/12/00");
     EXPECT_EQ(fmt(at(2000, 1, 1, 12, 0), "h hhh HHH sss SSSS"), "12 12 12 00 000");
     EXPECT_EQ(fmt(at(2000, 1, 1, 0, 0), ""), "");
+#if !defined(_WIN32)
     EXPECT_EQ(fmt(at(2000, 1, 1, 0, 0), "g|gg"), "|"); // no era on this platform
+#endif
 }
 
 TEST(ODateTimeFormat, NamesAndMarkers) {
@@ -133,6 +139,7 @@ TEST(ODateTimeFormat, TheZoneDecidesTheLocalDateAndClock) {
     EXPECT_EQ(fmt(at(2024, 1, 1, 22, 30), "yyyy-MM-dd HH:mm", cet), "2024-01-01 23:30");
 }
 
+#if !defined(_WIN32)
 // strftime's counterpart of each picture; the "%-" forms are glibc's unpadded ones.
 struct Pair {
     const char* picture;
@@ -182,5 +189,7 @@ TEST(ODateTimeFormat, AgreesWithStrftimeInTheProcessLocale) {
     compareWithStrftime("CET,-60,CEST,-60;3,5,0/2,0,10,5,0/3,0", "CET-1CEST,M3.5.0,M10.5.0/3");
     compareWithStrftime("AEST,-600,AEDT,-60;10,1,0/2,0,4,1,0/3,0", "AEST-10AEDT,M10.1.0,M4.1.0/3");
 }
+
+#endif
 
 } // namespace

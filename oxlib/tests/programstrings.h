@@ -11,5 +11,12 @@ constexpr uint32_t kProgramConnectionId = 60003; // "Connection to %1 failed: %2
 constexpr uint32_t kProgramLinesId = 60004;      // "%1"
 constexpr uint32_t kProgramMissingId = 60999;    // never in any table
 
-// Whether the program's table holds the stand-in template of id 34405.
+// Whether the stand-in template of id 34405 can be found: in the program's own
+// table on Linux, in the English message library on Windows (kStandInTemplate).
 void setProgramFallbackTemplate(bool present);
+#if defined(_WIN32)
+constexpr const char* kStandInTemplate =
+    "No message text was found for message id %1 (an event with %2 insertion strings).";
+#else
+constexpr const char* kStandInTemplate = "No text for message %1 (%2 strings).";
+#endif

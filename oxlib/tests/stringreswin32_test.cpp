@@ -3,7 +3,10 @@
 // the registry names and read with LoadStringA. The library picks the language
 // from the user's locale, so CTest runs this program once in English and once
 // in German (Wine takes the locale from LC_ALL); each test checks the language
-// it was run for and skips in the other.
+// it was run for and skips in the other. Each DLL also carries the same
+// messages as a MESSAGETABLE, where the event log's readers find an event's
+// text; on NT the event sink reports to the event log, not to event.log.
+#include <oxlib/oeventlog.h>
 #include <oxlib/oregistry.h>
 #include <oxlib/oresmanager.h>
 
@@ -11,6 +14,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -33,9 +37,7 @@ protected:
         language_ = std::string(language).substr(0, 2);
         ASSERT_TRUE(strings_.writeString("Path", libraryFolder().c_str()));
     }
-    void TearDown() override {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Corvane Software");
-    }
+    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Corvane Software"); }
     void expectLanguage(const char* wanted) {
         if (language_ != wanted)
             GTEST_SKIP() << "the user's language is " << language_ << ", not " << wanted;
@@ -65,7 +67,81 @@ TEST_F(StringResources, GermanFoundWithoutRegardToCase) {
     // The table's UTF-8 source reaches the program in its ANSI code page.
     ASSERT_EQ(GetACP(), 1252u);
     EXPECT_EQ(std::string(loadResourceString(33009).c_str()),
-              "Interne Pr\xFC" "fung fehlgeschlagen: %3 (%1, Zeile %2). %4");
+              "Interne Pr\xFC"
+              "fung fehlgeschlagen: %3 (%1, Zeile %2). %4");
+}
+
+// Every string of the STRINGTABLE is in the MESSAGETABLE with the same text
+// (a line break there is the message compiler's CR LF).
+void expectMessageTableMatchesStringTable(const char* dllName) {
+    const HMODULE dll = LoadLibraryExA((libraryFolder() + "\\" + dllName).c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(dll, nullptr);
+    int compared = 0;
+    for (UINT id = 1; id < 65536; ++id) {
+        char text[1024];
+        if (LoadStringA(dll, id, text, sizeof text) <= 0)
+            continue;
+        std::string expected;
+        for (const char* c = text; *c != 0; ++c)
+            expected += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
+        char message[1024] = {};
+        ASSERT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, dll,
+                                 id, 0, message, sizeof message, nullptr),
+                  0u)
+            << dllName << " lacks message " << id;
+        EXPECT_EQ(std::string(message), expected) << dllName << " message " << id;
+        ++compared;
+    }
+    EXPECT_GE(compared, 10);
+    FreeLibrary(dll);
+}
+
+TEST(MessageTable, EnglishMessagesMatchTheStringTable) {
+    expectMessageTableMatchesStringTable("stringres_en.dll");
+}
+
+TEST(MessageTable, GermanMessagesMatchTheStringTable) {
+    expectMessageTableMatchesStringTable("stringres_de.dll");
+}
+
+// On NT a report goes to the event log; what its reader shows is the text of
+// the event's id in the message file, with the event's strings put in.
+TEST_F(StringResources, EnglishEventOnNtGoesToTheEventLogAndReadsWithItsText) {
+    expectLanguage("EN");
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_TRUE(GetVersionExA(&version));
+    ASSERT_EQ(version.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
+
+    const std::filesystem::path previous = std::filesystem::current_path();
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("oxevent-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
+    OEventLog sink;
+    const bool opened = sink.open(nullptr, "Corvane_test");
+    const char* strings[] = {"x"};
+    const bool reported = opened && sink.report(EVENTLOG_WARNING_TYPE, strings, 15, 1, 34402);
+    sink.close();
+    const bool wroteFile = std::filesystem::exists("event.log");
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+    EXPECT_TRUE(opened);
+    EXPECT_TRUE(reported);
+    EXPECT_FALSE(wroteFile) << "an NT report went to event.log";
+
+    initStringResources();
+    const std::string messageFile = getStringLibraryPath().c_str();
+    const HMODULE dll = LoadLibraryExA(messageFile.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(dll, nullptr) << messageFile;
+    DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(strings[0])};
+    char text[512] = {};
+    ASSERT_GT(FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, dll,
+                             34402, 0, text, sizeof text, reinterpret_cast<va_list*>(inserts)),
+              0u);
+    EXPECT_STREQ(text, "The logging library x did not accept an event, or failed while taking it.");
+    FreeLibrary(dll);
 }
 
 } // namespace

@@ -20,12 +20,32 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 
 namespace {
 
 void clearTestKeys() {
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Corvane Software");
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Corvane Software");
+    // The event sources the logger registers ("Corvane_<program>").
+    HKEY sources = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "System\\CurrentControlSet\\Services\\EventLog\\Application", 0,
+                      KEY_READ | KEY_WRITE, &sources) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> ours;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(sources, i, name, &size, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        if (std::strncmp(name, "Corvane_", 8) == 0)
+            ours.push_back(name);
+    }
+    for (const std::string& source : ours)
+        RegDeleteTreeA(sources, source.c_str());
+    RegCloseKey(sources);
 }
 
 } // namespace
@@ -109,7 +129,9 @@ public:
         // search, say) used up by it.
         logLevel();
     }
-    void TearDown() override { store_.reset(); }
+    void TearDown() override {
+        store_.reset();
+    }
 
 private:
     std::unique_ptr<TempRegistry> store_;

@@ -3,16 +3,12 @@
 #include "coxsocket.h"
 
 #include "logcapture.h"
+#include "tempregistry.h"
 #include "testserver.h"
 
 #include <oxlib/olog.h>
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -33,27 +29,22 @@ double secondsSince(Clock::time_point start) {
 oxsys::SocketAddress address(const char* ip, uint16_t port) {
     oxsys::SocketAddress a{};
     a.family = oxsys::kAfInet;
-    const uint16_t wirePort = htons(port);
-    const uint32_t wireIp = inet_addr(ip);
-    std::memcpy(a.data, &wirePort, 2);
-    std::memcpy(a.data + 2, &wireIp, 4);
+    const sockaddr_in in = testsocket::loopback(port, ip);
+    std::memcpy(a.data, &in.sin_port, 2);
+    std::memcpy(a.data + 2, &in.sin_addr, 4);
     return a;
 }
 
 // A port that refuses connections: bound by a socket that does not listen.
 struct RefusingPort {
     RefusingPort() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof local;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+        sockaddr_in local = testsocket::loopback();
+        testsocket::bind(fd, &local);
         port = ntohs(local.sin_port);
     }
-    ~RefusingPort() { ::close(fd); }
-    int fd;
+    ~RefusingPort() { testsocket::close(fd); }
+    SocketLibrary library;
+    TestSocket fd = testsocket::open();
     uint16_t port;
 };
 
@@ -130,7 +121,7 @@ TEST(COXSocketConnect, UnlimitedRetriesConnectOnceThePeerListens) {
     const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
     std::thread listenLater([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        ::listen(refusing.fd, 1);
+        testsocket::listen(refusing.fd, 1);
     });
     LogCapture capture;
     EXPECT_TRUE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, -1));
@@ -156,28 +147,24 @@ namespace {
 // is dropped, so that connect gets no answer at all.
 struct FullListener {
     FullListener() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof local;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        ::listen(fd, 0);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
+        sockaddr_in local = testsocket::loopback();
+        testsocket::bind(fd, &local);
+        testsocket::listen(fd, 0);
         port = ntohs(local.sin_port);
-        for (int& filler : fillers) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&local), sizeof local);
+        for (TestSocket& filler : fillers) {
+            filler = testsocket::open(true);
+            testsocket::startConnect(filler, local);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     ~FullListener() {
-        for (const int filler : fillers)
-            ::close(filler);
-        ::close(fd);
+        for (const TestSocket filler : fillers)
+            testsocket::close(filler);
+        testsocket::close(fd);
     }
-    int fd;
-    int fillers[3];
+    SocketLibrary library;
+    TestSocket fd = testsocket::open();
+    TestSocket fillers[3];
     uint16_t port;
 };
 
@@ -196,7 +183,7 @@ TEST(COXSocketConnect, NoAnswerWithinTheTimeoutCountsAsRefused) {
 
 TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {
     Started started;
-    TestServer server([](int connection) {
+    TestServer server([](TestSocket connection) {
         char byte;
         if (TestServer::readExactly(connection, &byte, 1))
             TestServer::writeAll(connection, "pong");
@@ -221,14 +208,11 @@ TEST(COXSocketWait, WaitsReportReadinessTimeoutAndErrors) {
 
 int main(int argc, char** argv) {
     // The level is read once, when the logger starts, and only when logging is
-    // configured: a store of the test's own with the logging key, the level
-    // raised, and the logger started before any test runs. The current folder
-    // (where the logger's own reports go, in event.log) is the store's folder.
-    char folder[] = "/tmp/coxsocket-test-XXXXXX";
-    if (mkdtemp(folder) == nullptr)
-        return 2;
-    const std::string store = std::string(folder) + "/registry.db";
-    ::setenv("OXLIB_REGISTRY", store.c_str(), 1);
+    // configured: a store of the test's own (on Windows the system registry,
+    // which the tests hold the lock of) with the logging key, the level raised,
+    // and the logger started before any test runs. The current folder (where
+    // the logger's own reports go, in event.log) is the store's folder.
+    TempRegistry store;
     oxsys::RegKey key = nullptr;
     if (oxsys::regCreateKey(reinterpret_cast<oxsys::RegKey>(uintptr_t(0x80000002u)),
                             "Software\\Corvane Software\\Corvane Logging", oxsys::kKeyWrite,
@@ -236,15 +220,12 @@ int main(int argc, char** argv) {
         return 2;
     oxsys::regCloseKey(key);
     const std::string variable = std::string(oxsys::hostProgramBaseName()) + "_logLevel";
-    ::setenv(variable.c_str(), "256", 1);
+    oxsys::setEnvironment(variable.c_str(), "256");
     const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
+    std::filesystem::current_path(store.folder());
     logLevel();
     std::filesystem::current_path(previous);
 
     ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-    return result;
+    return RUN_ALL_TESTS();
 }

@@ -6,12 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#if !defined(_WIN32)
 #include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -55,7 +52,7 @@ int32_t fetch(uint16_t port, Buffers& b, const char* host = "127.0.0.1",
 
 // A server that reads the request and answers with `reply` as raw bytes.
 TestServer::Handler replyWith(std::string reply) {
-    return [reply](int connection) {
+    return [reply](TestSocket connection) {
         std::string name;
         if (TestServer::readRequest(connection, &name))
             TestServer::writeAll(connection, reply);
@@ -74,7 +71,7 @@ TEST(FetchorbRequest, DefaultsReachPort13000WithTheDefaultFactory) {
     std::mutex mutex;
     std::string request;
     TestServer server(
-        [&](int connection) {
+        [&](TestSocket connection) {
             char raw[4 + 17];
             if (!TestServer::readExactly(connection, raw, sizeof raw))
                 return;
@@ -98,7 +95,7 @@ TEST(FetchorbRequest, DefaultsReachPort13000WithTheDefaultFactory) {
 TEST(FetchorbRequest, NamesAreFramedAsGivenAndHostNamesAreLookedUp) {
     std::mutex mutex;
     std::vector<std::string> names;
-    TestServer server([&](int connection) {
+    TestServer server([&](TestSocket connection) {
         std::string name;
         if (!TestServer::readRequest(connection, &name))
             return;
@@ -196,12 +193,11 @@ TEST(FetchorbReply, NullSecondBufferOrSizeDiscardsTheSecondString) {
 
 TEST(FetchorbReply, ReplyDribbledOneByteAtATimeIsReassembled) {
     const std::string bytes = reply("IOR:000102030405", "dribbled");
-    TestServer server([&](int connection) {
+    TestServer server([&](TestSocket connection) {
         std::string name;
         if (!TestServer::readRequest(connection, &name))
             return;
-        const int on = 1;
-        ::setsockopt(connection, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        testsocket::setNoDelay(connection);
         for (char byte : bytes) {
             if (!TestServer::writeAll(connection, std::string(1, byte)))
                 return;
@@ -219,7 +215,7 @@ TEST(FetchorbReply, LengthsAboveTheCapFailBeforeAnyAllocation) {
     for (const uint32_t announced : {cap + 1, 0xFFFFFFFFu}) {
         // A short body follows and the connection stays open: a client that
         // believed the length would sit in its reply wait.
-        TestServer server([announced](int connection) {
+        TestServer server([announced](TestSocket connection) {
             std::string name;
             if (TestServer::readRequest(connection, &name) &&
                 TestServer::writeAll(connection, TestServer::lengthField(announced) + "IOR:"))
@@ -333,7 +329,7 @@ TEST(FetchorbReply, RandomGarbageGivesExactlyWhatTheFramingSays) {
 // --- Failures ------------------------------------------------------------------
 
 TEST(FetchorbFailure, ServerClosingWithoutAReplyFailsAtOnce) {
-    TestServer server([](int connection) {
+    TestServer server([](TestSocket connection) {
         std::string name;
         TestServer::readRequest(connection, &name);
     });
@@ -346,13 +342,10 @@ TEST(FetchorbFailure, ServerClosingWithoutAReplyFailsAtOnce) {
 
 TEST(FetchorbFailure, NothingListeningFailsAfterOnePause) {
     // A bound socket that never listens holds the port, so the refusal is sure.
-    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof local;
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-    ASSERT_EQ(::getsockname(holder, reinterpret_cast<sockaddr*>(&local), &size), 0);
+    SocketLibrary library;
+    const TestSocket holder = testsocket::open();
+    sockaddr_in local = testsocket::loopback();
+    ASSERT_TRUE(testsocket::bind(holder, &local));
 
     Buffers b;
     const auto start = Clock::now();
@@ -360,11 +353,12 @@ TEST(FetchorbFailure, NothingListeningFailsAfterOnePause) {
     const double elapsed = secondsSince(start);
     EXPECT_GE(elapsed, 0.9);
     EXPECT_LT(elapsed, 3.0);
-    ::close(holder);
+    testsocket::close(holder);
 }
 
 TEST(FetchorbFailure, UnresolvableHostsFailWithoutConnecting) {
     // How long a failed look-up takes is the resolver's matter, not checked here.
+    SocketLibrary library;
     Buffers b;
     EXPECT_EQ(fetch(9, b, "no-such-host.invalid"), FETCHORB_FAILED);
     EXPECT_TRUE(b.firstUntouched(64));
@@ -386,22 +380,25 @@ TEST(FetchorbFailure, UnresolvableHostsFailWithoutConnecting) {
 }
 
 TEST(FetchorbFailure, PeerResetWhileSendingFailsWithoutSigpipe) {
+#if !defined(_WIN32)
     // The default action of SIGPIPE ends the process: the test then dies.
     const auto previous = std::signal(SIGPIPE, SIG_DFL);
-    TestServer server([](int connection) {
+#endif
+    TestServer server([](TestSocket connection) {
         char field[4];
         TestServer::readExactly(connection, field, sizeof field);
         // A FIN first, then the reset: a sender in CLOSE_WAIT that meets a reset
         // gets EPIPE, the error that comes with SIGPIPE.
-        ::shutdown(connection, SHUT_WR);
+        testsocket::shutdownSending(connection);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const linger reset{1, 0};
-        ::setsockopt(connection, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+        testsocket::resetOnClose(connection);
     });
     const std::string hugeName(32u * 1024u * 1024u, 'n');
     Buffers b;
     EXPECT_EQ(fetch(server.port(), b, "127.0.0.1", hugeName.c_str()), FETCHORB_FAILED);
+#if !defined(_WIN32)
     std::signal(SIGPIPE, previous);
+#endif
 }
 
 // --- Slow cases: the ten-second reply waits ------------------------------------
@@ -420,7 +417,7 @@ void expectReplyWaitRunsOut(uint16_t port, Buffers& b) {
 } // namespace
 
 TEST(FetchorbSlow, SilentServerFailsAfterTheReplyWait) {
-    TestServer server([](int connection) {
+    TestServer server([](TestSocket connection) {
         std::string name;
         TestServer::readRequest(connection, &name);
         TestServer::waitForClose(connection);
@@ -430,7 +427,7 @@ TEST(FetchorbSlow, SilentServerFailsAfterTheReplyWait) {
 }
 
 TEST(FetchorbSlow, ServerStallingMidBodyFailsAfterTheReplyWait) {
-    TestServer server([](int connection) {
+    TestServer server([](TestSocket connection) {
         std::string name;
         if (TestServer::readRequest(connection, &name) &&
             TestServer::writeAll(connection, TestServer::lengthField(100) + "only ten.."))
@@ -445,7 +442,7 @@ TEST(FetchorbSlow, ServerStallingMidBodyFailsAfterTheReplyWait) {
 
 TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
     std::atomic<bool> done{false};
-    TestServer server([&done](int) {
+    TestServer server([&done](TestSocket) {
         // Holds the connection without reading, until the call is over.
         for (int i = 0; i < 600 && !done.load(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -464,18 +461,15 @@ TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
 
 TEST(FetchorbSlow, ListenerThatNeverAcceptsFailsAfterTheConnectTimeout) {
     // Queue full: the call's SYN is dropped and never answered.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof local;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-    ASSERT_EQ(::listen(listener, 0), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &size), 0);
-    int fillers[3];
-    for (int& filler : fillers) {
-        filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        ::connect(filler, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    SocketLibrary library;
+    const TestSocket listener = testsocket::open();
+    sockaddr_in local = testsocket::loopback();
+    ASSERT_TRUE(testsocket::bind(listener, &local));
+    ASSERT_TRUE(testsocket::listen(listener, 0));
+    TestSocket fillers[3];
+    for (TestSocket& filler : fillers) {
+        filler = testsocket::open(true);
+        testsocket::startConnect(filler, local);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
@@ -485,7 +479,7 @@ TEST(FetchorbSlow, ListenerThatNeverAcceptsFailsAfterTheConnectTimeout) {
     const double elapsed = secondsSince(start);
     EXPECT_GE(elapsed, 5.5); // five seconds without an answer, then the pause
     EXPECT_LT(elapsed, 9.0);
-    for (const int filler : fillers)
-        ::close(filler);
-    ::close(listener);
+    for (const TestSocket filler : fillers)
+        testsocket::close(filler);
+    testsocket::close(listener);
 }

@@ -1,15 +1,19 @@
 // Fetchorb under load and with many descriptors open, against the reference
-// server running in this process.
+// server running in this process (on Windows, where that server does not
+// build, a test server giving the same answer).
 #include <fetchorb.h>
 
-#include "creferenceserver.h"
 #include "testserver.h"
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include "creferenceserver.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <string>
@@ -20,6 +24,7 @@ namespace {
 
 const std::string kReference = "IOR:010000002600000049444c3a546176696b2f466163746f72793a312e30";
 
+#if !defined(_WIN32)
 CReferenceServer::Options serverOptions(int workers) {
     CReferenceServer::Options options;
     options.port = 0;
@@ -28,6 +33,7 @@ CReferenceServer::Options serverOptions(int workers) {
     options.second = "reference-server";
     return options;
 }
+#endif
 
 bool fetchOnce(uint16_t port) {
     char first[128], second[64];
@@ -40,32 +46,68 @@ bool fetchOnce(uint16_t port) {
 
 } // namespace
 
-TEST(FetchorbLoad, SixteenThreadsFetchConcurrentlyWithoutLeakingDescriptors) {
-    CReferenceServer server(serverOptions(8));
-    std::string error;
-    ASSERT_TRUE(server.start(&error)) << error;
-    const int before = openDescriptorCount();
+namespace {
 
+// Sixteen threads fetching `fetches` times each; the number that failed.
+int fetchConcurrently(uint16_t port, int fetches) {
     constexpr int kThreads = 16;
-    constexpr int kFetches = 200;
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&] {
-            for (int i = 0; i < kFetches; ++i) {
-                if (!fetchOnce(server.port()))
+            for (int i = 0; i < fetches; ++i) {
+                if (!fetchOnce(port))
                     ++failures;
             }
         });
     }
     for (std::thread& thread : threads)
         thread.join();
-
-    EXPECT_EQ(failures.load(), 0);
-    EXPECT_EQ(openDescriptorCount(), before);
+    return failures.load();
 }
 
+} // namespace
+
+#if defined(_WIN32)
+TEST(FetchorbLoad, SixteenThreadsFetchConcurrentlyWithoutLeakingDescriptors) {
+    const TestServer::Handler answer = [](TestSocket connection) {
+        std::string name;
+        if (TestServer::readRequest(connection, &name) && name == "TavikClassFactory")
+            TestServer::writeAll(connection, TestServer::framed(kReference) +
+                                                 TestServer::framed("reference-server"));
+    };
+    {
+        // The library's first call starts its logger, which keeps handles open.
+        TestServer first(answer);
+        ASSERT_TRUE(fetchOnce(first.port()));
+    }
+    // The server's handler threads keep their handles until it stops, so the
+    // handles are counted with no server running.
+    const int before = openDescriptorCount();
+    {
+        TestServer server(answer);
+        ASSERT_TRUE(server.listening());
+        // Fewer rounds than on Linux: each connection costs a thread here.
+        EXPECT_EQ(fetchConcurrently(server.port(), 40), 0);
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+#else
+TEST(FetchorbLoad, SixteenThreadsFetchConcurrentlyWithoutLeakingDescriptors) {
+    CReferenceServer server(serverOptions(8));
+    std::string error;
+    ASSERT_TRUE(server.start(&error)) << error;
+    const int before = openDescriptorCount();
+    EXPECT_EQ(fetchConcurrently(server.port(), 200), 0);
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+#endif
+
 TEST(FetchorbLoad, SocketsNumberedAboveFdSetSizeStillWork) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "Windows' fd_set holds sockets by count, not by number: no socket is "
+                    "numbered out of its reach";
+#else
     rlimit limit{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
     constexpr rlim_t kWanted = 1200;
@@ -98,4 +140,5 @@ TEST(FetchorbLoad, SocketsNumberedAboveFdSetSizeStillWork) {
         ::close(fd);
     if (limit.rlim_cur < kWanted)
         ::setrlimit(RLIMIT_NOFILE, &limit);
+#endif
 }

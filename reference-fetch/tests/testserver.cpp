@@ -1,90 +1,81 @@
 #include "testserver.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
 #include <cstring>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dirent.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#endif
 
 TestServer::TestServer(Handler handler, const char* address, uint16_t port)
     : m_handler(std::move(handler)) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const TestSocket s = testsocket::open();
+    if (s == kNoSocket)
+        return;
+#if !defined(_WIN32)
+    // On Windows this would let another socket take the port from under us.
     const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    ::inet_pton(AF_INET, address, &local.sin_addr);
-    socklen_t size = sizeof local;
-    if (fd < 0 || ::pipe2(m_wake, O_CLOEXEC) != 0 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        ::listen(fd, 64) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
-        if (fd >= 0)
-            ::close(fd);
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+#endif
+    m_address = testsocket::loopback(port, address);
+    if (!testsocket::bind(s, &m_address) || !testsocket::listen(s, 64)) {
+        testsocket::close(s);
         return;
     }
-    m_listener = fd;
-    m_port = ntohs(local.sin_port);
+    m_listener = s;
+    m_port = ntohs(m_address.sin_port);
     m_acceptor = std::thread([this] { acceptLoop(); });
 }
 
 TestServer::~TestServer() {
-    if (m_wake[1] >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t n = ::write(m_wake[1], &byte, 1);
-    }
-    if (m_acceptor.joinable())
+    if (m_acceptor.joinable()) {
+        // The acceptor waits in accept: a connection of our own wakes it.
+        m_stopping = true;
+        const TestSocket waker = testsocket::open();
+        testsocket::startConnect(waker, m_address);
         m_acceptor.join();
+        testsocket::close(waker);
+    }
     for (std::thread& handler : m_handlers)
         handler.join();
-    for (int fd : {m_listener, m_wake[0], m_wake[1]}) {
-        if (fd >= 0)
-            ::close(fd);
-    }
+    if (m_listener != kNoSocket)
+        testsocket::close(m_listener);
 }
 
 void TestServer::acceptLoop() {
     for (;;) {
-        pollfd fds[2] = {{m_listener, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno == EINTR)
-            continue;
-        if (fds[1].revents != 0)
+        const TestSocket connection = testsocket::accept(m_listener);
+        if (m_stopping) {
+            if (connection != kNoSocket)
+                testsocket::close(connection);
             return;
-        const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0)
+        }
+        if (connection == kNoSocket)
             continue;
         ++m_accepted;
         std::lock_guard lock(m_mutex);
         m_handlers.emplace_back([this, connection] {
             m_handler(connection);
-            ::close(connection);
+            testsocket::close(connection);
         });
     }
 }
 
-void TestServer::waitForClose(int connection, int timeoutMs) {
-    pollfd fd{connection, POLLIN, 0};
+void TestServer::waitForClose(TestSocket connection, int timeoutMs) {
     char scratch[4096];
-    for (;;) {
-        if (::poll(&fd, 1, timeoutMs) <= 0)
-            return;
-        if (::recv(connection, scratch, sizeof scratch, 0) <= 0)
+    while (testsocket::waitReadable(connection, timeoutMs)) {
+        if (testsocket::recv(connection, scratch, sizeof scratch) <= 0)
             return;
     }
 }
 
-bool TestServer::readExactly(int connection, char* buffer, size_t length, int timeoutMs) {
+bool TestServer::readExactly(TestSocket connection, char* buffer, size_t length, int timeoutMs) {
     size_t got = 0;
     while (got < length) {
-        pollfd fd{connection, POLLIN, 0};
-        if (::poll(&fd, 1, timeoutMs) <= 0)
+        if (!testsocket::waitReadable(connection, timeoutMs))
             return false;
-        const ssize_t n = ::recv(connection, buffer + got, length - got, 0);
+        const long n = testsocket::recv(connection, buffer + got, length - got);
         if (n <= 0)
             return false;
         got += static_cast<size_t>(n);
@@ -92,7 +83,7 @@ bool TestServer::readExactly(int connection, char* buffer, size_t length, int ti
     return true;
 }
 
-bool TestServer::readRequest(int connection, std::string* name) {
+bool TestServer::readRequest(TestSocket connection, std::string* name) {
     char field[4];
     if (!readExactly(connection, field, 4))
         return false;
@@ -102,10 +93,10 @@ bool TestServer::readRequest(int connection, std::string* name) {
     return readExactly(connection, name->data(), name->size());
 }
 
-bool TestServer::writeAll(int connection, const std::string& data) {
+bool TestServer::writeAll(TestSocket connection, const std::string& data) {
     size_t sent = 0;
     while (sent < data.size()) {
-        const ssize_t n = ::send(connection, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        const long n = testsocket::send(connection, data.data() + sent, data.size() - sent);
         if (n <= 0)
             return false;
         sent += static_cast<size_t>(n);
@@ -123,6 +114,11 @@ std::string TestServer::framed(const std::string& text) {
 }
 
 int openDescriptorCount() {
+#if defined(_WIN32)
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+#else
     int count = 0;
     if (DIR* dir = ::opendir("/proc/self/fd")) {
         while (const dirent* entry = ::readdir(dir)) {
@@ -132,4 +128,5 @@ int openDescriptorCount() {
         ::closedir(dir);
     }
     return count - 1; // the directory's own descriptor
+#endif
 }

@@ -4,6 +4,7 @@
 #include <mbstring.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -300,9 +301,69 @@ Socket socketCreate(int32_t family, int32_t type, int32_t protocol) {
     return static_cast<Socket>(::socket(family, type, protocol));
 }
 
+namespace {
+
+// One connect of `s`, waited for `limitMs` at most; 0 or the WinSock error.
+int connectWithin(SOCKET s, const sockaddr* peer, int length, DWORD limitMs) {
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(s, FIONBIO, &nonBlocking) != 0)
+        return ::connect(s, peer, length) == 0 ? 0 : ::WSAGetLastError();
+    int error = ::connect(s, peer, length) == 0 ? 0 : ::WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) {
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval limit{static_cast<long>(limitMs / 1000), static_cast<long>(limitMs % 1000) * 1000};
+        const int ready = ::select(0, nullptr, &writable, &failed, &limit);
+        if (ready == 0) {
+            error = WSAETIMEDOUT;
+        } else if (ready == SOCKET_ERROR) {
+            error = ::WSAGetLastError();
+        } else if (FD_ISSET(s, &failed)) {
+            // A failed connect shows in the exception set, its reason in SO_ERROR.
+            int reason = 0;
+            int reasonSize = sizeof reason;
+            ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&reason), &reasonSize);
+            error = reason != 0 ? reason : WSAECONNREFUSED;
+        } else {
+            error = 0;
+        }
+    }
+    u_long blocking = 0;
+    ::ioctlsocket(s, FIONBIO, &blocking);
+    return error;
+}
+
+} // namespace
+
+// Windows' connect, unlike Linux's, ignores the send timeout: a peer that never
+// answers holds it for the system's own SYN retries (21 seconds on Windows,
+// minutes under Wine). With a send timeout set, the connect runs non-blocking
+// and is waited for that long at most, failing with WSAETIMEDOUT as on Linux.
+// The library's sockets are blocking, and are left so.
 int32_t socketConnect(Socket socket, const SocketAddress* address, int32_t length) {
-    return ::connect(static_cast<SOCKET>(socket), reinterpret_cast<const sockaddr*>(address),
-                     length);
+    const SOCKET s = static_cast<SOCKET>(socket);
+    const sockaddr* peer = reinterpret_cast<const sockaddr*>(address);
+    DWORD limitMs = 0;
+    int size = sizeof limitMs;
+    int error = 0;
+    if (::getsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<char*>(&limitMs), &size) != 0 ||
+        limitMs == 0) {
+        error = ::connect(s, peer, length) == 0 ? 0 : ::WSAGetLastError();
+    } else {
+        error = connectWithin(s, peer, length, limitMs);
+        // A socket may be connected again after a refusal. Under Wine the host
+        // system's socket answers the first connect after a failed one with
+        // ECONNABORTED (no connection existed to abort); the next one is real.
+        if (error == WSAECONNABORTED)
+            error = connectWithin(s, peer, length, limitMs);
+    }
+    if (error == 0)
+        return 0;
+    ::WSASetLastError(error);
+    return SOCKET_ERROR;
 }
 
 int32_t socketSetSendTimeout(Socket socket, int32_t seconds) {
@@ -465,10 +526,16 @@ std::string eraText(int32_t year, int32_t month, int32_t day) {
     date.wYear = static_cast<WORD>(year);
     date.wMonth = static_cast<WORD>(month);
     date.wDay = static_cast<WORD>(day);
-    char text[10] = {};
-    if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "gg", text, sizeof text) == 0)
+    // "g" and "gg" are the same picture on Windows; Wine writes the era once per
+    // letter. The size is asked first: an era text can be longer than a few bytes.
+    const int size = GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "g", nullptr, 0);
+    if (size <= 0)
         return std::string();
-    return std::string(text);
+    std::string text(static_cast<size_t>(size), '\0');
+    if (GetDateFormatA(LOCALE_USER_DEFAULT, 0, &date, "g", text.data(), size) == 0)
+        return std::string();
+    text.resize(std::strlen(text.c_str()));
+    return text;
 }
 
 int32_t timeTextCharLength(const char* text) {
@@ -494,23 +561,51 @@ bool setEnvironment(const char* name, const char* value) {
     return _putenv(entry.c_str()) == 0;
 }
 
+// The file is opened for appending only (FILE_APPEND_DATA), so each WriteFile
+// lands whole at the end even while other processes append too; the C
+// runtime's _O_APPEND seeks to the end and writes after, and its text mode
+// writes a line in pieces, so lines of processes appending at once were lost
+// or torn. Wine does not make such appends atomic, so each write also holds a
+// lock on a byte far past any end (readers are never kept out). Lines still
+// end in CR LF, as in a text-mode file.
 AppendFile openAppendFile(const char* path) {
-    const int fd = _open(path, _O_WRONLY | _O_APPEND | _O_CREAT | _O_TEXT, _S_IREAD | _S_IWRITE);
+    const HANDLE file = CreateFileA(path, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return kNoFile;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_APPEND | _O_BINARY);
+    if (fd < 0)
+        CloseHandle(file);
     return fd < 0 ? kNoFile : fd;
 }
 
 bool appendToFile(AppendFile file, const char* data, size_t size) {
     if (file == kNoFile)
         return false;
-    while (size > 0) {
-        const unsigned chunk = size > 0x40000000u ? 0x40000000u : static_cast<unsigned>(size);
-        const int n = _write(file, data, chunk); // text mode: LF becomes CR LF
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
+    std::string text;
+    text.reserve(size + size / 16);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n')
+            text += '\r';
+        text += data[i];
     }
-    return true;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file));
+    OVERLAPPED lockAt = {};
+    lockAt.Offset = 0xFFFFFFFEu;
+    lockAt.OffsetHigh = 0x7FFFFFFFu;
+    const bool locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt) != 0;
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 0x40000000u));
+        DWORD written = 0;
+        ok = WriteFile(handle, text.data() + done, chunk, &written, nullptr) && written != 0;
+        done += written;
+    }
+    if (locked)
+        UnlockFileEx(handle, 0, 1, 0, &lockAt);
+    return ok;
 }
 
 void closeAppendFile(AppendFile file) {
