@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -291,3 +292,25 @@ TEST(LoggerThreads, SixteenThreadsLogAtOnceThroughPxlogger) {
 }
 
 } // namespace
+
+// A host program whose path is longer than the first buffer the logger tries:
+// its level variable, its event source and Init's path are still its own.
+TEST(LoggerHost, ProgramAtADeepPathKeepsItsName) {
+    LoggerScene scene;
+    scene.addLibrary("1first", testLogger("a"));
+    std::string deep = std::filesystem::canonical(scene.folder()).string();
+    while (deep.size() < 300)
+        deep += "/" + std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    const std::string program = deep + "/oxlib_logger_helper";
+    std::filesystem::copy_file(helperPath(), program);
+
+    const ChildResult r = scene.run("level\n", "256", program);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "level 256\n");
+    EXPECT_EQ(scene.record(), (Lines{"a Init 1 " + program + " null", "a Term"}));
+    const ORegistry source("Corvane_oxlib_logger_helper",
+                           "System\\CurrentControlSet\\Services\\EventLog\\Application\\",
+                           HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(source.keyExists());
+}

@@ -21,6 +21,7 @@ namespace {
 constexpr const char* kFile = "ologimp.cpp";
 constexpr uint32_t kTraceLevel = 255;
 constexpr int32_t kModulePathSize = 260;
+constexpr int32_t kLongestModulePath = 32768 * 2;
 constexpr uint32_t kDefaultCategoryCount = 22;
 constexpr uint32_t kDefaultTypesSupported = 31;
 
@@ -240,9 +241,15 @@ void OLogImp::init(const OString& applicationName, uint32_t level, uint8_t initF
     if (!isLevelSet())
         setLevel(level);
     if (m_applicationPath.isEmpty()) {
-        char path[kModulePathSize] = {};
-        if (oxsys::moduleFileName(nullptr, path, kModulePathSize) != 0)
-            m_applicationPath = path;
+        // The program's path may be longer than the usual buffer: a cut one
+        // would name another program (its level variable, its event source).
+        for (int32_t size = kModulePathSize; size <= kLongestModulePath; size *= 2) {
+            std::vector<char> path(static_cast<size_t>(size), 0);
+            if (oxsys::moduleFileName(nullptr, path.data(), size) != 0) {
+                m_applicationPath = path.data();
+                break;
+            }
+        }
     }
     initStringResources();
     if (registerEventSource(m_applicationPath)) {

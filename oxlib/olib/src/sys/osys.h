@@ -294,8 +294,9 @@ int32_t userLanguageAbbreviation(char* buffer, int32_t size);
 // `buffer`, cut to size - 1 bytes and zero-terminated. Returns the bytes copied
 // without the terminator; 0 when the module has no such string.
 int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size);
-// GetModuleFileNameA: the full file name of `module` (null: the main program),
-// cut to size - 1 bytes. Returns its length; 0 on failure.
+// GetModuleFileNameA: the full file name of `module` (null: the main program).
+// Returns its length; 0 on failure and when the name does not fit in size - 1
+// bytes (the buffer then holds it cut, and the caller asks again with more).
 int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size);
 
 } // namespace oxsys
