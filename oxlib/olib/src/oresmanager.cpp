@@ -71,13 +71,13 @@ void* loadStringLibrary(const char* baseName) {
 
     oxsys::LibraryHandle handle = oxsys::loadLibraryAnyCase(makePath(folder, name).c_str());
     if (handle == nullptr)
-        handle = oxsys::loadLibrary((name + oxsys::kLibraryExtension).c_str());
+        handle = oxsys::loadLibraryAnyCase((name + oxsys::kLibraryExtension).c_str());
     if (handle == nullptr) {
         name = base + "_en";
         handle = oxsys::loadLibraryAnyCase(makePath(folder, name).c_str());
     }
     if (handle == nullptr)
-        handle = oxsys::loadLibrary((name + oxsys::kLibraryExtension).c_str());
+        handle = oxsys::loadLibraryAnyCase((name + oxsys::kLibraryExtension).c_str());
     if (handle == nullptr && !g_notFoundReported) {
         g_notFoundReported = true;
         logAssertion("oresmanager.cpp", "105", "resHandle",

@@ -283,7 +283,9 @@ using StringTableFunction = const char* (*)(uint32_t id);
 // regard to case, and the names made from the language keep the case of its
 // abbreviation ("stringres_DE"), so on POSIX a path whose file is not there is
 // tried once more with the folder's entry whose name differs only in case
-// (stringres_de.so); a bare name is looked up as it stands.
+// (stringres_de.so). A bare name goes through the loader's search, which
+// cannot list folders: it is looked up as it stands and then in lower case,
+// the case the message libraries are installed under.
 LibraryHandle loadLibraryAnyCase(const char* path);
 // GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME): the user's
 // language abbreviation ("DEU" on Windows; two upper-case letters, "DE", on

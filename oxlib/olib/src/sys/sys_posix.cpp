@@ -597,8 +597,15 @@ LibraryHandle loadLibraryAnyCase(const char* path) {
     if (LibraryHandle handle = loadLibrary(path))
         return handle;
     const char* slash = path ? std::strrchr(path, '/') : nullptr;
-    if (slash == nullptr)
-        return nullptr;
+    if (slash == nullptr) {
+        if (path == nullptr)
+            return nullptr;
+        std::string lower(path);
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return lower == path ? nullptr : loadLibrary(lower.c_str());
+    }
     const std::string folder(path, static_cast<size_t>(slash - path) + (slash == path ? 1 : 0));
     const char* name = slash + 1;
     std::string match; // the first in byte order when several differ only in case
