@@ -13,6 +13,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -114,9 +115,9 @@ TEST_F(FormatLogMessage, MissingTemplateFallsBackToTheStandIn) {
     EXPECT_EQ(events[1].strings, (std::vector<std::string>{"60999", "2"}));
 }
 
-TEST_F(FormatLogMessage, MissingStandInGivesEmptyWithTheSecondReport) {
+TEST_F(FormatLogMessage, MissingStandInKeepsTheStringsWithTheSecondReport) {
     const OString text = formatLogMessage(kProgramMissingId, 2, array({"a", "b"}), true);
-    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(std::string(text.c_str()), "ab");
     const auto events = log_.events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].strings[3],
@@ -151,6 +152,29 @@ TEST_F(FormatLogMessage, LineBreaksBecomeSpacesAndEndsAreTrimmed) {
     // Only white space: a found template that trims to nothing is not a fallback.
     EXPECT_TRUE(formatLogMessage(kProgramLinesId, 1, array({" \n "}), true).isEmpty());
     EXPECT_TRUE(log_.events().empty());
+}
+
+// Without any message library a trace keeps its words: the text is the event's
+// strings, cleaned like any text.
+TEST_F(FormatLogMessage, NoTemplateAnywhereStillCarriesTheStrings) {
+    const struct {
+        uint32_t id;
+        std::vector<const char*> strings;
+        const char* expected;
+    } cases[] = {
+        {kMsgDebugTrace, {"connect failed: WSA10061\n"}, "connect failed: WSA10061"},
+        {kProgramMissingId, {" first\r\n", "second "}, "first  second"},
+        {kProgramMissingId, {}, ""},
+    };
+    for (const auto& c : cases) {
+        OXArray<OString> strings;
+        for (const char* s : c.strings)
+            strings.add(s);
+        EXPECT_EQ(std::string(formatLogMessage(c.id, static_cast<uint32_t>(c.strings.size()),
+                                               strings, true)
+                                  .c_str()),
+                  c.expected);
+    }
 }
 
 } // namespace

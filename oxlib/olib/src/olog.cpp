@@ -209,11 +209,14 @@ OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OStri
         OXArray<OString> fallbackStrings;
         fallbackStrings.add(OString::fromNumber(messageId));
         fallbackStrings.add(OString::fromNumber(count));
-        text = formatLogMessage(kMsgTemplateMissing, 2, fallbackStrings, false);
-        if (text.isEmpty())
-            return text;
-        logEvent(EVENTLOG_ERROR_TYPE, kCategoryLogger, kMsgTemplateMissing,
-                 fallbackStrings[0].c_str(), fallbackStrings[1].c_str());
+        const OString fallback = formatLogMessage(kMsgTemplateMissing, 2, fallbackStrings, false);
+        if (!fallback.isEmpty()) {
+            logEvent(EVENTLOG_ERROR_TYPE, kCategoryLogger, kMsgTemplateMissing,
+                     fallbackStrings[0].c_str(), fallbackStrings[1].c_str());
+            text = fallback;
+        }
+        // Without the stand-in either, the event's own strings (already in
+        // `text`, one after the other) are all that is left of its words.
     }
 
     // Line feeds and carriage returns become spaces, in one walk (a space is
