@@ -314,3 +314,20 @@ TEST(LoggerHost, ProgramAtADeepPathKeepsItsName) {
                            HKEY_LOCAL_MACHINE);
     EXPECT_TRUE(source.keyExists());
 }
+
+// The start-up's own reports made before any library is bound (here the
+// missing message library) reach the libraries once they are, once.
+TEST(LoggerStartUp, ReportsBeforeTheFirstBindingWaitForTheLibraries) {
+    LoggerScene scene;
+    std::filesystem::create_directories(scene.path("nostrings"));
+    const ORegistry strings("Shared Tools\\Strings", "Software\\Corvane Software\\",
+                            HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(strings.writeString("Path", scene.path("nostrings").c_str()));
+    scene.addLibrary("1px", OX_PXLOGGER, scene.path("px.log"));
+    const ChildResult r = scene.run("bindings\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "bindings 1\n");
+    const Lines px = scene.lines("px.log");
+    EXPECT_EQ(countOf(px, " 1 1 33009 "), 1u) << ::testing::PrintToString(px);
+    EXPECT_EQ(countOf(px, "Could not find string resource DLL. Some strings may not appear."), 1u);
+}

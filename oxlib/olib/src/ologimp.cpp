@@ -255,6 +255,13 @@ void OLogImp::init(const OString& applicationName, uint32_t level, uint8_t initF
     if (registerEventSource(m_applicationPath)) {
         readLevelFromEnvironment();
         bindLibraries();
+        // Delivered while the start-up still runs: a report they cause in
+        // turn goes straight to the libraries, not back into this list.
+        std::vector<HeldEvent> held;
+        held.swap(m_held);
+        if (!m_bindings.empty())
+            for (HeldEvent& e : held)
+                report(e.type, e.category, e.messageId, e.count, e.strings);
         // At exit, handlers run in the reverse order of their registration, and
         // a library loaded just now registered the destructors of its own static
         // objects after ours: its Term would run after they are gone. Registered
@@ -264,6 +271,7 @@ void OLogImp::init(const OString& applicationName, uint32_t level, uint8_t initF
             std::atexit(&shutDownAtExit);
     }
 
+    m_held.clear(); // no logging libraries: they go nowhere
     m_starting = false;
     m_initialised.store(true, std::memory_order_release);
 }
@@ -331,8 +339,12 @@ bool OLogImp::report(uint16_t eventType, uint16_t category, uint32_t messageId, 
         init(OString(), kDefaultLogLevel, 1);
     // While the start-up runs (on this thread, or it would have waited above),
     // the libraries bound so far get the event; nothing else changes the list.
-    if (m_bindings.empty())
+    // Before the first is bound, the event waits for them.
+    if (m_bindings.empty()) {
+        if (m_starting)
+            m_held.push_back(HeldEvent{eventType, category, messageId, count, strings});
         return true;
+    }
 
     if (eventType & EVENTLOG_AUDIT_SUCCESS) {
         logAssertion(kFile, "640", "0", "Show Dialog is no longer supported in this version.\n");
