@@ -107,6 +107,10 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("LogEvent/no library bound", BM_LogEventNoLibrary);
         benchmark::RegisterBenchmark("spdlog/null sink (baseline)", BM_SpdlogNullSink);
     }
+    // Initialize takes the --benchmark_* flags out of argv; the bound half
+    // gets them all the same.
+    std::vector<char*> arguments(argv, argv + argc);
+    arguments.push_back(nullptr);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
@@ -117,7 +121,7 @@ int main(int argc, char** argv) {
         const pid_t child = fork();
         if (child == 0) {
             setenv("OX_LOGGER_BENCH_BOUND", "1", 1);
-            execv("/proc/self/exe", argv);
+            execv("/proc/self/exe", arguments.data());
             _exit(127);
         }
         waitpid(child, &status, 0);
