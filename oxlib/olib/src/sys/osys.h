@@ -115,6 +115,11 @@ int32_t regCloseKey(RegKey key);
 // With `data` null only the type and the size needed are returned.
 int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
                       uint32_t* size);
+// Opens `subKey` for reading, queries the value and closes the key again
+// (RegOpenKeyExA, RegQueryValueExA, RegCloseKey); the store answers it in one
+// look-up. Fails as the first of those calls that fails.
+int32_t regGetValue(RegKey parent, const char* subKey, const char* name, uint32_t* type,
+                    unsigned char* data, uint32_t* size);
 int32_t regSetValue(RegKey key, const char* name, uint32_t type, const unsigned char* data,
                     uint32_t size);
 int32_t regDeleteValue(RegKey key, const char* name);

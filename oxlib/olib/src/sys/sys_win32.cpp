@@ -138,6 +138,16 @@ int32_t regCloseKey(RegKey key) {
     return RegCloseKey(static_cast<HKEY>(key));
 }
 
+int32_t regGetValue(RegKey parent, const char* subKey, const char* name, uint32_t* type,
+                    unsigned char* data, uint32_t* size) {
+    RegKey key = nullptr;
+    if (const int32_t rc = regOpenKey(parent, subKey, kKeyRead, &key); rc != kErrSuccess)
+        return rc;
+    const int32_t rc = regQueryValue(key, name, type, data, size);
+    regCloseKey(key);
+    return rc;
+}
+
 int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
                       uint32_t* size) {
     DWORD t = 0;
