@@ -170,11 +170,49 @@ TEST_F(FormatLogMessage, NoTemplateAnywhereStillCarriesTheStrings) {
         OXArray<OString> strings;
         for (const char* s : c.strings)
             strings.add(s);
-        EXPECT_EQ(std::string(formatLogMessage(c.id, static_cast<uint32_t>(c.strings.size()),
-                                               strings, true)
-                                  .c_str()),
+        EXPECT_EQ(std::string(
+                      formatLogMessage(c.id, static_cast<uint32_t>(c.strings.size()), strings, true)
+                          .c_str()),
                   c.expected);
     }
 }
 
 } // namespace
+
+// formatLogMessage fills a template in one pass; it must say what the
+// formatter's pieces say, for every way a marker can name a string or not.
+TEST_F(FormatLogMessage, FillsTemplatesAsTheFormatterDoes) {
+    const char* const templates[] = {
+        "Connection to %1 on port %2 failed: %3",
+        "%3 %2 %1",
+        "%1 and %1 and %2",
+        "%01 %0 %1",
+        "%%1 and 100%x",
+        "%12 then %1",
+        "%4 names a string beyond the count",
+        "no markers",
+        "%99999999999 %1",
+    };
+    const std::vector<const char*> all = {"a", "bb", "ccc", "dddd", "e", "f",
+                                          "g", "h",  "i",   "j",    "k", "twelve"};
+    for (const char* t : templates) {
+        setProgramTemplate(t);
+        for (const uint32_t count : {0u, 1u, 3u, 12u}) {
+            SCOPED_TRACE(std::string(t) + " with " + std::to_string(count) + " strings");
+            OMessageFormatter formatter(kProgramSettableId);
+            OXArray<OString> strings;
+            for (uint32_t i = 0; i < count; ++i) {
+                strings.add(all[i]);
+                formatter.addInsert(all[i]);
+            }
+            OString expected = formatter.build();
+            expected.trimLeft();
+            expected.trimRight();
+            EXPECT_EQ(
+                std::string(formatLogMessage(kProgramSettableId, count, strings, true).c_str()),
+                expected.c_str());
+        }
+    }
+    setProgramTemplate(nullptr);
+    EXPECT_TRUE(log_.events().empty());
+}

@@ -13,3 +13,7 @@ constexpr uint32_t kProgramMissingId = 60999;    // never in any table
 
 // Whether the program's table holds the stand-in template of id 34405.
 void setProgramFallbackTemplate(bool present);
+
+// A template a test sets (null: none) under kProgramSettableId.
+constexpr uint32_t kProgramSettableId = 60005;
+void setProgramTemplate(const char* text);
