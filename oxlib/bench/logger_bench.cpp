@@ -10,6 +10,7 @@
 #include <oxlib/ologimp.h>
 #include <oxlib/oregistry.h>
 
+#include "benchratios.h"
 #include "sys/osys.h"
 
 #include <benchmark/benchmark.h>
@@ -111,9 +112,15 @@ int main(int argc, char** argv) {
     // gets them all the same.
     std::vector<char*> arguments(argv, argv + argc);
     arguments.push_back(nullptr);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    if (bound)
+        benchratios::runWithRatios(
+            argc, argv,
+            {{"logEvent to pxlogger's file / spdlog's file sink", "LogEvent/pxlogger file",
+              "spdlog/basic file sink (baseline)"}});
+    else
+        benchratios::runWithRatios(argc, argv,
+                                   {{"logEvent, no library bound / spdlog's null sink",
+                                     "LogEvent/no library bound", "spdlog/null sink (baseline)"}});
     std::fflush(stdout);
     int status = 0;
     if (!bound) {
