@@ -92,8 +92,10 @@ generate_locale() {
   "${sudo[@]}" locale-gen
 }
 
-# The time tests compare the formatter with strftime in German as well.
+# The time tests compare the formatter with strftime in German as well, and
+# read the name table in Japanese, whose month abbreviations are padded.
 generate_locale de_DE.UTF-8
+generate_locale ja_JP.UTF-8
 
 # --- The Windows build (the mingw32 and mingw64 presets) -----------------------
 # MinGW-w64's 32-bit and 64-bit cross compilers, and Wine with both loaders to run

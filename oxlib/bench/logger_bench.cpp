@@ -10,6 +10,7 @@
 #include <oxlib/ologimp.h>
 #include <oxlib/oregistry.h>
 
+#include "benchratios.h"
 #include "sys/osys.h"
 
 #include <benchmark/benchmark.h>
@@ -107,9 +108,19 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("LogEvent/no library bound", BM_LogEventNoLibrary);
         benchmark::RegisterBenchmark("spdlog/null sink (baseline)", BM_SpdlogNullSink);
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    // Initialize takes the --benchmark_* flags out of argv; the bound half
+    // gets them all the same.
+    std::vector<char*> arguments(argv, argv + argc);
+    arguments.push_back(nullptr);
+    if (bound)
+        benchratios::runWithRatios(
+            argc, argv,
+            {{"logEvent to pxlogger's file / spdlog's file sink", "LogEvent/pxlogger file",
+              "spdlog/basic file sink (baseline)"}});
+    else
+        benchratios::runWithRatios(argc, argv,
+                                   {{"logEvent, no library bound / spdlog's null sink",
+                                     "LogEvent/no library bound", "spdlog/null sink (baseline)"}});
     std::fflush(stdout);
     int status = 0;
     if (!bound) {
@@ -117,7 +128,7 @@ int main(int argc, char** argv) {
         const pid_t child = fork();
         if (child == 0) {
             setenv("OX_LOGGER_BENCH_BOUND", "1", 1);
-            execv("/proc/self/exe", argv);
+            execv("/proc/self/exe", arguments.data());
             _exit(127);
         }
         waitpid(child, &status, 0);

@@ -7,6 +7,7 @@
 // same text from a format string known at compile time.
 // Lookup/*: loadResourceString against the built stringres_en.so, named by a
 // registry store of the run's own, beside a strlen-and-copy of the same text.
+#include "benchratios.h"
 #include "oresmanagerstate.h"
 
 #include <oxlib/omessageformatter.h>
@@ -142,4 +143,13 @@ BENCHMARK(Lookup_loadResourceString);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return benchratios::runWithRatios(
+        argc, argv,
+        {{"formatLogMessage, three markers / fmt::format", "Format_formatLogMessage", "Format_fmt"},
+         {"OMessageFormatter, three markers / fmt::format", "Format_OMessageFormatter",
+          "Format_fmt"},
+         {"fmt::format / snprintf", "Format_fmt", "Format_snprintf"},
+         {"loadResourceString / strlen and copy", "Lookup_loadResourceString",
+          "Lookup_copyBaseline"}});
+}

@@ -1,9 +1,12 @@
 // OString beside std::string on the same operations, in the same run.
 // Each pair is named Op/OString and Op/StdString so the ratio reads off directly.
+#include "benchratios.h"
+
 #include <oxlib/ostring.h>
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <string>
 
 namespace {
@@ -56,8 +59,22 @@ void Assign_StdString(benchmark::State& state) {
         benchmark::DoNotOptimize(target);
     }
 }
+// What sharing costs at the least: the new buffer's count goes up and the old
+// one's down, both atomically, as the string's thread safety demands.
+void Assign_AtomicFloor(benchmark::State& state) {
+    std::atomic<int32_t> a{2}, b{2};
+    bool flip = false;
+    for (auto _ : state) {
+        std::atomic<int32_t>& taken = flip ? a : b;
+        std::atomic<int32_t>& released = flip ? b : a;
+        taken.fetch_add(1, std::memory_order_relaxed);
+        benchmark::DoNotOptimize(released.fetch_sub(1, std::memory_order_acq_rel));
+        flip = !flip;
+    }
+}
 BENCHMARK(Assign_OString)->Arg(8)->Arg(64)->Arg(1024);
 BENCHMARK(Assign_StdString)->Arg(8)->Arg(64)->Arg(1024);
+BENCHMARK(Assign_AtomicFloor);
 
 // --- small appends: a short text built from a few pieces ---------------------
 // Appending to a string that already owns its buffer measures the appends; the
@@ -184,4 +201,22 @@ BENCHMARK(Find_StdString);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    std::vector<benchratios::Pair> pairs;
+    for (const char* n : {"8", "64", "1024"}) {
+        pairs.push_back({std::string("copy ") + n + " B", std::string("Copy_OString/") + n,
+                         std::string("Copy_StdString/") + n});
+        pairs.push_back({std::string("assign ") + n + " B", std::string("Assign_OString/") + n,
+                         std::string("Assign_StdString/") + n});
+    }
+    pairs.push_back({"assign 64 B / its two atomic counts", "Assign_OString/64",
+                     "Assign_AtomicFloor"});
+    pairs.push_back({"small appends", "SmallAppend_OString", "SmallAppend_StdString"});
+    pairs.push_back({"build a small string", "BuildSmall_OString", "BuildSmall_StdString"});
+    pairs.push_back({"1 MB by 8-byte appends", "LargeAppend_OString", "LargeAppend_StdString"});
+    for (const char* n : {"8", "256"})
+        pairs.push_back({std::string("concatenate 2 x ") + n + " B",
+                         std::string("Concat_OString/") + n, std::string("Concat_StdString/") + n});
+    pairs.push_back({"find in 4 KB", "Find_OString", "Find_StdString"});
+    return benchratios::runWithRatios(argc, argv, pairs);
+}

@@ -2,6 +2,8 @@
 // runs, on the same file in the same run. A read opens the key (one SELECT),
 // queries the value (another) and closes it; a write is one IMMEDIATE
 // transaction with full sync, like the bare UPDATE's implicit one.
+#include "benchratios.h"
+
 #include <oxlib/oregistry.h>
 
 #include <benchmark/benchmark.h>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -79,6 +82,31 @@ void Bare_prepared_SELECT(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// The least a read from the key's path can cost under the store's rules: one
+// look at the file (another process may have replaced it or taken its write
+// permission away since) and one statement that finds the key by its path and
+// the value in it.
+void Floor_stat_and_joined_SELECT(benchmark::State& state) {
+    Bare bare;
+    sqlite3_stmt* select = nullptr;
+    sqlite3_prepare_v2(bare.db(),
+                       "SELECT v.type, v.data FROM keys k JOIN vals v ON v.key = k.id"
+                       " WHERE k.path = ?1 AND v.folded = ?2",
+                       -1, &select, nullptr);
+    for (auto _ : state) {
+        struct stat st;
+        benchmark::DoNotOptimize(stat(g_store.c_str(), &st));
+        sqlite3_bind_text(select, 1, "HKLM\\SOFTWARE\\CORVANE SOFTWARE\\BENCH", -1,
+                          SQLITE_STATIC);
+        sqlite3_bind_text(select, 2, "EXISTING", -1, SQLITE_STATIC);
+        if (sqlite3_step(select) == SQLITE_ROW)
+            benchmark::DoNotOptimize(sqlite3_column_blob(select, 1));
+        sqlite3_reset(select);
+    }
+    sqlite3_finalize(select);
+    state.SetItemsProcessed(state.iterations());
+}
+
 void Bare_prepared_UPDATE(benchmark::State& state) {
     Bare bare;
     sqlite3_stmt* update = nullptr;
@@ -98,6 +126,7 @@ void Bare_prepared_UPDATE(benchmark::State& state) {
 }
 
 BENCHMARK(Bare_prepared_SELECT)->UseRealTime();
+BENCHMARK(Floor_stat_and_joined_SELECT)->UseRealTime();
 BENCHMARK(ORegistry_readString_existing)->UseRealTime();
 BENCHMARK(ORegistry_readString_missing)->UseRealTime();
 BENCHMARK(Bare_prepared_UPDATE)->UseRealTime();
@@ -116,9 +145,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot set the store up at %s\n", g_store.c_str());
         return 1;
     }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = benchratios::runWithRatios(
+        argc, argv,
+        {{"readString of a value / bare prepared SELECT", "ORegistry_readString_existing/real_time",
+          "Bare_prepared_SELECT/real_time"},
+         {"readString of a value / its floor", "ORegistry_readString_existing/real_time",
+          "Floor_stat_and_joined_SELECT/real_time"},
+         {"floor / bare prepared SELECT", "Floor_stat_and_joined_SELECT/real_time",
+          "Bare_prepared_SELECT/real_time"},
+         {"readString of a missing value / bare SELECT", "ORegistry_readString_missing/real_time",
+          "Bare_prepared_SELECT/real_time"},
+         {"writeString / bare UPDATE (one transaction)", "ORegistry_writeString/real_time",
+          "Bare_prepared_UPDATE/real_time"}});
     std::filesystem::remove_all(folder);
-    return 0;
+    return status;
 }

@@ -134,14 +134,16 @@ void LoggerScene::addLibrary(const std::string& subKey, const std::string& dllPa
         throw std::runtime_error("cannot configure " + subKey);
 }
 
-ChildResult LoggerScene::run(const std::string& input, const std::string& level) {
+ChildResult LoggerScene::run(const std::string& input, const std::string& level,
+                             const std::string& program) {
     // The child inherits the environment: set what it needs, then put it back.
     const char* previousLevel = std::getenv(kHelperLevelVariable);
     const std::string savedLevel = previousLevel ? previousLevel : "";
     setOrUnset(kHelperLevelVariable, level);
     setOrUnset("OX_TEST_LOGGER_RECORD", path("record.txt"));
     setOrUnset("LC_ALL", "C");
-    ChildResult result = runChild({OX_LOGGER_HELPER}, "cd " + folder() + "\n" + input, 120);
+    ChildResult result = runChild({program.empty() ? std::string(OX_LOGGER_HELPER) : program},
+                                  "cd " + folder() + "\n" + input, 120);
     setOrUnset(kHelperLevelVariable, savedLevel);
     setOrUnset("OX_TEST_LOGGER_RECORD", "");
     return result;

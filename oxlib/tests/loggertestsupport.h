@@ -45,8 +45,10 @@ public:
     void addLibrary(const std::string& subKey, const std::string& dllPath,
                     const std::string& logFile = "");
     // Runs the helper with `input` (its current folder is folder()); `level`
-    // non-empty sets the level variable. Returns the helper's output.
-    ChildResult run(const std::string& input, const std::string& level = "");
+    // non-empty sets the level variable; `program` names a copy of the helper
+    // to run instead. Returns the helper's output.
+    ChildResult run(const std::string& input, const std::string& level = "",
+                    const std::string& program = "");
 
     const std::string& folder() const { return registry_.folder(); }
     std::string path(const std::string& name) const { return folder() + "/" + name; }

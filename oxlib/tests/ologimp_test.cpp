@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -295,3 +296,42 @@ TEST(LoggerThreads, SixteenThreadsLogAtOnceThroughPxlogger) {
 }
 
 } // namespace
+
+// A host program whose path is longer than the first buffer the logger tries:
+// its level variable, its event source and Init's path are still its own.
+TEST(LoggerHost, ProgramAtADeepPathKeepsItsName) {
+    LoggerScene scene;
+    scene.addLibrary("1first", testLogger("a"));
+    std::string deep = std::filesystem::canonical(scene.folder()).string();
+    while (deep.size() < 300)
+        deep += "/" + std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    const std::string program = deep + "/oxlib_logger_helper";
+    std::filesystem::copy_file(helperPath(), program);
+
+    const ChildResult r = scene.run("level\n", "256", program);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "level 256\n");
+    EXPECT_EQ(scene.record(), (Lines{"a Init 1 " + program + " null", "a Term"}));
+    const ORegistry source("Corvane_oxlib_logger_helper",
+                           "System\\CurrentControlSet\\Services\\EventLog\\Application\\",
+                           HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(source.keyExists());
+}
+
+// The start-up's own reports made before any library is bound (here the
+// missing message library) reach the libraries once they are, once.
+TEST(LoggerStartUp, ReportsBeforeTheFirstBindingWaitForTheLibraries) {
+    LoggerScene scene;
+    std::filesystem::create_directories(scene.path("nostrings"));
+    const ORegistry strings("Shared Tools\\Strings", "Software\\Corvane Software\\",
+                            HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(strings.writeString("Path", scene.path("nostrings").c_str()));
+    scene.addLibrary("1px", OX_PXLOGGER, scene.path("px.log"));
+    const ChildResult r = scene.run("bindings\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "bindings 1\n");
+    const Lines px = scene.lines("px.log");
+    EXPECT_EQ(countOf(px, " 1 1 33009 "), 1u) << ::testing::PrintToString(px);
+    EXPECT_EQ(countOf(px, "Could not find string resource DLL. Some strings may not appear."), 1u);
+}

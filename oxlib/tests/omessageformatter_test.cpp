@@ -14,6 +14,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -118,9 +119,9 @@ TEST_F(FormatLogMessage, MissingTemplateFallsBackToTheStandIn) {
     EXPECT_EQ(events[1].strings, (std::vector<std::string>{"60999", "2"}));
 }
 
-TEST_F(FormatLogMessage, MissingStandInGivesEmptyWithTheSecondReport) {
+TEST_F(FormatLogMessage, MissingStandInKeepsTheStringsWithTheSecondReport) {
     const OString text = formatLogMessage(kProgramMissingId, 2, array({"a", "b"}), true);
-    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(std::string(text.c_str()), "ab");
     const auto events = log_.events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].strings[3],
@@ -166,4 +167,65 @@ TEST_F(FormatLogMessage, LineBreaksBecomeSpacesAndEndsAreTrimmed) {
     EXPECT_TRUE(log_.events().empty());
 }
 
+// Without any message library a trace keeps its words: the text is the event's
+// strings, cleaned like any text.
+TEST_F(FormatLogMessage, NoTemplateAnywhereStillCarriesTheStrings) {
+    const struct {
+        uint32_t id;
+        std::vector<const char*> strings;
+        const char* expected;
+    } cases[] = {
+        {kMsgDebugTrace, {"connect failed: WSA10061\n"}, "connect failed: WSA10061"},
+        {kProgramMissingId, {" first\r\n", "second "}, "first  second"},
+        {kProgramMissingId, {}, ""},
+    };
+    for (const auto& c : cases) {
+        OXArray<OString> strings;
+        for (const char* s : c.strings)
+            strings.add(s);
+        EXPECT_EQ(std::string(
+                      formatLogMessage(c.id, static_cast<uint32_t>(c.strings.size()), strings, true)
+                          .c_str()),
+                  c.expected);
+    }
+}
+
 } // namespace
+
+// formatLogMessage fills a template in one pass; it must say what the
+// formatter's pieces say, for every way a marker can name a string or not.
+TEST_F(FormatLogMessage, FillsTemplatesAsTheFormatterDoes) {
+    const char* const templates[] = {
+        "Connection to %1 on port %2 failed: %3",
+        "%3 %2 %1",
+        "%1 and %1 and %2",
+        "%01 %0 %1",
+        "%%1 and 100%x",
+        "%12 then %1",
+        "%4 names a string beyond the count",
+        "no markers",
+        "%99999999999 %1",
+    };
+    const std::vector<const char*> all = {"a", "bb", "ccc", "dddd", "e", "f",
+                                          "g", "h",  "i",   "j",    "k", "twelve"};
+    for (const char* t : templates) {
+        setProgramTemplate(t);
+        for (const uint32_t count : {0u, 1u, 3u, 12u}) {
+            SCOPED_TRACE(std::string(t) + " with " + std::to_string(count) + " strings");
+            OMessageFormatter formatter(kProgramSettableId);
+            OXArray<OString> strings;
+            for (uint32_t i = 0; i < count; ++i) {
+                strings.add(all[i]);
+                formatter.addInsert(all[i]);
+            }
+            OString expected = formatter.build();
+            expected.trimLeft();
+            expected.trimRight();
+            EXPECT_EQ(
+                std::string(formatLogMessage(kProgramSettableId, count, strings, true).c_str()),
+                expected.c_str());
+        }
+    }
+    setProgramTemplate(nullptr);
+    EXPECT_TRUE(log_.events().empty());
+}

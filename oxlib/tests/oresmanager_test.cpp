@@ -245,3 +245,12 @@ TEST(UserLanguage, FollowsTheLocaleVariablesInTheirOrder) {
 }
 
 } // namespace
+
+// The language library as installed (lower case) is found by bare name before
+// the English one: the loader's search cannot match names without case.
+TEST_F(SearchOrder, InstalledLanguageNameByBareName) {
+    Locale locale(nullptr, nullptr, "de_DE.UTF-8");
+    ship(OX_STRINGRES_DE, "stringres_de.so");
+    ship(OX_STRINGRES_EN, "stringres_en.so");
+    EXPECT_EQ(childLoads(libraries_), libraries_ + "/stringres_de.so");
+}

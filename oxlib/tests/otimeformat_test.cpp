@@ -193,3 +193,45 @@ TEST(ODateTimeFormat, AgreesWithStrftimeInTheProcessLocale) {
 #endif
 
 } // namespace
+
+namespace {
+
+// strftime's text for one conversion without the blanks some locales pad with.
+std::string localeWord(const char* format, int month, int weekday) {
+    std::tm tm{};
+    tm.tm_mday = 1;
+    tm.tm_year = 99;
+    tm.tm_mon = month;
+    tm.tm_wday = weekday;
+    char buffer[40] = {};
+    std::strftime(buffer, sizeof buffer, format, &tm);
+    std::string word(buffer);
+    word.erase(0, word.find_first_not_of(" \t"));
+    return word.substr(0, word.find_first_of(" \t"));
+}
+
+} // namespace
+
+// Every name of the table is the locale's word, none is empty: in C, German
+// and Japanese (whose month abbreviations strftime pads with a blank).
+TEST(OTimeNames, EveryNameIsTheLocalesWord) {
+    for (int month = 1; month <= 12; ++month) {
+        SCOPED_TRACE(month);
+        for (const bool full : {false, true}) {
+            const std::string name = timeNames.monthName(month, full).c_str();
+            EXPECT_FALSE(name.empty());
+            const std::string word = localeWord(full ? "%B" : "%b", month - 1, 0);
+            if (word.size() <= (full ? 19u : 11u)) {
+                EXPECT_EQ(name, word);
+            }
+        }
+    }
+    for (int day = 0; day < 7; ++day)
+        EXPECT_EQ(std::string(timeNames.weekdayName(day, false).c_str()), localeWord("%a", 7, day));
+    const char* lcAll = std::getenv("LC_ALL");
+    if (lcAll != nullptr && std::string(lcAll).rfind("ja_JP", 0) == 0) {
+        EXPECT_EQ(timeNames.monthName(1, false), "1\xe6\x9c\x88");   // 1月
+        EXPECT_EQ(timeNames.monthName(12, false), "12\xe6\x9c\x88"); // 12月
+        EXPECT_EQ(fmt(at(2000, 3, 5, 0, 0), "MMM d"), "3\xe6\x9c\x88 5");
+    }
+}

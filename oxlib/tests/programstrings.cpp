@@ -6,11 +6,16 @@
 namespace {
 
 std::atomic<bool> g_fallbackTemplate{false};
+std::atomic<const char*> g_settable{nullptr};
 
 } // namespace
 
 void setProgramFallbackTemplate(bool present) {
     g_fallbackTemplate = present;
+}
+
+void setProgramTemplate(const char* text) {
+    g_settable = text;
 }
 
 extern "C" __attribute__((visibility("default"))) const char* oxStringTable(uint32_t id) {
@@ -24,6 +29,8 @@ extern "C" __attribute__((visibility("default"))) const char* oxStringTable(uint
         return "Connection to %1 failed: %2";
     case kProgramLinesId:
         return "%1";
+    case kProgramSettableId:
+        return g_settable;
     case 34405:
         return g_fallbackTemplate ? "No text for message %1 (%2 strings)." : nullptr;
     default:

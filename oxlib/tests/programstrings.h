@@ -20,3 +20,7 @@ constexpr const char* kStandInTemplate =
 #else
 constexpr const char* kStandInTemplate = "No text for message %1 (%2 strings).";
 #endif
+
+// A template a test sets (null: none) under kProgramSettableId.
+constexpr uint32_t kProgramSettableId = 60005;
+void setProgramTemplate(const char* text);

@@ -191,4 +191,33 @@ TEST_F(RegistryFilesTest, FolderInTheWayOfTheStoreFails) {
     EXPECT_NE(add.err.find("not a regular file"), std::string::npos) << add.err;
 }
 
+// While this process keeps its connection, the store can change under it:
+// made read-only, made writable again, or replaced by another file. Each
+// change counts from the next call on, for reading and for writing.
+TEST_F(RegistryFilesTest, ChangesToTheOpenStoreCountFromTheNextCall) {
+    const std::string path = makeStore("changing.db");
+    const std::string other = makeStore("other.db");
+    store_.use("changing.db");
+    const ORegistry reg("pxlogger", std::string(kKey).append("\\").c_str(), HKEY_LOCAL_MACHINE);
+    ASSERT_TRUE(reg.writeString("Mark", "first"));
+
+    ASSERT_EQ(chmod(path.c_str(), 0400), 0);
+    EXPECT_EQ(reg.readString("Mark"), OString("first"));
+    EXPECT_FALSE(reg.writeString("Mark", "refused"));
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    EXPECT_TRUE(reg.writeString("Mark", "second"));
+    EXPECT_EQ(reg.readString("Mark"), OString("second"));
+
+    // Another store moved over it: its values, not the ones this process
+    // wrote, from the next read on.
+    store_.use("elsewhere.db"); // folds and closes, as another writer would
+    store_.use("changing.db");
+    EXPECT_EQ(reg.readString("Mark"), OString("second"));
+    std::filesystem::rename(other, path);
+    EXPECT_EQ(reg.readString("Mark"), OString());
+    EXPECT_EQ(reg.readString("DLLPath"), OString("/usr/lib/libpxlogger.so"));
+    EXPECT_TRUE(reg.writeString("Mark", "third"));
+    EXPECT_EQ(reg.readString("Mark"), OString("third"));
+}
+
 } // namespace

@@ -6,6 +6,7 @@
 // the library itself adds.
 #include <fetchorb.h>
 
+#include "benchratios.h"
 #include "creferenceserver.h"
 
 #include <benchmark/benchmark.h>
@@ -176,4 +177,14 @@ BENCHMARK(BM_Fetchorb)->Threads(1)->Threads(4)->Threads(16)->UseRealTime();
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    std::vector<benchratios::Pair> pairs;
+    for (const char* t : {"1", "4", "16"}) {
+        const std::string threads = std::string("/real_time/threads:") + t;
+        pairs.push_back({std::string("Fetchorb, ") + t + " thread(s) / the same calls raw",
+                         "BM_Fetchorb" + threads, "BM_RawSocketsSameCalls" + threads});
+        pairs.push_back({std::string("Fetchorb, ") + t + " thread(s) / a plain raw client",
+                         "BM_Fetchorb" + threads, "BM_RawSockets" + threads});
+    }
+    return benchratios::runWithRatios(argc, argv, pairs);
+}

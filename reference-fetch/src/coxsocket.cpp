@@ -2,6 +2,9 @@
 
 #include <oxlib/olog.h>
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 constexpr uint16_t kWinsockVersion = 0x0002;
@@ -127,9 +130,20 @@ int32_t COXSocket::waitWritable(Socket socket, int32_t timeout) {
 }
 
 int32_t COXSocket::waitFor(Socket socket, int32_t timeout, bool forWriting) {
-    const oxsys::SocketTimeout limit{timeout, 0};
+    // An interrupted wait goes on until the first one's deadline, not for a
+    // fresh span: a signal every few seconds (a profiler's timer) would
+    // otherwise keep the caller waiting for ever.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeout);
+    oxsys::SocketTimeout limit{timeout, 0};
     const oxsys::SocketTimeout* limitOrNone = timeout == -1 ? nullptr : &limit;
-    for (;;) {
+    for (bool first = true;; first = false) {
+        if (!first && limitOrNone != nullptr) {
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::max(deadline - Clock::now(), Clock::duration::zero()));
+            limit.seconds = static_cast<int32_t>(left.count() / 1000000);
+            limit.microseconds = static_cast<int32_t>(left.count() % 1000000);
+        }
         oxsys::SocketSet set{1, {socket}};
         const int32_t result = select(static_cast<int32_t>(socket) + 1, forWriting ? nullptr : &set,
                                       forWriting ? &set : nullptr, nullptr, limitOrNone);

@@ -56,7 +56,8 @@ public:
     static OString lastErrorText();
 
     // Waits up to `timeout` seconds (-1: no limit) until the socket is readable
-    // or writable: 1 ready, 0 timed out, -1 error.
+    // or writable: 1 ready, 0 timed out, -1 error. A wait that a signal
+    // interrupts goes on to the same deadline.
     static int32_t waitReadable(Socket socket, int32_t timeout);
     static int32_t waitWritable(Socket socket, int32_t timeout);
 

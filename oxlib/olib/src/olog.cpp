@@ -10,6 +10,7 @@
 #include <oxlib/ostring.h>
 #include <oxlib/oxarray.h>
 
+#include "resourcetext.h"
 #include "sys/osys.h"
 
 #include <atomic>
@@ -17,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -99,16 +102,16 @@ OMessageFormatter::OMessageFormatter(uint32_t messageId, const OString& template
     split();
 }
 
-void OMessageFormatter::split() {
-    // One scan finds the markers (the count pass and the split pass see the same
-    // ones: a "%" that starts no marker never hides one that does), then the
-    // pieces are the text between them. The scan goes by bytes: "%" and the
-    // digits lie below every trail byte of a double-byte character (0x40 and
-    // up), so no byte it stops at is half of one, and a byte walk finds exactly
-    // the markers a walk by characters finds.
-    m_markers.clear();
-    const NativeChar* const base = m_template.c_str();
-    const NativeChar* const end = base + m_template.getNativeCharsUsed();
+namespace {
+
+// The markers of a template, in order: a "%" and the run of digits after it.
+// One scan serves the count pass and the split pass alike (a "%" that starts no
+// marker never hides one that does). It goes by bytes: "%" and the digits lie
+// below every trail byte of a double-byte character (0x40 and up), so no byte
+// it stops at is half of one, and a byte walk finds exactly the markers a walk
+// by characters finds.
+template <typename OnMarker>
+void scanMarkers(const NativeChar* base, const NativeChar* end, OnMarker onMarker) {
     auto isDigit = [](NativeChar c) { return c >= '0' && c <= '9'; };
     const NativeChar* p = base;
     while (p < end) {
@@ -120,7 +123,7 @@ void OMessageFormatter::split() {
             const NativeChar* q = p + 1;
             while (isDigit(*q))
                 ++q;
-            m_markers.push_back({static_cast<int32_t>(p - base), static_cast<int32_t>(q - p)});
+            onMarker(static_cast<int32_t>(p - base), static_cast<int32_t>(q - p));
             p = q;
         } else if (next == '%') {
             ++p; // "%%": the second "%" may start a marker
@@ -133,6 +136,88 @@ void OMessageFormatter::split() {
             p += 2; // a "%" and the character after it are text
         }
     }
+}
+
+// The number a marker names when its digits are the plain decimal text of
+// one ("%1", never "%01"), which is the only text addInsert looks for; 0 when
+// they are not.
+uint32_t markerNumber(const NativeChar* digits, int32_t n) {
+    if (n > 9 || digits[0] == '0')
+        return 0;
+    uint32_t value = 0;
+    for (int32_t i = 0; i < n; ++i)
+        value = value * 10 + static_cast<uint32_t>(digits[i] - '0');
+    return value;
+}
+
+// What OMessageFormatter makes of `templateText` and the first `n` strings,
+// made in one pass: each string goes to the first marker that names it, the
+// others after the end in order, and every marker itself is left out.
+OString fillTemplate(const NativeChar* templateText, int32_t length,
+                     const OXArray<OString>& strings, uint32_t n) {
+    struct Placed {
+        int32_t offset;
+        int32_t length;
+        int32_t string; // -1: the marker gets nothing
+    };
+    // A template holds at most 256 characters, so at most 128 markers.
+    Placed markers[kResourceTextSize / 2 + 1];
+    int32_t nMarkers = 0;
+    // Which strings a marker has taken; on the stack for the usual few.
+    unsigned char fewPlaced[33] = {};
+    std::vector<unsigned char> manyPlaced;
+    unsigned char* placed = fewPlaced;
+    if (n + 1 > std::size(fewPlaced)) {
+        manyPlaced.assign(n + 1, 0);
+        placed = manyPlaced.data();
+    }
+    scanMarkers(templateText, templateText + length, [&](int32_t offset, int32_t markerLength) {
+        if (nMarkers == static_cast<int32_t>(std::size(markers)))
+            return;
+        const uint32_t number = markerNumber(templateText + offset + 1, markerLength - 1);
+        int32_t string = -1;
+        if (number >= 1 && number <= n && !placed[number]) {
+            placed[number] = 1;
+            string = static_cast<int32_t>(number - 1);
+        }
+        markers[nMarkers++] = {offset, markerLength, string};
+    });
+
+    int32_t total = length;
+    for (int32_t i = 0; i < nMarkers; ++i) {
+        total -= markers[i].length;
+        if (markers[i].string >= 0)
+            total += strings[markers[i].string].getNativeCharsUsed();
+    }
+    for (uint32_t i = 1; i <= n; ++i)
+        if (!placed[i])
+            total += strings[static_cast<int32_t>(i - 1)].getNativeCharsUsed();
+
+    OString text;
+    text.reserveNew(total); // an empty string holds the static buffer: nothing to release
+    int32_t from = 0;
+    for (int32_t i = 0; i < nMarkers; ++i) {
+        text.appendBytes(templateText + from, markers[i].offset - from);
+        if (markers[i].string >= 0)
+            text.append(strings[markers[i].string]);
+        from = markers[i].offset + markers[i].length;
+    }
+    text.appendBytes(templateText + from, length - from);
+    for (uint32_t i = 1; i <= n; ++i)
+        if (!placed[i])
+            text.append(strings[static_cast<int32_t>(i - 1)]);
+    return text;
+}
+
+} // namespace
+
+void OMessageFormatter::split() {
+    m_markers.clear();
+    const NativeChar* const base = m_template.c_str();
+    const NativeChar* const end = base + m_template.getNativeCharsUsed();
+    scanMarkers(base, end, [&](int32_t offset, int32_t length) {
+        m_markers.push_back({offset, length});
+    });
 
     m_nPieces = static_cast<int32_t>(m_markers.size()) + 1;
     m_pieces.setSize(static_cast<uint32_t>(m_nPieces));
@@ -185,15 +270,16 @@ OString OMessageFormatter::build() const {
 
 OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OString>& strings,
                          bool reportOnFailure) {
-    OMessageFormatter formatter(messageId);
+    // What OMessageFormatter(messageId) with the strings added makes, without
+    // the pieces: the template is filled straight into the text.
+    char templateText[kResourceTextSize];
+    const int32_t templateLength = loadResourceText(messageId, templateText);
     const uint32_t n = count < strings.getSize() ? count : strings.getSize();
-    for (uint32_t i = 0; i < n; ++i)
-        formatter.addInsert(strings[static_cast<int32_t>(i)]);
-    OString text = formatter.build();
+    OString text = fillTemplate(templateText, templateLength, strings, n);
 
     // Strings without a template would still give a text (they are appended),
     // so it is the template that tells whether the lookup failed.
-    if (!formatter.hasTemplate()) {
+    if (templateLength == 0) {
         // The assertion message itself never falls back: reporting its failure
         // would format another assertion.
         if (messageId == kMsgAssertionFailed)
@@ -209,11 +295,14 @@ OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OStri
         OXArray<OString> fallbackStrings;
         fallbackStrings.add(OString::fromNumber(messageId));
         fallbackStrings.add(OString::fromNumber(count));
-        text = formatLogMessage(kMsgTemplateMissing, 2, fallbackStrings, false);
-        if (text.isEmpty())
-            return text;
-        logEvent(EVENTLOG_ERROR_TYPE, kCategoryLogger, kMsgTemplateMissing,
-                 fallbackStrings[0].c_str(), fallbackStrings[1].c_str());
+        const OString fallback = formatLogMessage(kMsgTemplateMissing, 2, fallbackStrings, false);
+        if (!fallback.isEmpty()) {
+            logEvent(EVENTLOG_ERROR_TYPE, kCategoryLogger, kMsgTemplateMissing,
+                     fallbackStrings[0].c_str(), fallbackStrings[1].c_str());
+            text = fallback;
+        }
+        // Without the stand-in either, the event's own strings (already in
+        // `text`, one after the other) are all that is left of its words.
     }
 
     // Line feeds and carriage returns become spaces, in one walk (a space is

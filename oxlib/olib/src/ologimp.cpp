@@ -21,6 +21,7 @@ namespace {
 constexpr const char* kFile = "ologimp.cpp";
 constexpr uint32_t kTraceLevel = 255;
 constexpr int32_t kModulePathSize = 260;
+constexpr int32_t kLongestModulePath = 32768 * 2;
 constexpr uint32_t kDefaultCategoryCount = 22;
 constexpr uint32_t kDefaultTypesSupported = 31;
 
@@ -240,14 +241,27 @@ void OLogImp::init(const OString& applicationName, uint32_t level, uint8_t initF
     if (!isLevelSet())
         setLevel(level);
     if (m_applicationPath.isEmpty()) {
-        char path[kModulePathSize] = {};
-        if (oxsys::moduleFileName(nullptr, path, kModulePathSize) != 0)
-            m_applicationPath = path;
+        // The program's path may be longer than the usual buffer: a cut one
+        // would name another program (its level variable, its event source).
+        for (int32_t size = kModulePathSize; size <= kLongestModulePath; size *= 2) {
+            std::vector<char> path(static_cast<size_t>(size), 0);
+            if (oxsys::moduleFileName(nullptr, path.data(), size) != 0) {
+                m_applicationPath = path.data();
+                break;
+            }
+        }
     }
     initStringResources();
     if (registerEventSource(m_applicationPath)) {
         readLevelFromEnvironment();
         bindLibraries();
+        // Delivered while the start-up still runs: a report they cause in
+        // turn goes straight to the libraries, not back into this list.
+        std::vector<HeldEvent> held;
+        held.swap(m_held);
+        if (!m_bindings.empty())
+            for (HeldEvent& e : held)
+                report(e.type, e.category, e.messageId, e.count, e.strings);
         // At exit, handlers run in the reverse order of their registration, and
         // a library loaded just now registered the destructors of its own static
         // objects after ours: its Term would run after they are gone. Registered
@@ -257,6 +271,7 @@ void OLogImp::init(const OString& applicationName, uint32_t level, uint8_t initF
             std::atexit(&shutDownAtExit);
     }
 
+    m_held.clear(); // no logging libraries: they go nowhere
     m_starting = false;
     m_initialised.store(true, std::memory_order_release);
 }
@@ -324,8 +339,12 @@ bool OLogImp::report(uint16_t eventType, uint16_t category, uint32_t messageId, 
         init(OString(), kDefaultLogLevel, 1);
     // While the start-up runs (on this thread, or it would have waited above),
     // the libraries bound so far get the event; nothing else changes the list.
-    if (m_bindings.empty())
+    // Before the first is bound, the event waits for them.
+    if (m_bindings.empty()) {
+        if (m_starting)
+            m_held.push_back(HeldEvent{eventType, category, messageId, count, strings});
         return true;
+    }
 
     if (eventType & EVENTLOG_AUDIT_SUCCESS) {
         logAssertion(kFile, "640", "0", "Show Dialog is no longer supported in this version.\n");

@@ -51,24 +51,21 @@ bool ORegistry::keyExists() const {
 
 OString ORegistry::readString(const OString& valueName) const {
     checkTrailingBackslash("76");
-    OString result;
-    oxsys::RegKey key = nullptr;
-    if (oxsys::regOpenKey(m_rootKey, m_subKey.c_str(), oxsys::kKeyRead, &key) != oxsys::kErrSuccess)
-        return result;
+    // Open, query, close: one call of the system layer.
     unsigned char buffer[kBufferSize];
     uint32_t size = kBufferSize;
     uint32_t type = REG_NONE;
-    if (oxsys::regQueryValue(key, valueName.c_str(), &type, buffer, &size) == oxsys::kErrSuccess) {
-        if (type == REG_SZ) {
-            result = textOf(buffer, size);
-        } else if (type == REG_DWORD && size == sizeof(uint32_t)) {
-            uint32_t value = 0;
-            std::memcpy(&value, buffer, sizeof value);
-            result = OString::fromNumber(value, 10);
-        }
+    if (oxsys::regGetValue(m_rootKey, m_subKey.c_str(), valueName.c_str(), &type, buffer, &size) !=
+        oxsys::kErrSuccess)
+        return OString();
+    if (type == REG_SZ)
+        return textOf(buffer, size);
+    if (type == REG_DWORD && size == sizeof(uint32_t)) {
+        uint32_t value = 0;
+        std::memcpy(&value, buffer, sizeof value);
+        return OString::fromNumber(value, 10);
     }
-    oxsys::regCloseKey(key);
-    return result;
+    return OString();
 }
 
 OString ORegistry::readStringDefault(const OString& valueName, const OString& defaultValue) const {

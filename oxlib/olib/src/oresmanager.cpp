@@ -6,6 +6,7 @@
 #include <oxlib/oresmanager.h>
 
 #include "oresmanagerstate.h"
+#include "resourcetext.h"
 #include "sys/osys.h"
 
 #include <cstring>
@@ -15,7 +16,7 @@ namespace {
 constexpr int32_t kLanguageBufferSize = 40;
 constexpr int32_t kPathBufferSize = 1024;
 constexpr int32_t kModuleNameBufferSize = 1024;
-constexpr int32_t kStringBufferSize = 257;
+constexpr int32_t kStringBufferSize = kResourceTextSize;
 
 oxsys::LibraryHandle g_resHandle = nullptr;
 // Searched when the message library lacks an id; null is the main program.
@@ -71,13 +72,13 @@ void* loadStringLibrary(const char* baseName) {
 
     oxsys::LibraryHandle handle = oxsys::loadLibraryAnyCase(makePath(folder, name).c_str());
     if (handle == nullptr)
-        handle = oxsys::loadLibrary((name + oxsys::kLibraryExtension).c_str());
+        handle = oxsys::loadLibraryAnyCase((name + oxsys::kLibraryExtension).c_str());
     if (handle == nullptr) {
         name = base + "_en";
         handle = oxsys::loadLibraryAnyCase(makePath(folder, name).c_str());
     }
     if (handle == nullptr)
-        handle = oxsys::loadLibrary((name + oxsys::kLibraryExtension).c_str());
+        handle = oxsys::loadLibraryAnyCase((name + oxsys::kLibraryExtension).c_str());
     if (handle == nullptr && !g_notFoundReported) {
         g_notFoundReported = true;
         logAssertion("oresmanager.cpp", "105", "resHandle",
@@ -94,12 +95,23 @@ OString getStringLibraryPath() {
     return OString();
 }
 
+int32_t loadResourceText(uint32_t id, char* buffer) {
+    buffer[0] = 0;
+    if (oxsys::loadString(g_resHandle, id, buffer, kStringBufferSize) == 0) {
+        buffer[0] = 0;
+        if (oxsys::loadString(g_fallbackHandle, id, buffer, kStringBufferSize) == 0) {
+            buffer[0] = 0;
+            return 0;
+        }
+    }
+    buffer[kStringBufferSize - 1] = 0;
+    return static_cast<int32_t>(std::strlen(buffer));
+}
+
 OString loadResourceString(uint32_t id) {
     char buffer[kStringBufferSize];
     std::memset(buffer, 0, sizeof buffer);
-    if (oxsys::loadString(g_resHandle, id, buffer, kStringBufferSize) == 0)
-        oxsys::loadString(g_fallbackHandle, id, buffer, kStringBufferSize);
-    buffer[kStringBufferSize - 1] = 0;
+    loadResourceText(id, buffer);
     return OString(buffer);
 }
 

@@ -16,10 +16,15 @@ constexpr int32_t kFullLimit = 19;        // bytes a full name keeps
 
 // strftime of one conversion, cut to its first word and to `limit` bytes at a
 // character boundary. A result that does not fit the buffer counts as empty.
+// Leading blanks are skipped, as a scan for a word does: some locales pad
+// their names (ja_JP gives " 1月" for January).
 OString localeText(const char* format, const std::tm& tm, int32_t limit) {
-    char buffer[40];
-    if (std::strftime(buffer, sizeof buffer, format, &tm) == 0)
+    char text[40];
+    if (std::strftime(text, sizeof text, format, &tm) == 0)
         return OString();
+    const char* buffer = text;
+    while (*buffer == ' ' || *buffer == '\t')
+        ++buffer;
     const char* end = buffer;
     while (*end != 0 && *end != ' ' && *end != '\t') {
         const char* next = end + oxsys::timeTextCharLength(end);

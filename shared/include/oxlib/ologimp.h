@@ -149,6 +149,16 @@ private:
     std::vector<OLogDll*> m_bindings;
     // Bindings that failed; their libraries stay loaded, nothing is called.
     std::vector<OLogDll*> m_unused;
+    // Events reported by the start-up itself before any library was bound
+    // (a missing message library, say): delivered once the libraries are.
+    struct HeldEvent {
+        uint16_t type;
+        uint16_t category;
+        uint32_t messageId;
+        uint32_t count;
+        OXArray<OString> strings;
+    };
+    std::vector<HeldEvent> m_held;
     // The level in the low 32 bits, the level-set flag above them: one load
     // answers both.
     std::atomic<uint64_t> m_levelWord{0};

@@ -60,10 +60,9 @@ private:
 // and carriage return turned into a space and white space trimmed at both ends.
 // When the string table has no template for the id, an assertion is reported
 // and, with `reportOnFailure`, the text of message 34405 stands in and an error
-// event 34405 (category 15) names the id and the count; without it, or when
-// 34405 has no template either, the result is empty. (The strings alone, run
-// together, are no message, so a missing template falls back even when the
-// event has strings.) Message 33009, the assertion report, never falls back, so
+// event 34405 (category 15) names the id and the count; without it the result
+// is empty. When 34405 has no template either, the text is the event's strings
+// run together, so that their words are not lost. Message 33009, the assertion report, never falls back, so
 // a report cannot recurse: it comes back as built, untouched. At most `count`
 // strings are used, and no more than `strings` holds.
 OString formatLogMessage(uint32_t messageId, uint32_t count, const OXArray<OString>& strings,

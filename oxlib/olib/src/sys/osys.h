@@ -115,6 +115,11 @@ int32_t regCloseKey(RegKey key);
 // With `data` null only the type and the size needed are returned.
 int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
                       uint32_t* size);
+// Opens `subKey` for reading, queries the value and closes the key again
+// (RegOpenKeyExA, RegQueryValueExA, RegCloseKey); the store answers it in one
+// look-up. Fails as the first of those calls that fails.
+int32_t regGetValue(RegKey parent, const char* subKey, const char* name, uint32_t* type,
+                    unsigned char* data, uint32_t* size);
 int32_t regSetValue(RegKey key, const char* name, uint32_t type, const unsigned char* data,
                     uint32_t size);
 int32_t regDeleteValue(RegKey key, const char* name);
@@ -283,7 +288,9 @@ using StringTableFunction = const char* (*)(uint32_t id);
 // regard to case, and the names made from the language keep the case of its
 // abbreviation ("stringres_DE"), so on POSIX a path whose file is not there is
 // tried once more with the folder's entry whose name differs only in case
-// (stringres_de.so); a bare name is looked up as it stands.
+// (stringres_de.so). A bare name goes through the loader's search, which
+// cannot list folders: it is looked up as it stands and then in lower case,
+// the case the message libraries are installed under.
 LibraryHandle loadLibraryAnyCase(const char* path);
 // GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SABBREVLANGNAME): the user's
 // language abbreviation ("DEU" on Windows; two upper-case letters, "DE", on
@@ -294,8 +301,9 @@ int32_t userLanguageAbbreviation(char* buffer, int32_t size);
 // `buffer`, cut to size - 1 bytes and zero-terminated. Returns the bytes copied
 // without the terminator; 0 when the module has no such string.
 int32_t loadString(LibraryHandle module, uint32_t id, char* buffer, int32_t size);
-// GetModuleFileNameA: the full file name of `module` (null: the main program),
-// cut to size - 1 bytes. Returns its length; 0 on failure.
+// GetModuleFileNameA: the full file name of `module` (null: the main program).
+// Returns its length; 0 on failure and when the name does not fit in size - 1
+// bytes (the buffer then holds it cut, and the caller asks again with more).
 int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size);
 
 } // namespace oxsys

@@ -27,9 +27,12 @@ constexpr int32_t kApplicationId = 0x4F58524B; // "OXRK"
 constexpr int32_t kSchemaVersion = 1;
 // Long enough to outlast any other process's write transaction, which is short.
 constexpr int kBusyTimeoutMs = 20000;
-// A checkpoint follows every commit, so the journal holds little more than the
-// last transaction; this caps what a restarted journal keeps of its old length.
+// What a restarted journal keeps of its old length.
 constexpr int64_t kJournalSizeLimit = 64 * 1024;
+// A commit is durable in the journal already (full sync); folding the journal
+// into the main file costs two more syncs, so it waits until the journal holds
+// this many pages (about 128 KB), which keeps it short all the same.
+constexpr int kCheckpointPages = 32;
 
 thread_local std::string t_problem;
 
@@ -63,6 +66,16 @@ bool canWrite(const struct stat& st, const std::string& path) {
     struct stat folder;
     const std::string name = folderOf(path);
     return isWritable(st, path) && stat(name.c_str(), &folder) == 0 && isWritable(folder, name);
+}
+
+Connection::Seen seenOf(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_mode, st.st_uid, st.st_gid, st.st_ctim};
+}
+
+bool same(const Connection::Seen& a, const Connection::Seen& b) {
+    return a.dev == b.dev && a.ino == b.ino && a.mode == b.mode && a.uid == b.uid &&
+           a.gid == b.gid && a.changed.tv_sec == b.changed.tv_sec &&
+           a.changed.tv_nsec == b.changed.tv_nsec;
 }
 
 // Whether a journal with content lies beside the file; looked at with stat,
@@ -106,6 +119,13 @@ bool makeParentFolders(const std::string& file, std::string& problem) {
 // now is no failure: a later one finishes it.
 void checkpoint(sqlite3* db) {
     sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+}
+
+// Records the journal's length after each commit of this connection (in place
+// of SQLite's own automatic checkpoint, which waits for 1000 pages).
+int recordJournalLength(void* frames, sqlite3*, const char*, int length) {
+    *static_cast<int*>(frames) = length;
+    return SQLITE_OK;
 }
 
 } // namespace
@@ -209,9 +229,22 @@ int32_t StoreFile::connect(const std::string& path, Need need, bool revalidate) 
     bool exists = stat(path.c_str(), &st) == 0;
     // A broken store is looked at afresh each time: it may have been mended.
     if (connection_ && connection_->path == path && exists && st.st_dev == connection_->dev &&
-        st.st_ino == connection_->ino && canWrite(st, path) == !connection_->readOnly &&
-        connection_->state != State::Broken)
-        return ready(need);
+        st.st_ino == connection_->ino && connection_->state != State::Broken) {
+        Connection& c = *connection_;
+        // Reading needs nothing of the folder: a file that has not changed
+        // reads as before.
+        if (need == Need::Read && c.fileSeen.ino != 0 && same(seenOf(st), c.fileSeen))
+            return ready(need);
+        struct stat folder;
+        const bool folderSeen = stat(folderOf(path).c_str(), &folder) == 0;
+        if (folderSeen && same(seenOf(st), c.fileSeen) && same(seenOf(folder), c.folderSeen))
+            return ready(need); // nothing that decides writing has changed
+        if (canWrite(st, path) == !c.readOnly) {
+            c.fileSeen = seenOf(st);
+            c.folderSeen = folderSeen ? seenOf(folder) : Connection::Seen{};
+            return ready(need);
+        }
+    }
     connection_.reset();
 
     if (!exists) {
@@ -258,6 +291,8 @@ int32_t StoreFile::connect(const std::string& path, Need need, bool revalidate) 
         sqlite3_exec(db, limit.c_str(), nullptr, nullptr, nullptr);
     }
     connection_ = std::make_unique<Connection>(db, path, st.st_dev, st.st_ino, readOnly);
+    if (!readOnly)
+        sqlite3_wal_hook(db, &recordJournalLength, &connection_->journalPages);
     inspect();
     return ready(need);
 }
@@ -427,7 +462,8 @@ int32_t WriteTransaction::commit() {
     if (rc != SQLITE_OK)
         return file_.sqliteFailure(rc, "cannot commit a write");
     open_ = false;
-    checkpoint(db);
+    if (file_.connection().journalPages >= kCheckpointPages)
+        checkpoint(db);
     return kErrSuccess;
 }
 

@@ -7,10 +7,11 @@
 // while the connection is open.
 //
 // A file that can be written (the file and its folder) is opened read-write in
-// WAL mode. Each commit is followed by a checkpoint and the journal is kept
-// short, and the connection is closed when the process exits, which folds the
-// journal back and removes the side files: once every writer has gone, the
-// main file alone holds every committed value. A file that cannot be written
+// WAL mode. Each commit is durable in the journal; a checkpoint follows the
+// commit that takes the journal past a few dozen pages, so it stays short, and
+// the connection is closed when the process exits, which folds the journal
+// back and removes the side files: once every writer has gone, the main file
+// alone holds every committed value. A file that cannot be written
 // is opened read-only, and immutable when no journal lies beside it, so
 // reading it never creates anything in its folder.
 #pragma once
@@ -18,6 +19,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +56,20 @@ public:
     ino_t ino;
     pid_t pid;
     bool readOnly;
+    // The file and its folder as they were when `readOnly` was last found
+    // right: while neither changes (a change of mode, owner or access list
+    // changes the change time), neither does the answer.
+    struct Seen {
+        dev_t dev = 0;
+        ino_t ino = 0;
+        mode_t mode = 0;
+        uid_t uid = 0;
+        gid_t gid = 0;
+        timespec changed{};
+    };
+    Seen fileSeen;
+    Seen folderSeen;
+    int journalPages = 0; // in the journal after this connection's last commit
     State state = State::Fresh;
     std::string problem; // why the store is Broken
 
@@ -115,9 +131,9 @@ public:
     WriteTransaction& operator=(const WriteTransaction&) = delete;
 
     int32_t begin();
-    // Commits, then copies the journal into the main file as far as no reader
-    // holds it back; what a reader holds back goes in with a later commit or
-    // the last close.
+    // Commits; once the journal has grown past a few dozen pages, copies it
+    // into the main file as far as no reader holds it back. What stays in the
+    // journal goes in with a later commit or the last close.
     int32_t commit();
 
 private:

@@ -263,21 +263,10 @@ int32_t regCloseKey(RegKey key) {
     return s.close(key);
 }
 
-int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
-                      uint32_t* size) {
-    Store& s = store();
-    const Call call(s);
-    KeyHandle k;
-    if (int32_t rc =
-            openedWith(s, key, kKeyQueryValue, "the key was not opened for reading values", k);
-        rc != kErrSuccess)
-        return rc;
-    if (data != nullptr && size == nullptr)
-        return fail(kErrInvalidParameter, "a data buffer without a size");
-    if (int32_t rc = s.file.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
-        return rc == kErrFileNotFound ? fail(rc, "the value does not exist") : rc;
-    Query q(s.file.connection(), "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2");
-    q.bind(1, k.id).bind(2, foldName(name ? name : ""));
+namespace {
+
+// Hands over the value a query of (type, data) stands on, as RegQueryValueExA.
+int32_t valueFrom(Store& s, Query& q, uint32_t* type, unsigned char* data, uint32_t* size) {
     const int rc = q.step();
     if (rc == SQLITE_DONE)
         return fail(kErrFileNotFound, "the value does not exist");
@@ -296,6 +285,52 @@ int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned cha
     if (size)
         *size = needed;
     return kErrSuccess;
+}
+
+} // namespace
+
+int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
+                      uint32_t* size) {
+    Store& s = store();
+    const Call call(s);
+    KeyHandle k;
+    if (int32_t rc =
+            openedWith(s, key, kKeyQueryValue, "the key was not opened for reading values", k);
+        rc != kErrSuccess)
+        return rc;
+    if (data != nullptr && size == nullptr)
+        return fail(kErrInvalidParameter, "a data buffer without a size");
+    if (int32_t rc = s.file.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
+        return rc == kErrFileNotFound ? fail(rc, "the value does not exist") : rc;
+    Query q(s.file.connection(), "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2");
+    q.bind(1, k.id).bind(2, foldName(name ? name : ""));
+    return valueFrom(s, q, type, data, size);
+}
+
+// One statement, so one read of the store, where opening the key and querying
+// it would take two.
+int32_t regGetValue(RegKey parent, const char* subKey, const char* name, uint32_t* type,
+                    unsigned char* data, uint32_t* size) {
+    Store& s = store();
+    const Call call(s);
+    Target t;
+    if (int32_t rc = target(s, parent, subKey, t); rc != kErrSuccess)
+        return rc;
+    if (data != nullptr && size == nullptr)
+        return fail(kErrInvalidParameter, "a data buffer without a size");
+    const auto& [base, parts, path] = t;
+    if (int32_t rc = s.file.connect(base.store, Need::Read, base.root); rc != kErrSuccess)
+        return rc == kErrFileNotFound ? fail(rc, "the value does not exist") : rc;
+    Connection& c = s.file.connection();
+    if (parts.empty()) {
+        Query q(c, "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2");
+        q.bind(1, base.id).bind(2, foldName(name ? name : ""));
+        return valueFrom(s, q, type, data, size);
+    }
+    Query q(c, "SELECT v.type, v.data FROM keys k JOIN vals v ON v.key = k.id"
+               " WHERE k.path = ?1 AND v.folded = ?2");
+    q.bind(1, path).bind(2, foldName(name ? name : ""));
+    return valueFrom(s, q, type, data, size);
 }
 
 int32_t regSetValue(RegKey key, const char* name, uint32_t type, const unsigned char* data,

@@ -7,8 +7,9 @@
 // enumerate in folded-name order, values in the order they were first set.
 //
 // Every process of the user shares the file: WAL journal, a busy timeout, each
-// write one IMMEDIATE transaction committed with full sync and then folded into
-// the main file as far as readers allow. Concurrent writers therefore lose
+// write one IMMEDIATE transaction committed with full sync, the journal folded
+// into the main file as far as readers allow whenever it has grown past a few
+// dozen pages. Concurrent writers therefore lose
 // nothing, a killed process leaves every committed value, and once the
 // processes that wrote have exited the main file alone holds every value (the
 // journal is folded back and removed when a process's connection closes, at

@@ -72,11 +72,28 @@ int32_t wideToNarrow(const char16_t* text, int32_t nUnits, char* out, int32_t ou
 
 // --- Process ------------------------------------------------------------------
 
+namespace {
+
+// The executable's full path, however long; empty when it cannot be read.
+std::string executablePath() {
+    std::string path(256, '\0');
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+        if (n <= 0)
+            return std::string();
+        if (static_cast<size_t>(n) < path.size()) {
+            path.resize(static_cast<size_t>(n));
+            return path;
+        }
+        path.resize(path.size() * 2); // it may have been cut: ask again
+    }
+}
+
+} // namespace
+
 const char* hostProgramBaseName() {
     static const std::string name = [] {
-        char path[4096];
-        const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-        std::string base = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+        std::string base = executablePath();
         base = base.substr(base.find_last_of('/') + 1);
         const size_t dot = base.find_last_of('.');
         return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
@@ -580,8 +597,15 @@ LibraryHandle loadLibraryAnyCase(const char* path) {
     if (LibraryHandle handle = loadLibrary(path))
         return handle;
     const char* slash = path ? std::strrchr(path, '/') : nullptr;
-    if (slash == nullptr)
-        return nullptr;
+    if (slash == nullptr) {
+        if (path == nullptr)
+            return nullptr;
+        std::string lower(path);
+        for (char& c : lower)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return lower == path ? nullptr : loadLibrary(lower.c_str());
+    }
     const std::string folder(path, static_cast<size_t>(slash - path) + (slash == path ? 1 : 0));
     const char* name = slash + 1;
     std::string match; // the first in byte order when several differ only in case
@@ -680,11 +704,9 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
         return 0;
     std::string path;
     if (module == nullptr) {
-        char exe[PATH_MAX];
-        const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
-        if (n <= 0)
+        path = executablePath();
+        if (path.empty())
             return 0;
-        path.assign(exe, static_cast<size_t>(n));
     } else {
         link_map* map = nullptr;
         if (dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr ||
@@ -698,10 +720,12 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
                 path = full;
         }
     }
+    // A name that does not fit is cut but never reported as a success, as
+    // GetModuleFileNameA reports ERROR_INSUFFICIENT_BUFFER.
     const size_t n = std::min(path.size(), static_cast<size_t>(size - 1));
     std::memcpy(buffer, path.data(), n);
     buffer[n] = 0;
-    return static_cast<int32_t>(n);
+    return n == path.size() ? static_cast<int32_t>(n) : 0;
 }
 
 } // namespace oxsys

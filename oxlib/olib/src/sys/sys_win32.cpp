@@ -45,9 +45,11 @@ int32_t wideToNarrow(const char16_t* text, int32_t nUnits, char* out, int32_t ou
 
 const char* hostProgramBaseName() {
     static const std::string name = [] {
-        char path[MAX_PATH + 1] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::string base(path);
+        std::string base(MAX_PATH + 1, '\0');
+        while (moduleFileName(nullptr, &base[0], static_cast<int32_t>(base.size())) == 0 &&
+               base.size() < 32768)
+            base.resize(base.size() * 2); // a long path: ask again with more room
+        base.resize(std::strlen(base.c_str()));
         base = base.substr(base.find_last_of("\\/:") + 1);
         const size_t dot = base.find_last_of('.');
         return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
@@ -135,6 +137,16 @@ int32_t regCreateKey(RegKey parent, const char* subKey, uint32_t access, RegKey*
 
 int32_t regCloseKey(RegKey key) {
     return RegCloseKey(static_cast<HKEY>(key));
+}
+
+int32_t regGetValue(RegKey parent, const char* subKey, const char* name, uint32_t* type,
+                    unsigned char* data, uint32_t* size) {
+    RegKey key = nullptr;
+    if (const int32_t rc = regOpenKey(parent, subKey, kKeyRead, &key); rc != kErrSuccess)
+        return rc;
+    const int32_t rc = regQueryValue(key, name, type, data, size);
+    regCloseKey(key);
+    return rc;
 }
 
 int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
@@ -476,9 +488,15 @@ int32_t moduleFileName(LibraryHandle module, char* buffer, int32_t size) {
         return 0;
     const DWORD n =
         GetModuleFileNameA(static_cast<HMODULE>(module), buffer, static_cast<DWORD>(size));
-    // Older systems leave a cut name without its terminator.
-    buffer[n < static_cast<DWORD>(size) ? n : size - 1] = 0;
-    return static_cast<int32_t>(n < static_cast<DWORD>(size) ? n : size - 1);
+    // A name that does not fit comes back as the buffer's size (with
+    // ERROR_INSUFFICIENT_BUFFER), on older systems without its terminator:
+    // cut, and not a success.
+    if (n >= static_cast<DWORD>(size)) {
+        buffer[size - 1] = 0;
+        return 0;
+    }
+    buffer[n] = 0;
+    return static_cast<int32_t>(n);
 }
 
 } // namespace oxsys
