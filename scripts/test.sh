@@ -54,11 +54,9 @@ run_fuzzer() {
 }
 
 if [[ "$fuzz_seconds" != 0 ]]; then
-  cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUILL_FUZZ=ON -DOX_FUZZ=ON \
-    -DOX_BUILD_TESTS=OFF -DOX_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/fuzz --target rtf_reader_fuzzer message_formatter_fuzzer \
-    otimezone_fuzzer otimeformat_fuzzer
+  # The fuzz preset: clang, the fuzzers only; OX_CMAKE_ARGS as for the other builds.
+  cmake --preset fuzz ${OX_CMAKE_ARGS:-} >/dev/null
+  cmake --build --preset fuzz
   sixth=$(( fuzz_seconds / 6 > 0 ? fuzz_seconds / 6 : 1 ))
   half=$(( fuzz_seconds - 3 * sixth > 0 ? fuzz_seconds - 3 * sixth : 1 ))
   run_fuzzer rtf build/fuzz/questionnaire/src/rtf/fuzz/rtf_reader_fuzzer "$half" \
