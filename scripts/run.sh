@@ -11,7 +11,9 @@ start=${1:-}
 
 # Qt can only abort without a display, after minutes of building: say so first.
 if [[ "$start" != --build-only && -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]]; then
-  echo "run: quillmark needs a graphical session and there is none (no DISPLAY or WAYLAND_DISPLAY): run this from a desktop login or over ssh -X, or on a virtual screen as xvfb-run -a scripts/run.sh" >&2
+  first=
+  command -v xvfb-run >/dev/null 2>&1 || first="scripts/deps.sh (which installs xvfb-run) and then "
+  echo "run: quillmark needs a graphical session and there is none (no DISPLAY or WAYLAND_DISPLAY): run this from a desktop login or over ssh -X, or on a virtual screen: ${first}xvfb-run -a scripts/run.sh" >&2
   exit 1
 fi
 
