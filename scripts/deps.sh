@@ -25,6 +25,8 @@ packages=(
   libxkbcommon-dev
   # GUI tests and screenshots on a machine without a display
   xvfb xauth
+  # the install test checks the desktop entry with the system's validator
+  desktop-file-utils
   # independent RTF readers used by the tests
   unrtf pandoc
   # message formatting benchmark: fmt::format as a baseline
@@ -42,14 +44,30 @@ packages=(
   libzip-dev qt6-charts-dev libqt6opengl6-dev
 )
 
+# What dpkg has installed, read in one call (one call per package made a run that
+# changes nothing take seconds), as NAME:ARCH keys; read again after apt installs.
+declare -A installed
+read_installed() {
+  installed=()
+  local status name
+  while read -r status name; do
+    [[ "$status" == installed ]] && installed[$name]=1
+  done < <(dpkg-query -W -f='${db:Status-Status} ${Package}:${Architecture}\n' 2>/dev/null)
+}
+native_arch=$(dpkg --print-architecture)
 # missing_packages NAME...: those of the names dpkg does not have installed, a line each.
+# A NAME without an architecture is the machine's own package or an "all" one.
 missing_packages() {
-  local p status
+  local p
   for p; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [[ "$status" == "install ok installed" ]] || echo "$p"
+    if [[ "$p" == *:* ]]; then
+      [[ -n "${installed[$p]:-}" ]] || echo "$p"
+    else
+      [[ -n "${installed[$p:$native_arch]:-}${installed[$p:all]:-}" ]] || echo "$p"
+    fi
   done
 }
+read_installed
 mapfile -t missing < <(missing_packages "${packages[@]}")
 
 # Root runs apt itself; anyone else through sudo, or is told what to run as root.
@@ -77,6 +95,7 @@ if ((${#missing[@]})); then
   echo "deps: installing ${missing[*]}"
   "${sudo[@]}" apt-get update -q
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive "${install[@]}"
+  read_installed
 fi
 
 # generate_locale NAME (as locale -a spells it, e.g. de_DE.UTF-8), once.

@@ -4,9 +4,7 @@
 //
 // Input: the template, then up to twelve insertion strings, separated by zero
 // bytes. Build and run (as CI does, briefly):
-//   cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-//         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOX_FUZZ=ON -DOX_BUILD_TESTS=OFF -DOX_BUILD_BENCH=OFF
-//   ninja -C build/fuzz message_formatter_fuzzer
+//   cmake --preset fuzz && cmake --build --preset fuzz
 //   mkdir -p build/fuzz/corpus-formatter && build/fuzz/oxlib/fuzz/message_formatter_fuzzer \
 //       -max_total_time=15 -dict=oxlib/fuzz/formatter.dict build/fuzz/corpus-formatter \
 //       oxlib/fuzz/corpus/formatter

@@ -38,12 +38,14 @@ TEST(LogTrace, CutsAt511AndReportsOverflowAndEmptiness) {
     EXPECT_EQ(events[1].id, kMsgDebugTrace);
     EXPECT_EQ(events[1].strings[0], std::string(511, 'x'));
 
-    log.clear();
-    logTrace("%s", "");
-    events = log.events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].strings[2], "ret > 0");
-    EXPECT_EQ(events[1].strings[0], "");
+    for (const char* format : {"%s", static_cast<const char*>(nullptr)}) { // no format is empty
+        log.clear();
+        logTrace(format, "");
+        events = log.events();
+        ASSERT_EQ(events.size(), 2u);
+        EXPECT_EQ(events[0].strings[2], "ret > 0");
+        EXPECT_EQ(events[1].strings[0], "");
+    }
 
     log.clear();
     logTrace("%s", std::string(511, 'y').c_str()); // exactly fits

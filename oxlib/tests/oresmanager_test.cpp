@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -178,8 +179,8 @@ TEST_F(StringResources, IdOnlyInTheMainProgramComesThroughTheFallback) {
 }
 
 // The search by bare name follows the loader's path, which is read when a
-// process starts: each case runs in a child of this program (this test's other
-// half) with LD_LIBRARY_PATH naming the folder, and the registry naming another.
+// process starts: each case runs in a child of this program (reportWhatLoaded, below)
+// with LD_LIBRARY_PATH naming the folder, and the registry naming another.
 class SearchOrder : public StringResources {
 protected:
     // The path the child's string resources loaded, or "" when none.
@@ -188,10 +189,7 @@ protected:
         fs::create_directories(registered);
         registerFolder(registered);
         setenv("LD_LIBRARY_PATH", searchPath.c_str(), 1);
-        setenv("OX_SEARCH_ORDER_STORE", store_.path().c_str(), 1);
-        const ChildResult child =
-            runChild({"/proc/self/exe", "--gtest_filter=SearchOrderChild.ReportsWhatLoaded"});
-        unsetenv("OX_SEARCH_ORDER_STORE");
+        const ChildResult child = runChild({"/proc/self/exe", "--report-loaded", store_.path()});
         unsetenv("LD_LIBRARY_PATH");
         EXPECT_EQ(child.status, 0) << child.out << child.err;
         const size_t at = child.out.find("loaded=[");
@@ -201,15 +199,6 @@ protected:
         return child.out.substr(at + 8, end - at - 8);
     }
 };
-
-TEST(SearchOrderChild, ReportsWhatLoaded) {
-    const char* store = std::getenv("OX_SEARCH_ORDER_STORE");
-    if (store == nullptr)
-        GTEST_SKIP() << "runs as the child of SearchOrder's cases";
-    setenv("OXLIB_REGISTRY", store, 1);
-    initStringResources();
-    std::printf("loaded=[%s]\n", getStringLibraryPath().c_str());
-}
 
 TEST_F(SearchOrder, LanguageNameByBareNameWhenTheFolderLacksIt) {
     Locale locale(nullptr, nullptr, "de_DE.UTF-8");
@@ -244,6 +233,15 @@ TEST(UserLanguage, FollowsTheLocaleVariablesInTheirOrder) {
     EXPECT_EQ(oxsys::userLanguageAbbreviation(buffer, 2), 0); // no room for two letters
 }
 
+// SearchOrder's child: loads the string resources over the registry store STORE as a
+// fresh process does and prints the library it loaded.
+int reportWhatLoaded(const char* store) {
+    setenv("OXLIB_REGISTRY", store, 1);
+    initStringResources();
+    std::printf("loaded=[%s]\n", getStringLibraryPath().c_str());
+    return 0;
+}
+
 } // namespace
 
 // The language library as installed (lower case) is found by bare name before
@@ -253,4 +251,13 @@ TEST_F(SearchOrder, InstalledLanguageNameByBareName) {
     ship(OX_STRINGRES_DE, "stringres_de.so");
     ship(OX_STRINGRES_EN, "stringres_en.so");
     EXPECT_EQ(childLoads(libraries_), libraries_ + "/stringres_de.so");
+}
+
+// `--report-loaded STORE` runs the child half of the SearchOrder cases instead of the tests,
+// so the helper is no test of its own.
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--report-loaded")
+        return reportWhatLoaded(argv[2]);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }

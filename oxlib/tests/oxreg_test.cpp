@@ -40,9 +40,9 @@ TEST(Oxreg, HelpAndUsage) {
     EXPECT_EQ(oxreg({"add", "HKLM\\X", "/t", "REG_FLOAT", "/v", "a"}).status, 1);
 }
 
-TEST(Oxreg, ConfiguresLoggingLibrariesAsTheReadmeShows) {
+TEST(Oxreg, ConfiguresLoggingLibrariesAsDocsLoggingShows) {
     TempRegistry store;
-    // The README's commands.
+    // The commands of docs/logging.md.
     EXPECT_EQ(oxreg({"add", kLogging + "\\pxlogger", "/v", "DLLPath", "/d",
                      "/usr/local/lib/libpxlogger.so", "/f"})
                   .status,

@@ -3,10 +3,7 @@
 // its output reads back to the same text.
 //
 // Build and run (about a minute, as CI does):
-//   cmake -S . -B build/fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-//         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILL_FUZZ=ON -DOX_BUILD_TESTS=OFF
-//         -DOX_BUILD_BENCH=OFF
-//   ninja -C build/fuzz rtf_reader_fuzzer
+//   cmake --preset fuzz && cmake --build --preset fuzz
 //   mkdir -p build/fuzz/corpus && build/fuzz/questionnaire/src/rtf/fuzz/rtf_reader_fuzzer \
 //       -max_total_time=60 -dict=questionnaire/fuzz/rtf.dict build/fuzz/corpus \
 //       questionnaire/fuzz/corpus/rtf

@@ -34,9 +34,12 @@ desktop="$prefix/share/applications/quillmark.desktop"
 grep -qxF "Exec=\"$prefix/bin/quillmark\"" "$desktop" || fail "desktop entry: $(cat "$desktop")"
 grep -qx 'Icon=quillmark' "$desktop" || fail "desktop entry has no Icon=quillmark"
 [[ -s "$prefix/share/icons/hicolor/scalable/apps/quillmark.svg" ]] || fail "no icon"
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$desktop" || fail "desktop-file-validate"
-fi
+# The validator is part of the set-up (scripts/deps.sh); a missing one is a failure,
+# not a check passed.
+command -v desktop-file-validate >/dev/null ||
+  fail "desktop-file-validate is not installed (package desktop-file-utils; scripts/deps.sh installs it)"
+validation=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $validation"
+[[ -z "$validation" ]] || fail "desktop-file-validate: $validation"
 
 # The owner's answer survives the next install.
 sqlite3 "$dir/0002.mdb" "UPDATE Answers SET Answer = 'my own words' WHERE AnswerID = 7"

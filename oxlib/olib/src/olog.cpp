@@ -75,7 +75,11 @@ bool logTrace(const char* format, ...) {
     char text[512];
     va_list args;
     va_start(args, format);
-    int ret = std::vsnprintf(text, sizeof text, format ? format : "", args);
+    // No format is an empty text (reported below), not a call with an empty format.
+    int ret = 0;
+    text[0] = 0;
+    if (format != nullptr)
+        ret = std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     // At most 511 characters are kept; a longer text counts as not fitting.
     if (ret > 511)
