@@ -27,6 +27,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -179,9 +180,11 @@ double odfTwips(QStringView length) {
 Facts odtFacts(const QByteArray& package) {
     Facts facts;
     QHash<QString, double> stylePoints;
+    QHash<QString, double> asianPoints;
     QXmlStreamReader x(unzipEntry(package, "content.xml"));
     QString style;
     QList<double> spanPoints{0};
+    QList<double> spanAsian{0};
     int linkDepth = 0;
     while (!x.atEnd()) {
         x.readNext();
@@ -193,10 +196,14 @@ Facts odtFacts(const QByteArray& package) {
             } else if (name == QLatin1String("text-properties") &&
                        a.hasAttribute(QLatin1String("fo:font-size"))) {
                 stylePoints.insert(style, odfTwips(a.value(QLatin1String("fo:font-size"))) / 20);
+                // Japanese text is drawn at the Asian size; none given is the default 12 pt.
+                const QStringView asian = a.value(QLatin1String("style:font-size-asian"));
+                asianPoints.insert(style, asian.isEmpty() ? 12 : odfTwips(asian) / 20);
             } else if (name == QLatin1String("span") || name == QLatin1String("p") ||
                        name == QLatin1String("h")) {
-                spanPoints.append(stylePoints.value(
-                    a.value(QLatin1String("text:style-name")).toString(), spanPoints.last()));
+                const QString styleName = a.value(QLatin1String("text:style-name")).toString();
+                spanPoints.append(stylePoints.value(styleName, spanPoints.last()));
+                spanAsian.append(asianPoints.value(styleName, spanAsian.last()));
             } else if (name == QLatin1String("a")) {
                 ++linkDepth;
                 facts.links.insert(a.value(QLatin1String("xlink:href")).toString());
@@ -209,12 +216,16 @@ Facts odtFacts(const QByteArray& package) {
             }
         } else if (x.isEndElement()) {
             if (name == QLatin1String("span") || name == QLatin1String("p") ||
-                name == QLatin1String("h"))
+                name == QLatin1String("h")) {
                 spanPoints.removeLast();
-            else if (name == QLatin1String("a"))
+                spanAsian.removeLast();
+            } else if (name == QLatin1String("a"))
                 --linkDepth;
         } else if (x.isCharacters() && !x.isWhitespace()) {
-            facts.words(x.text().toString(), spanPoints.last());
+            const QString text = x.text().toString();
+            const bool japanese = std::any_of(text.begin(), text.end(),
+                                              [](QChar c) { return c.unicode() >= 0x3000; });
+            facts.words(text, japanese ? spanAsian.last() : spanPoints.last());
         }
     }
     return facts;
@@ -265,6 +276,10 @@ std::unique_ptr<QTextDocument> marksDocument() {
     larger.setProperty(QTextFormat::FontSizeAdjustment, 2);
     c.insertText(QStringLiteral("Enlarged"), larger);
     c.insertText(QStringLiteral(" plain"), QTextCharFormat());
+    c.insertBlock();
+    QTextCharFormat small;
+    small.setFontPointSize(10);
+    c.insertText(QStringLiteral("毎朝パンを焼きます"), small);
     return doc;
 }
 
@@ -359,6 +374,7 @@ void TestWriterAgreement::sameFacts() {
     }
     if (which == 0) {
         QCOMPARE(rtf.wordPoints.value(QStringLiteral("Enlarged")), 18.0);
+        QCOMPARE(rtf.wordPoints.value(QStringLiteral("毎朝パンを焼きます")), 10.0);
         QCOMPARE(rtf.bookmarks, (QSet<QString>{QStringLiteral("intro"), QStringLiteral("logo"),
                                                QStringLiteral("seepage")}));
         QCOMPARE(rtf.linkedPictures, 1);
