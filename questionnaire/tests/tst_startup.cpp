@@ -32,6 +32,7 @@ private slots:
     void refusesBadDatabase_data();
     void refusesBadDatabase();
     void refusesLockedDatabase();
+    void startupReportsRefusalAndFails_data();
     void startupReportsRefusalAndFails();
     void startsWithoutAGridTable_data();
     void startsWithoutAGridTable();
@@ -278,14 +279,29 @@ void StartupTest::refusesLockedDatabase() {
     QCOMPARE(folder.snapshot(), before);
 }
 
+void StartupTest::startupReportsRefusalAndFails_data() {
+    QTest::addColumn<bool>("emptyFile");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no database") << false << QStringLiteral("does not exist");
+    QTest::newRow("a database file of 0 bytes") << true << QStringLiteral("not a database");
+}
+
 void StartupTest::startupReportsRefusalAndFails() {
+    QFETCH(bool, emptyFile);
+    QFETCH(QString, reason);
     TestFolder folder(TestFolder::Empty);
+    if (emptyFile) {
+        QFile f(folder.databasePath());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const auto before = folder.snapshot();
     MessageBoxWatcher watcher;
     std::unique_ptr<mainForm> form = Module1::Main(folder.path());
     QVERIFY(!form);
+    // One message, and the folder as it was.
     QCOMPARE(watcher.titles, QStringList{QStringLiteral("Quillmark")});
-    QVERIFY(watcher.texts.value(0).contains(QStringLiteral("does not exist")));
-    QVERIFY(folder.snapshot().isEmpty());
+    QVERIFY2(watcher.texts.value(0).contains(reason), qPrintable(watcher.texts.value(0)));
+    QCOMPARE(folder.snapshot(), before);
 }
 
 QTEST_MAIN(StartupTest)
