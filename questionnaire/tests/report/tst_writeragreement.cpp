@@ -62,6 +62,8 @@ struct Facts {
     QSet<QString> bookmarks;
     QList<QSizeF> pictures; // on the page, in twips
     int linkedPictures = 0;
+    int pageBreaks = 0; // paragraphs that open a page
+    int keptWithNext = 0;
 
     void words(const QString& text, double points) {
         for (const QString& w :
@@ -95,6 +97,10 @@ Facts rtfFacts(const QByteArray& rtf) {
     static const QRegularExpression bookmark(QStringLiteral("\\{\\\\\\*\\\\bkmkstart ([^}]*)\\}"));
     for (auto it = bookmark.globalMatch(text); it.hasNext();)
         facts.bookmarks.insert(it.next().captured(1));
+    static const QRegularExpression pagebb(QStringLiteral("\\\\pagebb(?![a-z])"));
+    static const QRegularExpression keepn(QStringLiteral("\\\\keepn(?![a-z])"));
+    facts.pageBreaks = int(text.count(pagebb));
+    facts.keptWithNext = int(text.count(keepn));
     QList<bool> linkField{false}; // for each open group: inside a HYPERLINK field
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -130,7 +136,10 @@ Facts docxFacts(const QByteArray& package) {
             targets.insert(rels.attributes().value(QLatin1String("Id")).toString(),
                            rels.attributes().value(QLatin1String("Target")).toString());
     }
-    QXmlStreamReader x(unzipEntry(package, "word/document.xml"));
+    const QByteArray document = unzipEntry(package, "word/document.xml");
+    facts.pageBreaks = int(document.count("<w:pageBreakBefore"));
+    facts.keptWithNext = int(document.count("<w:keepNext"));
+    QXmlStreamReader x(document);
     double points = 0;
     int linkDepth = 0;
     bool inRunProps = false;
@@ -181,6 +190,7 @@ Facts odtFacts(const QByteArray& package) {
     Facts facts;
     QHash<QString, double> stylePoints;
     QHash<QString, double> asianPoints;
+    QSet<QString> breakStyles, keepStyles;
     QXmlStreamReader x(unzipEntry(package, "content.xml"));
     QString style;
     QList<double> spanPoints{0};
@@ -193,6 +203,11 @@ Facts odtFacts(const QByteArray& package) {
         if (x.isStartElement()) {
             if (name == QLatin1String("style")) {
                 style = a.value(QLatin1String("style:name")).toString();
+            } else if (name == QLatin1String("paragraph-properties")) {
+                if (a.value(QLatin1String("fo:break-before")) == QLatin1String("page"))
+                    breakStyles.insert(style);
+                if (a.value(QLatin1String("fo:keep-with-next")) == QLatin1String("always"))
+                    keepStyles.insert(style);
             } else if (name == QLatin1String("text-properties") &&
                        a.hasAttribute(QLatin1String("fo:font-size"))) {
                 stylePoints.insert(style, odfTwips(a.value(QLatin1String("fo:font-size"))) / 20);
@@ -202,6 +217,10 @@ Facts odtFacts(const QByteArray& package) {
             } else if (name == QLatin1String("span") || name == QLatin1String("p") ||
                        name == QLatin1String("h")) {
                 const QString styleName = a.value(QLatin1String("text:style-name")).toString();
+                if (name != QLatin1String("span")) {
+                    facts.pageBreaks += breakStyles.contains(styleName) ? 1 : 0;
+                    facts.keptWithNext += keepStyles.contains(styleName) ? 1 : 0;
+                }
                 spanPoints.append(stylePoints.value(styleName, spanPoints.last()));
                 spanAsian.append(asianPoints.value(styleName, spanAsian.last()));
             } else if (name == QLatin1String("a")) {
@@ -295,6 +314,28 @@ std::unique_ptr<QTextDocument> pastedDocument() {
     return doc;
 }
 
+// A page break the document asks for, one the layout added to move a heading (the word
+// processor moves it itself, by keep-with-next), and the heading kept with its text.
+std::unique_ptr<QTextDocument> breaksDocument() {
+    auto doc = newDocument();
+    QTextCursor c(doc.get());
+    c.insertText(QStringLiteral("Title"));
+    QTextBlockFormat chapter;
+    chapter.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    chapter.setProperty(quill::rtf::KeepWithNextProperty, true);
+    c.insertBlock(chapter);
+    c.insertText(QStringLiteral("Chapter"));
+    c.insertBlock(QTextBlockFormat());
+    c.insertText(QStringLiteral("Text"));
+    QTextBlockFormat moved = chapter;
+    moved.setProperty(quill::rtf::LayoutBreakProperty, true);
+    c.insertBlock(moved);
+    c.insertText(QStringLiteral("Question"));
+    c.insertBlock(QTextBlockFormat());
+    c.insertText(QStringLiteral("Answer"));
+    return doc;
+}
+
 // A photograph far wider, and one far taller, than the page.
 std::unique_ptr<QTextDocument> oversizedDocument() {
     auto doc = newDocument();
@@ -324,12 +365,13 @@ void TestWriterAgreement::sameFacts_data() {
     QTest::newRow("links and bookmarks on pictures and references") << 0;
     QTest::newRow("linked picture pasted from HTML") << 1;
     QTest::newRow("pictures larger than the page") << 2;
+    QTest::newRow("page breaks and headings kept with their text") << 3;
 }
 
 void TestWriterAgreement::sameFacts() {
     QFETCH(int, which);
-    const std::function<std::unique_ptr<QTextDocument>()> make[] = {marksDocument, pastedDocument,
-                                                                    oversizedDocument};
+    const std::function<std::unique_ptr<QTextDocument>()> make[] = {
+        marksDocument, pastedDocument, oversizedDocument, breaksDocument};
     const auto doc = make[which]();
     ExportPage page;
     QString error;
@@ -366,6 +408,8 @@ void TestWriterAgreement::sameFacts() {
                                     .arg(rtf.pictures[i].width())
                                     .arg(rtf.pictures[i].height())));
         QCOMPARE(other->linkedPictures, rtf.linkedPictures);
+        QCOMPARE(other->pageBreaks, rtf.pageBreaks);
+        QCOMPARE(other->keptWithNext, rtf.keptWithNext);
     }
     // And what the document means: every picture inside the text area, Qt's relative size.
     for (const QSizeF& p : rtf.pictures) {
@@ -396,6 +440,11 @@ void TestWriterAgreement::sameFacts() {
         QVERIFY(pandoc.waitForFinished(60000));
         QCOMPARE(QString::fromUtf8(pandoc.readAllStandardOutput()).count(QStringLiteral("<img")),
                  1);
+    }
+    if (which == 3) {
+        // Only the break the document asks for; both headings kept with their text.
+        QCOMPARE(rtf.pageBreaks, 1);
+        QCOMPARE(rtf.keptWithNext, 2);
     }
     if (which == 2) {
         // Proportions kept: 4:1 and 300:1344.
