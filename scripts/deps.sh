@@ -40,6 +40,8 @@ packages=(
   # the report export and RTF picture tests: LibreOffice lays out our RTF, DOCX and ODT;
   # poppler reads its PDFs and lists their images
   libreoffice-writer-nogui poppler-utils
+  # the web page export's test: headless Chromium shows the page and takes a screenshot
+  chromium
   # the report's DOCX and ODT packages (libzip) and its sales chart (Qt Charts needs Qt's OpenGL)
   libzip-dev qt6-charts-dev libqt6opengl6-dev
 )

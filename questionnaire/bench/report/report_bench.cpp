@@ -212,20 +212,39 @@ BENCHMARK(BM_LibreOfficeRtfToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LibreOfficeRtfToDocx)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Prints the runs as usual and, at the end, each figure as a ratio against the baselines.
+// A figure is a benchmark's median when repetitions gave one, else its mean, else the mean
+// of its runs, in seconds whatever unit it was printed in: never a spread (stddev, cv) and
+// never whichever aggregate came last, so the ratios agree with the printed numbers under
+// any flags (repetitions, aggregates only, time unit, filters).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (!r.error_occurred)
-                times[r.run_name.function_name] = r.GetAdjustedRealTime();
+        for (const Run& r : runs) {
+            if (r.error_occurred)
+                continue;
+            const double seconds =
+                r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+            Figure& f = figures_[r.run_name.function_name];
+            if (r.run_type == Run::RT_Aggregate) {
+                if (r.aggregate_name == "median")
+                    f.median = seconds;
+                else if (r.aggregate_name == "mean")
+                    f.mean = seconds;
+            } else {
+                f.sum += seconds;
+                ++f.runs;
+            }
+        }
+        for (const auto& [name, f] : figures_)
+            times[name] = f.seconds();
     }
     void Finalize() override {
         ConsoleReporter::Finalize();
         const double both = times["BM_RenderAndExportBoth"];
         const double lo = times["BM_LibreOfficeRtfToPdf"];
         std::printf("\nratios (same run)\n");
-        if (both > 0)
+        if (both > 0 && times["BM_Render"] > 0)
             std::printf("  render share of render+RTF+PDF:        %.2f\n",
                         times["BM_Render"] / both);
         const double rtf = times["BM_ExportRtf"];
@@ -235,8 +254,9 @@ public:
                         times["BM_ExportDocx"] / rtf);
         if (lo > 0 && both > 0) {
             std::printf("  LibreOffice RTF->PDF / our render+RTF+PDF: %.1fx\n", lo / both);
-            std::printf("  LibreOffice RTF->PDF / our PDF export:     %.1fx\n",
-                        lo / times["BM_ExportPdf"]);
+            if (times["BM_ExportPdf"] > 0)
+                std::printf("  LibreOffice RTF->PDF / our PDF export:     %.1fx\n",
+                            lo / times["BM_ExportPdf"]);
             const double ourPdf = times["BM_OurProcessToPdf"];
             const double ourDocx = times["BM_OurProcessToDocx"];
             const double loDocx = times["BM_LibreOfficeRtfToDocx"];
@@ -251,6 +271,18 @@ public:
         }
     }
     std::map<std::string, double> times;
+
+private:
+    struct Figure {
+        double median = -1;
+        double mean = -1;
+        double sum = 0;
+        int runs = 0;
+        double seconds() const {
+            return median >= 0 ? median : mean >= 0 ? mean : runs > 0 ? sum / runs : 0;
+        }
+    };
+    std::map<std::string, Figure> figures_;
 };
 
 } // namespace

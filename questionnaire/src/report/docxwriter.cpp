@@ -1,5 +1,6 @@
 #include "docxwriter.h"
 
+#include "documentwalk.h"
 #include "footerfields.h"
 #include "officecontent.h"
 #include "rtftextproperties.h"
@@ -24,16 +25,13 @@
 namespace DocxWriter {
 namespace {
 
-using OfficeContent::collectBlocks;
-using OfficeContent::documentImage;
-using OfficeContent::imageSize;
-using OfficeContent::pngBytes;
 using OfficeContent::xmlSafe;
-using quill::rtf::ContentsProperty;
+using quill::rtf::DocumentWalk;
 using quill::rtf::footerCharFormat;
 using quill::rtf::FooterField;
-using quill::rtf::KeepWithNextProperty;
-using quill::rtf::PageReferenceProperty;
+using quill::rtf::ParagraphInfo;
+using quill::rtf::Run;
+using quill::rtf::RunFormat;
 using quill::rtf::splitFooterFields;
 
 const QString kW = QStringLiteral("http://schemas.openxmlformats.org/wordprocessingml/2006/main");
@@ -51,7 +49,8 @@ QString hex(const QColor& c) {
 
 class Writer {
 public:
-    Writer(const QTextDocument& doc, const ExportPage& page) : doc_(doc), page_(page) {}
+    Writer(const QTextDocument& doc, const ExportPage& page)
+        : doc_(doc), page_(page), walk_(doc, &page) {}
     QByteArray write(QString* error);
 
 private:
@@ -65,22 +64,22 @@ private:
     QByteArray corePart() const;
 
     void start(QXmlStreamWriter& x, const QString& root) const;
-    void frameContents(QTextFrame::iterator it);
     void table(QTextTable* table);
     void contents(QTextTable* table);
     void paragraph(const QTextBlock& block);
     void paragraphProperties(const QTextBlock& block);
     void runs(const QTextBlock& block);
-    void runProperties(const QTextCharFormat& format);
-    void text(const QString& s, const QTextCharFormat& format);
-    void field(const QString& instruction, const QString& result, const QTextCharFormat& format);
-    void picture(const QTextImageFormat& format);
+    void runProperties(const RunFormat& format);
+    void text(const QString& s, const RunFormat& format);
+    void field(const QString& instruction, const QString& result, const RunFormat& format);
+    void picture(const Run& run);
     int twips(double pixels) const { return int(std::lround(pixels / page_.pixelsPerTwip)); }
     int listId(QTextList* list);
     QString relationship(const QString& type, const QString& target, bool external);
 
     const QTextDocument& doc_;
     const ExportPage& page_;
+    DocumentWalk walk_;
     QXmlStreamWriter* x_ = nullptr;
     QByteArray footerText_;
 
@@ -118,7 +117,7 @@ QByteArray Writer::write(QString* error) {
     zip.add(QStringLiteral("word/styles.xml"), stylesPart());
     zip.add(QStringLiteral("word/settings.xml"),
             R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<w:settings xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:defaultTabStop w:val="720"/><w:compat><w:compatSetting w:name="compatibilityMode" w:uri="http://schemas.microsoft.com/office/word" w:val="15"/></w:compat></w:settings>
+<w:settings xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:defaultTabStop w:val="720"/><w:updateFields w:val="true"/><w:compat><w:compatSetting w:name="compatibilityMode" w:uri="http://schemas.microsoft.com/office/word" w:val="15"/></w:compat></w:settings>
 )");
     if (!lists_.empty())
         zip.add(QStringLiteral("word/numbering.xml"), numberingPart());
@@ -154,7 +153,14 @@ QByteArray Writer::documentPart() {
                      QStringLiteral("pic"));
     x.writeStartElement(kW, QStringLiteral("document"));
     x.writeStartElement(kW, QStringLiteral("body"));
-    frameContents(doc_.rootFrame()->begin());
+    for (const DocumentWalk::Part& part : walk_.parts()) {
+        if (part.contents)
+            contents(part.table);
+        else if (part.table)
+            table(part.table);
+        else
+            paragraph(part.block);
+    }
 
     QString footerId, firstFooterId;
     if (!page_.footer.isEmpty()) {
@@ -192,23 +198,6 @@ QByteArray Writer::documentPart() {
     x.writeEndDocument();
     x_ = nullptr;
     return bytes;
-}
-
-void Writer::frameContents(QTextFrame::iterator it) {
-    for (; !it.atEnd(); ++it) {
-        if (QTextFrame* frame = it.currentFrame()) {
-            if (auto* t = qobject_cast<QTextTable*>(frame)) {
-                if (t->format().boolProperty(ContentsProperty))
-                    contents(t);
-                else
-                    table(t);
-            } else {
-                frameContents(frame->begin());
-            }
-        } else {
-            paragraph(it.currentBlock());
-        }
-    }
 }
 
 void Writer::table(QTextTable* t) {
@@ -256,6 +245,8 @@ void Writer::table(QTextTable* t) {
         }
     }
     x.writeEndElement(); // tblBorders
+    x.writeEmptyElement(kW, QStringLiteral("tblLayout"));
+    x.writeAttribute(kW, QStringLiteral("type"), QStringLiteral("fixed"));
     x.writeStartElement(kW, QStringLiteral("tblCellMar"));
     const QString padding = QString::number(std::max(0, twips(format.cellPadding())));
     for (const char* side : {"top", "left", "bottom", "right"}) {
@@ -264,8 +255,6 @@ void Writer::table(QTextTable* t) {
         x.writeAttribute(kW, QStringLiteral("type"), QStringLiteral("dxa"));
     }
     x.writeEndElement(); // tblCellMar
-    x.writeEmptyElement(kW, QStringLiteral("tblLayout"));
-    x.writeAttribute(kW, QStringLiteral("type"), QStringLiteral("fixed"));
     x.writeEndElement(); // tblPr
     x.writeStartElement(kW, QStringLiteral("tblGrid"));
     for (double w : widths) {
@@ -313,7 +302,7 @@ void Writer::table(QTextTable* t) {
             x.writeEndElement(); // tcPr
             std::vector<QTextBlock> blocks;
             if (!continued)
-                collectBlocks(cell.begin(), blocks);
+                DocumentWalk::collectBlocks(cell.begin(), blocks);
             if (blocks.empty())
                 x.writeEmptyElement(kW, QStringLiteral("p")); // a cell holds a paragraph
             for (const QTextBlock& b : blocks)
@@ -327,9 +316,11 @@ void Writer::table(QTextTable* t) {
 }
 
 void Writer::contents(QTextTable* t) {
-    // A TOC field over the first heading level; its result, until a word processor
-    // refreshes it, is the program's own list: each entry's text, a tab to the right
-    // margin and a PAGEREF field with the page the program counted.
+    // The program's own list, each entry a link to its heading's bookmark, with a tab to the
+    // right margin and a PAGEREF field to the bookmark. Not a TOC field: a word processor
+    // keeps a TOC field's result as it was written until the owner refreshes it (so its
+    // page numbers are ours, wrong wherever its pages differ), while it counts a PAGEREF
+    // field on its own pages. settings.xml asks Word to refresh fields on opening.
     QXmlStreamWriter& x = *x_;
     for (int r = 0; r < t->rows(); ++r) {
         const QTextTableCell titleCell = t->cellAt(r, 0);
@@ -349,35 +340,20 @@ void Writer::contents(QTextTable* t) {
         x.writeAttribute(kW, QStringLiteral("after"),
                          QString::number(twips(bf.bottomMargin() + 2 * t->format().cellPadding())));
         x.writeEndElement(); // pPr
-        if (r == 0) {
-            x.writeStartElement(kW, QStringLiteral("r"));
-            x.writeEmptyElement(kW, QStringLiteral("fldChar"));
-            x.writeAttribute(kW, QStringLiteral("fldCharType"), QStringLiteral("begin"));
-            x.writeEndElement();
-            x.writeStartElement(kW, QStringLiteral("r"));
-            x.writeStartElement(kW, QStringLiteral("instrText"));
-            x.writeAttribute(QStringLiteral("xml:space"), QStringLiteral("preserve"));
-            x.writeCharacters(QStringLiteral(" TOC \\o \"1-1\" \\h \\z "));
-            x.writeEndElement();
-            x.writeEndElement();
-            x.writeStartElement(kW, QStringLiteral("r"));
-            x.writeEmptyElement(kW, QStringLiteral("fldChar"));
-            x.writeAttribute(kW, QStringLiteral("fldCharType"), QStringLiteral("separate"));
-            x.writeEndElement();
+        const RunFormat chars = walk_.format(entry.chars);
+        if (!entry.bookmark.isEmpty()) {
+            x.writeStartElement(kW, QStringLiteral("hyperlink"));
+            x.writeAttribute(kW, QStringLiteral("anchor"), entry.bookmark);
         }
-        text(entry.title, entry.chars);
-        text(QStringLiteral("\t"), entry.chars);
+        text(entry.title, chars);
+        text(QStringLiteral("\t"), chars);
         if (entry.bookmark.isEmpty())
-            text(entry.page, entry.chars);
+            text(entry.page, chars);
         else
-            field(QStringLiteral(" PAGEREF %1 \\h ").arg(entry.bookmark), entry.page, entry.chars);
-        if (r == t->rows() - 1) {
-            x.writeStartElement(kW, QStringLiteral("r"));
-            x.writeEmptyElement(kW, QStringLiteral("fldChar"));
-            x.writeAttribute(kW, QStringLiteral("fldCharType"), QStringLiteral("end"));
-            x.writeEndElement();
-        }
-        x.writeEndElement(); // p
+            field(QStringLiteral(" PAGEREF %1 \\h ").arg(entry.bookmark), entry.page, chars);
+        if (!entry.bookmark.isEmpty())
+            x.writeEndElement(); // hyperlink
+        x.writeEndElement();     // p
     }
 }
 
@@ -394,15 +370,17 @@ void Writer::paragraphProperties(const QTextBlock& block) {
     const QTextBlockFormat f = block.blockFormat();
     QTextList* list = block.textList();
     x.writeStartElement(kW, QStringLiteral("pPr"));
-    const int level = f.headingLevel();
+    const ParagraphInfo info = walk_.paragraph(block);
+    const int level = info.headingLevel;
     if (level >= 1 && level <= 3) {
         x.writeEmptyElement(kW, QStringLiteral("pStyle"));
         x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("Heading%1").arg(level));
     }
-    if (f.boolProperty(KeepWithNextProperty))
+    if (info.keepWithNext)
         x.writeEmptyElement(kW, QStringLiteral("keepNext"));
-    if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+    if (info.pageBreakBefore)
         x.writeEmptyElement(kW, QStringLiteral("pageBreakBefore"));
+    x.writeEmptyElement(kW, QStringLiteral("widowControl"));
     if (list) {
         x.writeStartElement(kW, QStringLiteral("numPr"));
         x.writeEmptyElement(kW, QStringLiteral("ilvl"));
@@ -480,7 +458,7 @@ void Writer::paragraphProperties(const QTextBlock& block) {
         x.writeAttribute(kW, QStringLiteral("val"), QString::number(level - 1));
     }
     // The paragraph mark's size gives an empty paragraph its height.
-    runProperties(block.charFormat());
+    runProperties(walk_.format(block.charFormat()));
     x.writeEndElement(); // pPr
 }
 
@@ -492,41 +470,38 @@ void Writer::runs(const QTextBlock& block) {
             x.writeEndElement();
         href.clear();
     };
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        const QTextCharFormat format = fragment.charFormat();
-        const QString link = format.isAnchor() ? format.anchorHref() : QString();
-        if (link != href) {
+    for (const Run& run : walk_.runs(block)) {
+        if (run.link != href) {
             closeLink();
-            if (!link.isEmpty()) {
+            if (!run.link.isEmpty()) {
                 x.writeStartElement(kW, QStringLiteral("hyperlink"));
-                if (link.startsWith(u'#'))
-                    x.writeAttribute(kW, QStringLiteral("anchor"), link.mid(1));
+                if (run.link.startsWith(u'#'))
+                    x.writeAttribute(kW, QStringLiteral("anchor"), run.link.mid(1));
                 else
-                    x.writeAttribute(kR, QStringLiteral("id"), relationship(kRelLink, link, true));
-                href = link;
+                    x.writeAttribute(kR, QStringLiteral("id"),
+                                     relationship(kRelLink, run.link, true));
+                href = run.link;
             }
         }
-        QStringList marks;
-        for (const QString& name : format.anchorNames())
-            if (!name.isEmpty() && !bookmarkIds_.contains(name))
-                marks.append(name);
-        for (const QString& name : marks) {
+        for (const QString& name : run.bookmarks) {
             const int id = int(bookmarkIds_.size());
             bookmarkIds_.insert(name, id);
             x.writeEmptyElement(kW, QStringLiteral("bookmarkStart"));
             x.writeAttribute(kW, QStringLiteral("id"), QString::number(id));
             x.writeAttribute(kW, QStringLiteral("name"), name);
         }
-        if (format.isImageFormat()) {
-            picture(format.toImageFormat());
-        } else if (const QString ref = format.stringProperty(PageReferenceProperty);
-                   !ref.isEmpty()) {
-            field(QStringLiteral(" PAGEREF %1 \\h ").arg(ref), fragment.text(), format);
-        } else {
-            text(fragment.text(), format);
+        switch (run.kind) {
+        case Run::Kind::Picture:
+            picture(run);
+            break;
+        case Run::Kind::PageReference:
+            field(QStringLiteral(" PAGEREF %1 \\h ").arg(run.reference), run.text, run.format);
+            break;
+        case Run::Kind::Text:
+            text(run.text, run.format);
+            break;
         }
-        for (const QString& name : marks) {
+        for (const QString& name : run.bookmarks) {
             x.writeEmptyElement(kW, QStringLiteral("bookmarkEnd"));
             x.writeAttribute(kW, QStringLiteral("id"), QString::number(bookmarkIds_.value(name)));
         }
@@ -534,68 +509,57 @@ void Writer::runs(const QTextBlock& block) {
     closeLink();
 }
 
-void Writer::runProperties(const QTextCharFormat& f) {
+void Writer::runProperties(const RunFormat& f) {
     QXmlStreamWriter& x = *x_;
     x.writeStartElement(kW, QStringLiteral("rPr"));
-    const QStringList families = f.property(QTextFormat::FontFamilies).toStringList();
-    const QString family = !families.isEmpty() && !families.first().isEmpty()
-                               ? families.first()
-                               : doc_.defaultFont().family();
     x.writeEmptyElement(kW, QStringLiteral("rFonts"));
     for (const char* slot : {"ascii", "hAnsi", "cs", "eastAsia"})
-        x.writeAttribute(kW, QLatin1String(slot), family);
-    if (f.hasProperty(QTextFormat::FontWeight) && f.fontWeight() >= QFont::DemiBold)
+        x.writeAttribute(kW, QLatin1String(slot), f.family);
+    if (f.bold)
         x.writeEmptyElement(kW, QStringLiteral("b"));
-    if (f.fontItalic())
+    if (f.italic)
         x.writeEmptyElement(kW, QStringLiteral("i"));
-    if (f.fontCapitalization() == QFont::AllUppercase)
+    if (f.caps == QFont::AllUppercase)
         x.writeEmptyElement(kW, QStringLiteral("caps"));
-    else if (f.fontCapitalization() == QFont::SmallCaps)
+    else if (f.caps == QFont::SmallCaps)
         x.writeEmptyElement(kW, QStringLiteral("smallCaps"));
-    if (f.fontStrikeOut())
+    if (f.strike)
         x.writeEmptyElement(kW, QStringLiteral("strike"));
-    if (const QBrush b = f.foreground(); b.style() != Qt::NoBrush) {
+    if (f.foreground.isValid()) {
         x.writeEmptyElement(kW, QStringLiteral("color"));
-        x.writeAttribute(kW, QStringLiteral("val"), hex(b.color()));
+        x.writeAttribute(kW, QStringLiteral("val"), hex(f.foreground));
     }
-    double points = f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : 0;
-    if (points <= 0 && f.hasProperty(QTextFormat::FontPixelSize))
-        points = f.intProperty(QTextFormat::FontPixelSize) * 72.0 / 96.0;
-    if (points <= 0)
-        points = doc_.defaultFont().pointSizeF() > 0 ? doc_.defaultFont().pointSizeF() : 12;
-    const QString halfPoints = QString::number(std::clamp(int(std::lround(points * 2)), 2, 3276));
+    const QString halfPoints = QString::number(std::clamp(int(std::lround(f.points * 2)), 2, 3276));
     x.writeEmptyElement(kW, QStringLiteral("sz"));
     x.writeAttribute(kW, QStringLiteral("val"), halfPoints);
     x.writeEmptyElement(kW, QStringLiteral("szCs"));
     x.writeAttribute(kW, QStringLiteral("val"), halfPoints);
-    if (f.underlineStyle() != QTextCharFormat::NoUnderline &&
-        f.underlineStyle() != QTextCharFormat::SpellCheckUnderline) {
+    if (f.underline != QTextCharFormat::NoUnderline) {
         x.writeEmptyElement(kW, QStringLiteral("u"));
-        x.writeAttribute(
-            kW, QStringLiteral("val"),
-            f.underlineStyle() == QTextCharFormat::WaveUnderline   ? QStringLiteral("wave")
-            : f.underlineStyle() == QTextCharFormat::DotLine       ? QStringLiteral("dotted")
-            : f.underlineStyle() == QTextCharFormat::DashUnderline ? QStringLiteral("dash")
-                                                                   : QStringLiteral("single"));
+        x.writeAttribute(kW, QStringLiteral("val"),
+                         f.underline == QTextCharFormat::WaveUnderline ? QStringLiteral("wave")
+                         : f.underline == QTextCharFormat::DotLine     ? QStringLiteral("dotted")
+                         : f.underline == QTextCharFormat::DashUnderline
+                             ? QStringLiteral("dash")
+                             : QStringLiteral("single"));
     }
-    if (const QBrush b = f.background(); b.style() != Qt::NoBrush) {
+    if (f.background.isValid()) {
         x.writeEmptyElement(kW, QStringLiteral("shd"));
         x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("clear"));
         x.writeAttribute(kW, QStringLiteral("color"), QStringLiteral("auto"));
-        x.writeAttribute(kW, QStringLiteral("fill"), hex(b.color()));
+        x.writeAttribute(kW, QStringLiteral("fill"), hex(f.background));
     }
-    if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript ||
-        f.verticalAlignment() == QTextCharFormat::AlignSubScript) {
+    if (f.vertical != QTextCharFormat::AlignNormal) {
         x.writeEmptyElement(kW, QStringLiteral("vertAlign"));
         x.writeAttribute(kW, QStringLiteral("val"),
-                         f.verticalAlignment() == QTextCharFormat::AlignSuperScript
+                         f.vertical == QTextCharFormat::AlignSuperScript
                              ? QStringLiteral("superscript")
                              : QStringLiteral("subscript"));
     }
     x.writeEndElement(); // rPr
 }
 
-void Writer::text(const QString& s, const QTextCharFormat& format) {
+void Writer::text(const QString& s, const RunFormat& format) {
     QXmlStreamWriter& x = *x_;
     const QString clean = xmlSafe(s);
     if (clean.isEmpty())
@@ -627,8 +591,7 @@ void Writer::text(const QString& s, const QTextCharFormat& format) {
     x.writeEndElement(); // r
 }
 
-void Writer::field(const QString& instruction, const QString& result,
-                   const QTextCharFormat& format) {
+void Writer::field(const QString& instruction, const QString& result, const RunFormat& format) {
     QXmlStreamWriter& x = *x_;
     const auto mark = [&](const char* type) {
         x.writeStartElement(kW, QStringLiteral("r"));
@@ -650,21 +613,20 @@ void Writer::field(const QString& instruction, const QString& result,
     mark("end");
 }
 
-void Writer::picture(const QTextImageFormat& format) {
-    const QString name = format.name();
-    const QImage image = documentImage(doc_, name);
-    if (image.isNull())
-        return; // an image the document cannot show is left out, as the preview does
+void Writer::picture(const Run& run) {
+    const QString& name = run.picture;
     QString id = imageIds_.value(name);
     if (id.isEmpty()) {
-        const QString file = QStringLiteral("media/image%1.png").arg(media_.size() + 1);
-        media_.append({file, pngBytes(image)});
+        const quill::rtf::PictureData& data = walk_.picture(name);
+        const QString file = QStringLiteral("media/image%1.%2")
+                                 .arg(media_.size() + 1)
+                                 .arg(data.jpeg ? QStringLiteral("jpeg") : QStringLiteral("png"));
+        media_.append({file, data.bytes});
         id = relationship(kRelImage, file, false);
         imageIds_.insert(name, id);
     }
-    const QSizeF size = imageSize(format, image, page_.textWidth() * page_.pixelsPerTwip);
-    const double w = size.width();
-    const double h = size.height();
+    const double w = run.size.width();
+    const double h = run.size.height();
     const QString cx = QString::number(qRound64(w * kEmuPerPixel));
     const QString cy = QString::number(qRound64(h * kEmuPerPixel));
     const QString number = QString::number(++drawings_);
@@ -803,8 +765,8 @@ QByteArray Writer::footerPart(bool empty) {
     x.writeAttribute(kW, QStringLiteral("val"), QStringLiteral("center"));
     x.writeEndElement();
     if (!empty) {
-        const QTextCharFormat format =
-            footerCharFormat(page_.footerPoints, page_.footerItalic, page_.footerColour);
+        const RunFormat format = walk_.format(
+            footerCharFormat(page_.footerPoints, page_.footerItalic, page_.footerColour));
         QXmlStreamWriter* saved = x_;
         x_ = &x;
         splitFooterFields(
@@ -936,6 +898,7 @@ QByteArray Writer::contentTypesPart() const {
     byExtension("rels", "application/vnd.openxmlformats-package.relationships+xml");
     byExtension("xml", "application/xml");
     byExtension("png", "image/png");
+    byExtension("jpeg", "image/jpeg");
     const auto part = [&](const char* name, const char* type) {
         x.writeEmptyElement(QStringLiteral("Override"));
         x.writeAttribute(QStringLiteral("PartName"), QLatin1String(name));

@@ -10,8 +10,9 @@ class QTextDocument;
 // Writes a QTextDocument as a Word document (Office Open XML, .docx): styles with the
 // document's font, the page set-up and a footer with PAGE and NUMPAGES fields, headings as
 // heading styles (kept with the next paragraph where the text asks for it), a table marked
-// as the contents (ContentsProperty) as a TOC field over the heading styles whose entries
-// carry PAGEREF fields to the headings' bookmarks, tables with their widths, borders,
+// as the contents (ContentsProperty) as entries that link to the headings' bookmarks and
+// carry PAGEREF fields to them (the word processor counts the pages; settings.xml asks Word
+// to refresh the fields on opening), tables with their widths, borders,
 // merged cells and shading, lists as numbering, character formatting, links, and the
 // document's images as pictures.
 //

@@ -1,5 +1,6 @@
 #include "odtwriter.h"
 
+#include "documentwalk.h"
 #include "footerfields.h"
 #include "officecontent.h"
 #include "rtftextproperties.h"
@@ -19,20 +20,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace OdtWriter {
 namespace {
 
-using OfficeContent::collectBlocks;
-using OfficeContent::documentImage;
-using OfficeContent::imageSize;
-using OfficeContent::pngBytes;
 using OfficeContent::xmlSafe;
-using quill::rtf::ContentsProperty;
+using quill::rtf::DocumentWalk;
 using quill::rtf::FooterField;
-using quill::rtf::KeepWithNextProperty;
-using quill::rtf::PageReferenceProperty;
+using quill::rtf::ParagraphInfo;
+using quill::rtf::Run;
+using quill::rtf::RunFormat;
 using quill::rtf::splitFooterFields;
 
 const QString kOffice = QStringLiteral("urn:oasis:names:tc:opendocument:xmlns:office:1.0");
@@ -106,18 +105,18 @@ private:
     QByteArray manifestPart() const;
     QByteArray metaPart() const;
 
-    void frameContents(QTextFrame::iterator it);
     void table(QTextTable* table);
     void contents(QTextTable* table);
     void listItem(const QTextBlock& block);
     void paragraph(const QTextBlock& block);
     void runs(const QTextBlock& block);
-    void span(const QString& s, const QTextCharFormat& format);
-    void picture(const QTextImageFormat& format);
+    void closeList();
+    void span(const QString& s, const RunFormat& format);
+    void picture(const Run& run);
 
     QString paragraphStyle(const QTextBlock& block);
-    QString textStyle(const QTextCharFormat& format);
-    Props textProps(const QTextCharFormat& format);
+    QString textStyle(const RunFormat& format);
+    Props textProps(const RunFormat& format);
     QString listStyle(QTextList* list);
     QString fontName(const QString& family);
     QString styleFor(AutoStyle style);
@@ -127,6 +126,8 @@ private:
 
     const QTextDocument& doc_;
     const ExportPage& page_;
+    // One walk for each pass over the text (see contentPart).
+    std::optional<DocumentWalk> walk_;
     QXmlStreamWriter* x_ = nullptr;
 
     QList<AutoStyle> styles_;
@@ -142,6 +143,9 @@ private:
     bool firstParagraph_ = true;
     // The list being written: its items follow each other in one text:list.
     const QTextList* openList_ = nullptr;
+    // The xml:id of each list's first text:list; a list taken up again after another one
+    // (its nested sub-list) continues from there instead of counting from 1.
+    QHash<const QTextList*, QString> listIds_;
 };
 
 QByteArray Writer::write(QString* error) {
@@ -185,53 +189,52 @@ QString Writer::styleFor(AutoStyle style) {
     return style.name;
 }
 
-Props Writer::textProps(const QTextCharFormat& f) {
+Props Writer::textProps(const RunFormat& f) {
     Props p;
-    const QStringList families = f.property(QTextFormat::FontFamilies).toStringList();
-    const QString family = !families.isEmpty() && !families.first().isEmpty()
-                               ? families.first()
-                               : doc_.defaultFont().family();
-    p.append({QStringLiteral("style:font-name"), fontName(family)});
-    double points = f.hasProperty(QTextFormat::FontPointSize) ? f.fontPointSize() : 0;
-    if (points <= 0 && f.hasProperty(QTextFormat::FontPixelSize))
-        points = f.intProperty(QTextFormat::FontPixelSize) * 72.0 / 96.0;
-    if (points <= 0)
-        points = doc_.defaultFont().pointSizeF() > 0 ? doc_.defaultFont().pointSizeF() : 12;
-    p.append({QStringLiteral("fo:font-size"), pt(points)});
-    const bool bold = f.hasProperty(QTextFormat::FontWeight) && f.fontWeight() >= QFont::DemiBold;
-    p.append({QStringLiteral("fo:font-weight"),
-              bold ? QStringLiteral("bold") : QStringLiteral("normal")});
-    p.append({QStringLiteral("fo:font-style"),
-              f.fontItalic() ? QStringLiteral("italic") : QStringLiteral("normal")});
-    if (f.underlineStyle() != QTextCharFormat::NoUnderline &&
-        f.underlineStyle() != QTextCharFormat::SpellCheckUnderline) {
+    // Western, Asian and complex scripts each have their own font, size, weight and style
+    // in ODF; the document has one of each for all its text.
+    const QString font = fontName(f.family);
+    const QString size = pt(f.points);
+    const QString weight = f.bold ? QStringLiteral("bold") : QStringLiteral("normal");
+    const QString style = f.italic ? QStringLiteral("italic") : QStringLiteral("normal");
+    p.append({QStringLiteral("style:font-name"), font});
+    p.append({QStringLiteral("fo:font-size"), size});
+    p.append({QStringLiteral("fo:font-weight"), weight});
+    p.append({QStringLiteral("fo:font-style"), style});
+    for (const char* script : {"asian", "complex"}) {
+        const QString suffix = u'-' + QLatin1String(script);
+        p.append({QStringLiteral("style:font-name") + suffix, font});
+        p.append({QStringLiteral("style:font-size") + suffix, size});
+        p.append({QStringLiteral("style:font-weight") + suffix, weight});
+        p.append({QStringLiteral("style:font-style") + suffix, style});
+    }
+    if (f.underline != QTextCharFormat::NoUnderline) {
         p.append({QStringLiteral("style:text-underline-style"),
-                  f.underlineStyle() == QTextCharFormat::WaveUnderline ? QStringLiteral("wave")
-                  : f.underlineStyle() == QTextCharFormat::DotLine     ? QStringLiteral("dotted")
-                  : f.underlineStyle() == QTextCharFormat::DashUnderline
-                      ? QStringLiteral("dash")
-                      : QStringLiteral("solid")});
+                  f.underline == QTextCharFormat::WaveUnderline   ? QStringLiteral("wave")
+                  : f.underline == QTextCharFormat::DotLine       ? QStringLiteral("dotted")
+                  : f.underline == QTextCharFormat::DashUnderline ? QStringLiteral("dash")
+                                                                  : QStringLiteral("solid")});
         p.append({QStringLiteral("style:text-underline-width"), QStringLiteral("auto")});
         p.append({QStringLiteral("style:text-underline-color"), QStringLiteral("font-color")});
     }
-    if (f.fontStrikeOut())
+    if (f.strike)
         p.append({QStringLiteral("style:text-line-through-style"), QStringLiteral("solid")});
-    if (const QBrush b = f.foreground(); b.style() != Qt::NoBrush)
-        p.append({QStringLiteral("fo:color"), b.color().name()});
-    if (const QBrush b = f.background(); b.style() != Qt::NoBrush)
-        p.append({QStringLiteral("fo:background-color"), b.color().name()});
-    if (f.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+    if (f.foreground.isValid())
+        p.append({QStringLiteral("fo:color"), f.foreground.name()});
+    if (f.background.isValid())
+        p.append({QStringLiteral("fo:background-color"), f.background.name()});
+    if (f.vertical == QTextCharFormat::AlignSuperScript)
         p.append({QStringLiteral("style:text-position"), QStringLiteral("super 58%")});
-    else if (f.verticalAlignment() == QTextCharFormat::AlignSubScript)
+    else if (f.vertical == QTextCharFormat::AlignSubScript)
         p.append({QStringLiteral("style:text-position"), QStringLiteral("sub 58%")});
-    if (f.fontCapitalization() == QFont::AllUppercase)
+    if (f.caps == QFont::AllUppercase)
         p.append({QStringLiteral("fo:text-transform"), QStringLiteral("uppercase")});
-    else if (f.fontCapitalization() == QFont::SmallCaps)
+    else if (f.caps == QFont::SmallCaps)
         p.append({QStringLiteral("fo:font-variant"), QStringLiteral("small-caps")});
     return p;
 }
 
-QString Writer::textStyle(const QTextCharFormat& format) {
+QString Writer::textStyle(const RunFormat& format) {
     AutoStyle s;
     s.family = QStringLiteral("text");
     s.text = textProps(format);
@@ -240,9 +243,10 @@ QString Writer::textStyle(const QTextCharFormat& format) {
 
 QString Writer::paragraphStyle(const QTextBlock& block) {
     const QTextBlockFormat f = block.blockFormat();
+    const ParagraphInfo info = walk_->paragraph(block);
     AutoStyle s;
     s.family = QStringLiteral("paragraph");
-    const int level = f.headingLevel();
+    const int level = info.headingLevel;
     s.parent = level >= 1 && level <= 3 ? QStringLiteral("Heading_20_%1").arg(level)
                                         : QStringLiteral("Standard");
     if (firstParagraph_) {
@@ -282,10 +286,12 @@ QString Writer::paragraphStyle(const QTextBlock& block) {
     default:
         break;
     }
-    if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+    if (info.pageBreakBefore)
         p.append({QStringLiteral("fo:break-before"), QStringLiteral("page")});
-    if (f.boolProperty(KeepWithNextProperty))
+    if (info.keepWithNext)
         p.append({QStringLiteral("fo:keep-with-next"), QStringLiteral("always")});
+    p.append({QStringLiteral("fo:widows"), QStringLiteral("2")});
+    p.append({QStringLiteral("fo:orphans"), QStringLiteral("2")});
     for (const QTextOption::Tab& tab : f.tabPositions())
         s.tabs.append({twips(tab.position),
                        tab.type == QTextOption::RightTab       ? QStringLiteral("right")
@@ -293,7 +299,7 @@ QString Writer::paragraphStyle(const QTextBlock& block) {
                        : tab.type == QTextOption::DelimiterTab ? QStringLiteral("char")
                                                                : QStringLiteral("left")});
     // The paragraph mark's size gives an empty paragraph its height.
-    s.text = textProps(block.charFormat());
+    s.text = textProps(walk_->format(block.charFormat()));
     return styleFor(s);
 }
 
@@ -312,11 +318,21 @@ void Writer::body() {
     tables_ = frames_ = 0;
     firstParagraph_ = true;
     openList_ = nullptr;
+    listIds_.clear();
+    walk_.emplace(doc_, &page_);
     x.writeStartElement(kOffice, QStringLiteral("text"));
-    frameContents(doc_.rootFrame()->begin());
-    if (openList_)
-        x.writeEndElement();
-    openList_ = nullptr;
+    for (const DocumentWalk::Part& part : walk_->parts()) {
+        if (part.block.isValid()) {
+            listItem(part.block);
+            continue;
+        }
+        closeList();
+        if (part.contents)
+            contents(part.table);
+        else
+            table(part.table);
+    }
+    closeList();
     x.writeEndElement();
 }
 
@@ -442,35 +458,17 @@ void Writer::writeAutoStyles(QXmlStreamWriter& x) const {
     x.writeEndElement();
 }
 
-void Writer::frameContents(QTextFrame::iterator it) {
-    for (; !it.atEnd(); ++it) {
-        QTextFrame* frame = it.currentFrame();
-        if (!frame) {
-            listItem(it.currentBlock());
-            continue;
-        }
-        if (openList_) {
-            x_->writeEndElement();
-            openList_ = nullptr;
-        }
-        if (auto* t = qobject_cast<QTextTable*>(frame)) {
-            if (t->format().boolProperty(ContentsProperty))
-                contents(t);
-            else
-                table(t);
-        } else {
-            frameContents(frame->begin());
-        }
-    }
+void Writer::closeList() {
+    if (openList_)
+        x_->writeEndElement();
+    openList_ = nullptr;
 }
 
 void Writer::listItem(const QTextBlock& block) {
     QXmlStreamWriter& x = *x_;
     QTextList* list = block.textList();
-    if (list != openList_ && openList_) {
-        x.writeEndElement();
-        openList_ = nullptr;
-    }
+    if (list != openList_)
+        closeList();
     if (!list) {
         paragraph(block);
         return;
@@ -478,6 +476,13 @@ void Writer::listItem(const QTextBlock& block) {
     if (!openList_) {
         x.writeStartElement(kText, QStringLiteral("list"));
         x.writeAttribute(kText, QStringLiteral("style-name"), listStyle(list));
+        if (const QString earlier = listIds_.value(list); !earlier.isEmpty()) {
+            x.writeAttribute(kText, QStringLiteral("continue-list"), earlier);
+        } else {
+            const QString id = QStringLiteral("list%1").arg(listIds_.size() + 1);
+            x.writeAttribute(QStringLiteral("xml:id"), id);
+            listIds_.insert(list, id);
+        }
         openList_ = list;
     }
     // Deeper levels are lists inside the item, one per level.
@@ -515,44 +520,39 @@ void Writer::runs(const QTextBlock& block) {
             x.writeEndElement();
         href.clear();
     };
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        const QTextCharFormat format = fragment.charFormat();
-        const QString link = format.isAnchor() ? format.anchorHref() : QString();
-        if (link != href) {
+    for (const Run& run : walk_->runs(block)) {
+        if (run.link != href) {
             closeLink();
-            if (!link.isEmpty()) {
+            if (!run.link.isEmpty()) {
                 x.writeStartElement(kText, QStringLiteral("a"));
                 x.writeAttribute(kXlink, QStringLiteral("type"), QStringLiteral("simple"));
-                x.writeAttribute(kXlink, QStringLiteral("href"), link);
-                href = link;
+                x.writeAttribute(kXlink, QStringLiteral("href"), run.link);
+                href = run.link;
             }
         }
-        QStringList marks;
-        for (const QString& name : format.anchorNames())
-            if (!name.isEmpty() && !bookmarks_.contains(name))
-                marks.append(name);
-        for (const QString& name : marks) {
-            bookmarks_.insert(name);
+        for (const QString& name : run.bookmarks) {
             x.writeEmptyElement(kText, QStringLiteral("bookmark-start"));
             x.writeAttribute(kText, QStringLiteral("name"), name);
         }
-        if (format.isImageFormat()) {
-            picture(format.toImageFormat());
-        } else if (const QString ref = format.stringProperty(PageReferenceProperty);
-                   !ref.isEmpty()) {
+        switch (run.kind) {
+        case Run::Kind::Picture:
+            picture(run);
+            break;
+        case Run::Kind::PageReference:
             x.writeStartElement(kText, QStringLiteral("span"));
-            x.writeAttribute(kText, QStringLiteral("style-name"), textStyle(format));
+            x.writeAttribute(kText, QStringLiteral("style-name"), textStyle(run.format));
             x.writeStartElement(kText, QStringLiteral("bookmark-ref"));
             x.writeAttribute(kText, QStringLiteral("reference-format"), QStringLiteral("page"));
-            x.writeAttribute(kText, QStringLiteral("ref-name"), ref);
-            x.writeCharacters(xmlSafe(fragment.text()));
+            x.writeAttribute(kText, QStringLiteral("ref-name"), run.reference);
+            x.writeCharacters(xmlSafe(run.text));
             x.writeEndElement();
             x.writeEndElement();
-        } else {
-            span(fragment.text(), format);
+            break;
+        case Run::Kind::Text:
+            span(run.text, run.format);
+            break;
         }
-        for (const QString& name : marks) {
+        for (const QString& name : run.bookmarks) {
             x.writeEmptyElement(kText, QStringLiteral("bookmark-end"));
             x.writeAttribute(kText, QStringLiteral("name"), name);
         }
@@ -560,7 +560,7 @@ void Writer::runs(const QTextBlock& block) {
     closeLink();
 }
 
-void Writer::span(const QString& s, const QTextCharFormat& format) {
+void Writer::span(const QString& s, const RunFormat& format) {
     QXmlStreamWriter& x = *x_;
     const QString clean = xmlSafe(s);
     if (clean.isEmpty())
@@ -598,20 +598,19 @@ void Writer::span(const QString& s, const QTextCharFormat& format) {
     x.writeEndElement();
 }
 
-void Writer::picture(const QTextImageFormat& format) {
-    const QString name = format.name();
-    const QImage image = documentImage(doc_, name);
-    if (image.isNull())
-        return;
+void Writer::picture(const Run& run) {
+    const QString& name = run.picture;
     QString path = imagePaths_.value(name);
     if (path.isEmpty()) {
-        path = QStringLiteral("Pictures/image%1.png").arg(media_.size() + 1);
-        media_.append({path, pngBytes(image)});
+        const quill::rtf::PictureData& data = walk_->picture(name);
+        path = QStringLiteral("Pictures/image%1.%2")
+                   .arg(media_.size() + 1)
+                   .arg(data.jpeg ? QStringLiteral("jpg") : QStringLiteral("png"));
+        media_.append({path, data.bytes});
         imagePaths_.insert(name, path);
     }
-    const QSizeF size = imageSize(format, image, page_.textWidth() * page_.pixelsPerTwip);
-    const double w = size.width();
-    const double h = size.height();
+    const double w = run.size.width();
+    const double h = run.size.height();
     QXmlStreamWriter& x = *x_;
     x.writeStartElement(kDraw, QStringLiteral("frame"));
     x.writeAttribute(kDraw, QStringLiteral("name"), QStringLiteral("Image%1").arg(++frames_));
@@ -693,7 +692,7 @@ void Writer::table(QTextTable* t) {
                 x.writeAttribute(kTable, QStringLiteral("number-rows-spanned"),
                                  QString::number(cell.rowSpan()));
             std::vector<QTextBlock> blocks;
-            collectBlocks(cell.begin(), blocks);
+            DocumentWalk::collectBlocks(cell.begin(), blocks);
             for (const QTextBlock& b : blocks)
                 paragraph(b);
             x.writeEndElement();
@@ -719,7 +718,7 @@ void Writer::contents(QTextTable* t) {
     entry.paragraph = {{QStringLiteral("fo:margin-top"), mm(pad)},
                        {QStringLiteral("fo:margin-bottom"), mm(pad)}};
     entry.tabs = {{double(page_.textWidth()), QStringLiteral("right")}};
-    entry.text = textProps(t->cellAt(0, 0).firstCursorPosition().charFormat());
+    entry.text = textProps(walk_->format(t->cellAt(0, 0).firstCursorPosition().charFormat()));
     const QString entryStyle = styleFor(entry);
 
     x.writeStartElement(kText, QStringLiteral("table-of-content"));
@@ -781,6 +780,11 @@ QByteArray Writer::stylesPart() const {
     x.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
     x.writeAttribute(kStyle, QStringLiteral("font-name"), font.family());
     x.writeAttribute(kFo, QStringLiteral("font-size"), pt(size));
+    for (const char* script : {"asian", "complex"}) {
+        x.writeAttribute(kStyle, QStringLiteral("font-name-") + QLatin1String(script),
+                         font.family());
+        x.writeAttribute(kStyle, QStringLiteral("font-size-") + QLatin1String(script), pt(size));
+    }
     x.writeEndElement();
     const auto named = [&](const QString& name, const QString& display, const QString& parent,
                            int outline) {
@@ -797,6 +801,8 @@ QByteArray Writer::stylesPart() const {
             x.writeAttribute(kFo, QStringLiteral("keep-with-next"), QStringLiteral("always"));
             x.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
             x.writeAttribute(kFo, QStringLiteral("font-weight"), QStringLiteral("bold"));
+            x.writeAttribute(kStyle, QStringLiteral("font-weight-asian"), QStringLiteral("bold"));
+            x.writeAttribute(kStyle, QStringLiteral("font-weight-complex"), QStringLiteral("bold"));
         }
         if (name == QLatin1String("Footer")) {
             x.writeStartElement(kStyle, QStringLiteral("paragraph-properties"));
@@ -804,6 +810,8 @@ QByteArray Writer::stylesPart() const {
             x.writeEndElement();
             x.writeEmptyElement(kStyle, QStringLiteral("text-properties"));
             x.writeAttribute(kFo, QStringLiteral("font-size"), pt(page_.footerPoints));
+            x.writeAttribute(kStyle, QStringLiteral("font-size-asian"), pt(page_.footerPoints));
+            x.writeAttribute(kStyle, QStringLiteral("font-size-complex"), pt(page_.footerPoints));
             x.writeAttribute(kFo, QStringLiteral("font-style"),
                              page_.footerItalic ? QStringLiteral("italic")
                                                 : QStringLiteral("normal"));
@@ -926,7 +934,8 @@ QByteArray Writer::manifestPart() const {
     file(QStringLiteral("styles.xml"), QStringLiteral("text/xml"));
     file(QStringLiteral("meta.xml"), QStringLiteral("text/xml"));
     for (const auto& [name, data] : media_)
-        file(name, QStringLiteral("image/png"));
+        file(name, name.endsWith(QLatin1String(".jpg")) ? QStringLiteral("image/jpeg")
+                                                        : QStringLiteral("image/png"));
     x.writeEndElement();
     x.writeEndDocument();
     return bytes;

@@ -1,7 +1,7 @@
 #include "reportexporter.h"
 
 #include "docxwriter.h"
-#include "exportpage.h"
+#include "htmlwriter.h"
 #include "odtwriter.h"
 #include "reportdocument.h"
 #include "rtfwriter.h"
@@ -11,9 +11,14 @@
 #include <QFileInfo>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QStorageInfo>
 #include <QTextDocument>
 
-ExportPage ExportPage::of(const ReportDocument& report) {
+#include <cerrno>
+
+namespace ReportExporter {
+
+ExportPage exportPage(const ReportDocument& report) {
     ExportPage page;
     const QSizeF points = QPageSize(report.pageSizeId()).size(QPageSize::Point);
     page.paperWidth = qRound(points.width() * 20);
@@ -26,25 +31,6 @@ ExportPage ExportPage::of(const ReportDocument& report) {
     page.pixelsPerTwip = ReportDocument::kLayoutDpi / 1440.0;
     return page;
 }
-
-namespace ReportExporter {
-namespace {
-
-quill::rtf::RtfWriter::Page rtfPage(const ExportPage& from) {
-    quill::rtf::RtfWriter::Page page;
-    page.paperWidth = from.paperWidth;
-    page.paperHeight = from.paperHeight;
-    page.margin = from.margin;
-    page.footer = from.footer;
-    page.footerOnFirstPage = from.footerOnFirstPage;
-    page.footerPoints = from.footerPoints;
-    page.footerItalic = from.footerItalic;
-    page.footerColour = from.footerColour;
-    page.pixelsPerTwip = from.pixelsPerTwip;
-    return page;
-}
-
-} // namespace
 
 const QList<FormatInfo>& formats() {
     static const QList<FormatInfo> list = {
@@ -85,22 +71,21 @@ QString write(const ReportDocument& report, Format format, const QString& path) 
     bool produced = true;
     switch (format) {
     case Format::Rtf:
-        bytes =
-            quill::rtf::RtfWriter::write(*report.textDocument(), rtfPage(ExportPage::of(report)));
+        bytes = quill::rtf::RtfWriter::write(*report.textDocument(), exportPage(report));
         break;
     case Format::Docx: {
         QString why;
-        bytes = DocxWriter::write(*report.textDocument(), ExportPage::of(report), &why);
+        bytes = DocxWriter::write(*report.textDocument(), exportPage(report), &why);
         if (bytes.isEmpty())
             return failure(why + QLatin1Char('.'));
         break;
     }
     case Format::Html:
-        bytes = report.textDocument()->toHtml().toUtf8();
+        bytes = HtmlWriter::write(*report.textDocument());
         break;
     case Format::Odt: {
         QString why;
-        bytes = OdtWriter::write(*report.textDocument(), ExportPage::of(report), &why);
+        bytes = OdtWriter::write(*report.textDocument(), exportPage(report), &why);
         if (bytes.isEmpty())
             return failure(why + QLatin1Char('.'));
         break;
@@ -120,15 +105,28 @@ QString write(const ReportDocument& report, Format format, const QString& path) 
         return failure(QStringLiteral("the document could not be produced."));
 
     QSaveFile file(path);
+    // A write that fails for want of space often comes back with no reason given at all
+    // ("Unknown error"): the owner is told the disk is full, and the old file stays.
+    const auto reason = [&]() -> QString {
+        const int code = errno;
+        const QStorageInfo storage(QFileInfo(path).absolutePath());
+        if (code == ENOSPC || file.error() == QFileDevice::ResourceError ||
+            (storage.isValid() && storage.bytesAvailable() < bytes.size()))
+            return QStringLiteral("the disk is full.");
+        return file.errorString() + QLatin1Char('.');
+    };
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return failure(file.errorString() + QLatin1Char('.'));
+        return failure(reason());
+    errno = 0;
     if (file.write(bytes) != bytes.size()) {
-        const QString why = file.errorString();
+        const QString why = reason();
         file.cancelWriting();
-        return failure(why + QLatin1Char('.'));
+        return failure(why);
     }
+    errno = 0;
     if (!file.commit())
-        return failure(file.errorString() + QLatin1Char('.'));
+        return failure(reason());
     return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exportpage.h"
+
 #include <QList>
 #include <QString>
 
@@ -24,6 +26,9 @@ const QList<FormatInfo>& formats();
 // The name with the format's extension added when it has none ("plan" -> "plan.docx").
 QString withSuffix(const QString& path, Format format);
 const FormatInfo& info(Format format);
+
+// The page a report's word-processor files are written for: its paper, margins and footer.
+ExportPage exportPage(const ReportDocument& report);
 
 // Returns an empty string on success, otherwise a message for the user that names the file
 // and the reason.

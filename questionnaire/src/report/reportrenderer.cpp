@@ -1,5 +1,6 @@
 #include "reportrenderer.h"
 
+#include "documentwalk.h"
 #include "figurechart.h"
 #include "reportdatabase.h"
 #include "reportdocument.h"
@@ -56,15 +57,22 @@ int firstLinePage(const QTextDocument& doc, const QTextBlock& block) {
     return int(y / doc.pageSize().height());
 }
 
+bool keptWithNextBlock(const QTextBlock& b) {
+    return b.isValid() && b.blockFormat().boolProperty(quill::rtf::KeepWithNextProperty);
+}
+
 // Qt's layout knows no "keep with next": a heading whose first following line falls on
-// the next page gets a page break before it, as a word processor would move it. In
-// document order, so that each move is made on the layout the earlier ones left. This is
-// where Qt lays the document out, the longest part of a render: `progress` hears of each
-// heading (the share of blocks done) and stops the work when it says so.
+// the next page moves to that page, as a word processor would move it, together with the
+// headings kept with it (a section heading above a question's), so that none is left at
+// the foot of the page. The move is a page break marked as the layout's own, which the
+// files leave out (their word processor keeps the headings together itself). In document
+// order, so that each move is made on the layout the earlier ones left. This is where Qt
+// lays the document out, the longest part of a render: `progress` hears of each heading
+// (the share of blocks done) and stops the work when it says so.
 bool keepHeadingsWithNext(QTextDocument& doc, const std::function<bool(double)>& progress) {
     const int blocks = std::max(1, doc.blockCount());
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        if (!b.blockFormat().boolProperty(quill::rtf::KeepWithNextProperty))
+        if (!keptWithNextBlock(b))
             continue;
         if (!progress(double(b.blockNumber()) / blocks))
             return false;
@@ -74,13 +82,23 @@ bool keepHeadingsWithNext(QTextDocument& doc, const std::function<bool(double)>&
         const int page = firstLinePage(doc, b);
         if (firstLinePage(doc, next) == page)
             continue;
-        QTextCursor c(b);
-        QTextBlockFormat f = b.blockFormat();
+        // The first of the headings kept together on this page moves, with the rest.
+        QTextBlock first = b;
+        while (keptWithNextBlock(first.previous()) &&
+               firstLinePage(doc, first.previous()) == page &&
+               !(first.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore))
+            first = first.previous();
+        if (first.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+            continue; // already at the top of its page: moving it gains nothing
+        QTextCursor c(first);
+        QTextBlockFormat f = first.blockFormat();
         f.setPageBreakPolicy(f.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysBefore);
+        f.setProperty(quill::rtf::LayoutBreakProperty, true);
         c.setBlockFormat(f);
+        b = first;
         // Qt redoes the layout lazily from the change on, and leaves blocks further down
         // without lines if it is asked about them too soon: lay out the rest now.
-        doc.markContentsDirty(b.position(), doc.characterCount() - b.position());
+        doc.markContentsDirty(first.position(), doc.characterCount() - first.position());
     }
     return true;
 }
@@ -283,6 +301,7 @@ private:
     void figures(const SubreportDefinition& sub);
     void chart(const SubreportDefinition& sub, const Figures& f);
     void fillContents(const ReportDocument& report);
+    void fitPictures(int from, int to);
 
     const ReportDefinition& def_;
     ReportRenderer::Summary& summary_;
@@ -407,6 +426,15 @@ void Builder::answer(const QVariant& stored) {
     const int start = cursor_.position();
     cursor_.insertFragment(QTextDocumentFragment(&answer));
     cursor_.movePosition(QTextCursor::End);
+    fitPictures(start, cursor_.position());
+    // Blank lines the owner typed above the answer's text go with it: the question is kept
+    // with its first words, not with an empty line at the foot of a page.
+    for (QTextBlock b = doc_->findBlock(start); b.isValid() && b.position() < cursor_.position() &&
+                                                b.text().trimmed().isEmpty() && !b.textList();
+         b = b.next()) {
+        QTextCursor c(b);
+        c.setBlockFormat(keptWithNext(b.blockFormat()));
+    }
     // One body font throughout: the answer keeps its sizes, colours and emphasis.
     QTextCursor whole(doc_.get());
     whole.setPosition(start);
@@ -416,6 +444,46 @@ void Builder::answer(const QVariant& stored) {
     whole.mergeCharFormat(family);
     // Space below the answer, on a block of the report's own format.
     block(paragraph(0, 10), text(0.5), QString());
+}
+
+// Pictures the owner pasted at any size are shown within the text area of the page, their
+// proportions kept; the stored answer keeps them as they are.
+void Builder::fitPictures(int from, int to) {
+    const QSizeF paper = QPageSize(def_.page).size(QPageSize::Millimeter);
+    const double pixelsPerMm = ReportDocument::kLayoutDpi / 25.4;
+    // A quarter inch of the height is left for the line the picture stands on.
+    const QSizeF area((paper.width() - 2 * def_.marginMm) * pixelsPerMm,
+                      (paper.height() - 2 * def_.marginMm) * pixelsPerMm -
+                          ReportDocument::kLayoutDpi / 4);
+    for (QTextBlock b = doc_->findBlock(from); b.isValid() && b.position() < to; b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.charFormat().isImageFormat())
+                continue;
+            QTextImageFormat image = fragment.charFormat().toImageFormat();
+            const QSize pixels =
+                quill::rtf::picturePixelSize(quill::rtf::pictureBytes(*doc_, image.name()));
+            if (!pixels.isValid())
+                continue;
+            QSizeF size(image.width() > 0 ? image.width() : 0,
+                        image.height() > 0 ? image.height() : 0);
+            if (size.width() <= 0 && size.height() <= 0)
+                size = pixels;
+            else if (size.width() <= 0)
+                size.setWidth(size.height() * pixels.width() / pixels.height());
+            else if (size.height() <= 0)
+                size.setHeight(size.width() * pixels.height() / pixels.width());
+            const QSizeF fitted = quill::rtf::fitInto(size, area);
+            if (fitted == size)
+                continue;
+            image.setWidth(fitted.width());
+            image.setHeight(fitted.height());
+            QTextCursor c(doc_.get());
+            c.setPosition(fragment.position());
+            c.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            c.setCharFormat(image);
+        }
+    }
 }
 
 void Builder::figures(const SubreportDefinition& sub) {

@@ -19,6 +19,10 @@ enum TextProperty {
     // bool on a QTextTableFormat: the table is the document's contents, a row per entry
     // with the entry's text in the first cell and its page reference in the last.
     ContentsProperty = QTextFormat::UserProperty + 0x5102,
+    // bool on a QTextBlockFormat: the page break before the paragraph is the layout's own
+    // (a heading moved to the next page to stay with its text), not the document's. Files
+    // leave that move to the word processor, through keep-with-next.
+    LayoutBreakProperty = QTextFormat::UserProperty + 0x5103,
 };
 
 } // namespace quill::rtf

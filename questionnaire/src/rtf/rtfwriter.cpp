@@ -1,5 +1,6 @@
 #include "rtfwriter.h"
 
+#include "documentwalk.h"
 #include "footerfields.h"
 #include "rtfliststyle.h"
 #include "rtfoutput.h"
@@ -65,20 +66,19 @@ const char* underlineWord(int style) {
 
 class DocumentWriter {
 public:
-    DocumentWriter(const QTextDocument& doc, const RtfWriter::Page* page);
+    DocumentWriter(const QTextDocument& doc, const ExportPage* page);
     QByteArray write();
 
 private:
     void writeRootFrame();
     void writeTable(QTextTable* table);
-    void collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const;
     void writeBlock(const QTextBlock& block, bool inTable, const char* ending);
     void writeParagraphFormat(const QTextBlock& block, bool inTable);
     void writeListText(const QTextBlock& block, QTextList* list);
     void writeRuns(const QTextBlock& block);
-    void writePicture(const QTextImageFormat& format);
+    void writePicture(const Run& run);
     void setRun(const RunProps& want);
-    RunProps propsOf(const QTextCharFormat& format);
+    RunProps propsOf(const RunFormat& format);
     std::vector<int32_t> columnEdges(const QTextTable* table) const;
 
     int fontIndex(const QString& family);
@@ -96,7 +96,8 @@ private:
     void writeBookmark(const char* which, const QString& name);
 
     const QTextDocument& doc_;
-    const RtfWriter::Page* page_;
+    const ExportPage* page_;
+    DocumentWalk walk_;
     double pixelsPerTwip_;
     RtfOutput body_;
     RunProps current_;
@@ -110,9 +111,8 @@ private:
     QSet<QString> bookmarks_;
 };
 
-DocumentWriter::DocumentWriter(const QTextDocument& doc, const RtfWriter::Page* page)
-    : doc_(doc), page_(page),
-      pixelsPerTwip_(page && page->pixelsPerTwip > 0 ? page->pixelsPerTwip : pixelsPerTwip()) {
+DocumentWriter::DocumentWriter(const QTextDocument& doc, const ExportPage* page)
+    : doc_(doc), page_(page), walk_(doc, page), pixelsPerTwip_(walk_.pixelsPerTwip()) {
     fontIndex(doc.defaultFont().family());
 }
 
@@ -141,7 +141,7 @@ void DocumentWriter::writeRootFrame() {
                 writeTable(table);
             } else {
                 std::vector<QTextBlock> blocks;
-                collectBlocks(frame->begin(), blocks);
+                DocumentWalk::collectBlocks(frame->begin(), blocks);
                 for (const QTextBlock& block : blocks)
                     writeBlock(block, false, "par");
             }
@@ -157,29 +157,6 @@ void DocumentWriter::writeRootFrame() {
                 writeBlock(block, false, "par");
         }
         first = false;
-    }
-}
-
-void DocumentWriter::collectBlocks(QTextFrame::iterator it, std::vector<QTextBlock>& out) const {
-    // Frames inside frames (a table in a table cell) lose their structure, not
-    // their text: their paragraphs join the enclosing one's in reading order.
-    for (; !it.atEnd(); ++it) {
-        QTextFrame* frame = it.currentFrame();
-        if (!frame) {
-            out.push_back(it.currentBlock());
-            continue;
-        }
-        if (auto* table = qobject_cast<QTextTable*>(frame)) {
-            for (int r = 0; r < table->rows(); ++r) {
-                for (int c = 0; c < table->columns(); ++c) {
-                    const QTextTableCell cell = table->cellAt(r, c);
-                    if (cell.row() == r && cell.column() == c)
-                        collectBlocks(cell.begin(), out);
-                }
-            }
-        } else {
-            collectBlocks(frame->begin(), out);
-        }
     }
 }
 
@@ -271,7 +248,7 @@ void DocumentWriter::writeTable(QTextTable* table) {
                 continue;
             }
             std::vector<QTextBlock> blocks;
-            collectBlocks(slot.cell.begin(), blocks);
+            DocumentWalk::collectBlocks(slot.cell.begin(), blocks);
             for (std::size_t i = 0; i < blocks.size(); ++i)
                 writeBlock(blocks[i], true, i + 1 == blocks.size() ? "cell" : "par");
         }
@@ -287,7 +264,7 @@ void DocumentWriter::writeBlock(const QTextBlock& block, bool inTable, const cha
     writeParagraphFormat(block, inTable);
     writeRuns(block);
     if (block.length() <= 1)
-        setRun(propsOf(block.charFormat())); // an empty line keeps its height
+        setRun(propsOf(walk_.format(block.charFormat()))); // an empty line keeps its height
     body_.word(ending);
     body_.newline();
 }
@@ -348,12 +325,14 @@ void DocumentWriter::writeParagraphFormat(const QTextBlock& block, bool inTable)
         break;
     }
 
-    if (f.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore)
+    const ParagraphInfo info = walk_.paragraph(block);
+    if (info.pageBreakBefore)
         body_.word("pagebb");
-    if (f.boolProperty(KeepWithNextProperty))
+    if (info.keepWithNext)
         body_.word("keepn");
-    if (f.headingLevel() >= 1 && f.headingLevel() <= 9)
-        body_.word("outlinelevel", f.headingLevel() - 1);
+    body_.word("widctlpar");
+    if (info.headingLevel >= 1)
+        body_.word("outlinelevel", info.headingLevel - 1);
     if (f.hasProperty(QTextFormat::LayoutDirection) && f.layoutDirection() == Qt::RightToLeft)
         body_.word("rtlpar");
     for (const QTextOption::Tab& tab : f.tabPositions()) {
@@ -396,37 +375,10 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
         href.clear();
     };
 
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        const QTextCharFormat format = fragment.charFormat();
-        if (format.isImageFormat()) {
-            // Equal pictures side by side are one fragment, a character each.
-            const QString text = fragment.text();
-            for (const QChar c : text) {
-                if (c == QChar::ObjectReplacementCharacter)
-                    writePicture(format.toImageFormat());
-            }
-            continue;
-        }
-        const QString reference = format.stringProperty(PageReferenceProperty);
-        if (!reference.isEmpty()) {
+    for (const Run& run : walk_.runs(block)) {
+        if (run.link != href) {
             closeLink();
-            writeField(QStringLiteral(" PAGEREF %1 \\h ").arg(reference), fragment.text(),
-                       propsOf(format));
-            continue;
-        }
-        QStringList marks;
-        for (const QString& name : format.anchorNames())
-            if (!name.isEmpty() && !bookmarks_.contains(name))
-                marks.append(name);
-        for (const QString& name : marks) {
-            bookmarks_.insert(name);
-            writeBookmark("bkmkstart", name);
-        }
-        const QString link = format.isAnchor() ? format.anchorHref() : QString();
-        if (link != href) {
-            closeLink();
-            if (!link.isEmpty()) {
+            if (!run.link.isEmpty()) {
                 outside = current_;
                 body_.open();
                 body_.word("field");
@@ -435,7 +387,7 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
                 body_.word("fldinst");
                 body_.open();
                 // Field syntax: a quoted argument escapes its quotes and backslashes.
-                QString target = link;
+                QString target = run.link;
                 target.replace(u'\\', QLatin1StringView("\\\\"));
                 target.replace(u'"', QLatin1StringView("\\\""));
                 body_.text(QStringLiteral(" HYPERLINK \"%1\" ").arg(target));
@@ -444,55 +396,58 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
                 body_.open();
                 body_.word("fldrslt");
                 body_.open();
-                href = link;
+                href = run.link;
             }
         }
-        setRun(propsOf(format));
-        body_.text(fragment.text());
-        for (const QString& name : marks)
+        for (const QString& name : run.bookmarks)
+            writeBookmark("bkmkstart", name);
+        switch (run.kind) {
+        case Run::Kind::Picture:
+            writePicture(run);
+            break;
+        case Run::Kind::PageReference:
+            writeField(QStringLiteral(" PAGEREF %1 \\h ").arg(run.reference), run.text,
+                       propsOf(run.format));
+            break;
+        case Run::Kind::Text:
+            setRun(propsOf(run.format));
+            body_.text(run.text);
+            break;
+        }
+        for (const QString& name : run.bookmarks)
             writeBookmark("bkmkend", name);
     }
     closeLink();
 }
 
-void DocumentWriter::writePicture(const QTextImageFormat& format) {
-    // A picture whose data the document does not have is left out, as before.
-    const QByteArray bytes = pictureBytes(doc_, format.name());
-    const QSize pixels = picturePixelSize(bytes);
-    if (!pixels.isValid())
-        return;
-    // Qt's own rule: a missing side keeps the picture's proportions.
-    double width = format.width();
-    double height = format.height();
-    const bool hasWidth = width > 0 && std::isfinite(width);
-    const bool hasHeight = height > 0 && std::isfinite(height);
-    if (!hasWidth && !hasHeight) {
-        width = pixels.width();
-        height = pixels.height();
-    } else if (!hasWidth) {
-        width = height * pixels.width() / pixels.height();
-    } else if (!hasHeight) {
-        height = width * pixels.height() / pixels.width();
-    }
+void DocumentWriter::writePicture(const Run& run) {
+    const PictureData& data = walk_.picture(run.picture);
     // Within what readers accept, in double before it becomes a whole number.
     const auto goal = [&](double pixels) {
         return static_cast<int32_t>(
             std::lround(std::clamp(pixels / pixelsPerTwip_, 1.0, double(maxTwips))));
     };
-    // Word processors read a \pict inside \shppict (pandoc only a bare one, and
-    // keeps the text); a \nonshppict copy would double the stored data.
+    const auto pict = [&] {
+        body_.open();
+        body_.word("pict");
+        body_.word(data.jpeg ? "jpegblip" : "pngblip");
+        body_.word("picw", data.pixels.width());
+        body_.word("pich", data.pixels.height());
+        body_.word("picwgoal", goal(run.size.width()));
+        body_.word("pichgoal", goal(run.size.height()));
+        body_.hex(data.bytes);
+        body_.close();
+    };
+    // Word processors read the \pict inside \shppict and skip \nonshppict; readers that
+    // know no \shppict (pandoc and other converters) skip it and read the copy.
     body_.open();
     body_.symbol('*');
     body_.word("shppict");
-    body_.open();
-    body_.word("pict");
-    body_.word(pictureKind(bytes) == PictureKind::Jpeg ? "jpegblip" : "pngblip");
-    body_.word("picw", pixels.width());
-    body_.word("pich", pixels.height());
-    body_.word("picwgoal", goal(width));
-    body_.word("pichgoal", goal(height));
-    body_.hex(bytes);
+    pict();
     body_.close();
+    body_.open();
+    body_.word("nonshppict");
+    pict();
     body_.close();
 }
 
@@ -527,7 +482,7 @@ void DocumentWriter::writeField(const QString& instruction, const QString& resul
 }
 
 void DocumentWriter::writePageSetup(RtfOutput& out) {
-    const RtfWriter::Page& p = *page_;
+    const ExportPage& p = *page_;
     const int32_t width = std::clamp(p.paperWidth, 1440, maxTwips);
     const int32_t height = std::clamp(p.paperHeight, 1440, maxTwips);
     const int32_t margin = std::clamp(p.margin, 0, std::min(width, height) / 3);
@@ -574,11 +529,11 @@ void DocumentWriter::writePageSetup(RtfOutput& out) {
 }
 
 void DocumentWriter::writeFooterText(const QString& footer) {
-    const RtfWriter::Page& p = *page_;
+    const ExportPage& p = *page_;
     body_.word("pard");
     body_.word("qc");
     const RunProps props =
-        propsOf(footerCharFormat(p.footerPoints, p.footerItalic, p.footerColour));
+        propsOf(walk_.format(footerCharFormat(p.footerPoints, p.footerItalic, p.footerColour)));
     splitFooterFields(
         footer,
         [&](QStringView text) {
@@ -643,52 +598,26 @@ void DocumentWriter::setRun(const RunProps& want) {
     current_ = want;
 }
 
-RunProps DocumentWriter::propsOf(const QTextCharFormat& format) {
+RunProps DocumentWriter::propsOf(const RunFormat& format) {
     RunProps p;
-    const QStringList families = format.property(QTextFormat::FontFamilies).toStringList();
-    if (!families.isEmpty() && !families.first().isEmpty())
-        p.font = fontIndex(families.first());
-
-    double points = 0;
-    if (format.hasProperty(QTextFormat::FontPointSize)) {
-        points = format.fontPointSize();
-    } else if (format.hasProperty(QTextFormat::FontPixelSize)) {
-        points = format.intProperty(QTextFormat::FontPixelSize) * 72.0 / (pixelsPerTwip_ * 1440);
-    } else if (format.hasProperty(QTextFormat::FontSizeAdjustment)) {
-        // Relative sizes (pasted HTML headings): the scale Qt itself applies.
-        static constexpr double scale[] = {0.7, 0.8, 1.0, 1.2, 1.5, 2.0, 2.4};
-        const int step = std::clamp(format.intProperty(QTextFormat::FontSizeAdjustment) + 2, 0, 6);
-        points = scale[step] * doc_.defaultFont().pointSizeF();
-    }
-    if (points <= 0) {
-        // Every run names its size: a reader's own default differs from the document's.
-        const QFont font = doc_.defaultFont();
-        points = font.pointSizeF() > 0  ? font.pointSizeF()
-                 : font.pixelSize() > 0 ? font.pixelSize() * 72.0 / (pixelsPerTwip_ * 1440)
-                                        : 12.0;
-    }
-    p.size = std::clamp(static_cast<int>(std::lround(points * 2)), 1, 3276);
-    if (p.font < 0)
-        p.font = 0; // the default font, named so that \plain is never needed to get it back
-
-    p.bold = format.hasProperty(QTextFormat::FontWeight) && format.fontWeight() >= QFont::DemiBold;
-    p.italic = format.fontItalic();
-    p.strike = format.fontStrikeOut();
-    p.underline = format.underlineStyle();
-    if (p.underline == QTextCharFormat::SpellCheckUnderline)
-        p.underline = QTextCharFormat::NoUnderline;
-    if (format.verticalAlignment() == QTextCharFormat::AlignSuperScript)
+    p.font = fontIndex(format.family);
+    p.size = std::clamp(static_cast<int>(std::lround(format.points * 2)), 1, 3276);
+    p.bold = format.bold;
+    p.italic = format.italic;
+    p.strike = format.strike;
+    p.underline = format.underline;
+    if (format.vertical == QTextCharFormat::AlignSuperScript)
         p.vertical = 1;
-    else if (format.verticalAlignment() == QTextCharFormat::AlignSubScript)
+    else if (format.vertical == QTextCharFormat::AlignSubScript)
         p.vertical = 2;
-    if (format.fontCapitalization() == QFont::AllUppercase)
+    if (format.caps == QFont::AllUppercase)
         p.caps = 1;
-    else if (format.fontCapitalization() == QFont::SmallCaps)
+    else if (format.caps == QFont::SmallCaps)
         p.caps = 2;
-    if (const QBrush b = format.foreground(); b.style() != Qt::NoBrush)
-        p.foreground = colorIndex(b.color());
-    if (const QBrush b = format.background(); b.style() != Qt::NoBrush)
-        p.background = colorIndex(b.color());
+    if (format.foreground.isValid())
+        p.foreground = colorIndex(format.foreground);
+    if (format.background.isValid())
+        p.background = colorIndex(format.background);
     return p;
 }
 
@@ -729,6 +658,8 @@ void DocumentWriter::writeHeader(RtfOutput& out) const {
     out.word("ansicpg", 1252);
     out.word("deff", 0);
     out.word("uc", 1);
+    // Widow and orphan control for the whole document; each paragraph asks for it too.
+    out.word("widowctrl");
     out.newline();
 
     out.open();

@@ -11,21 +11,24 @@
 // RtfReader reads the output back to an equal document: the same text, blocks,
 // lists, tables and character and paragraph formats, with lengths kept to the
 // twip. Pictures are {\*\shppict{\pict\pngblip ...}} groups (\jpegblip when the
-// image resource holds JPEG bytes) at the image's size; images without data in
+// image resource holds JPEG bytes) at the image's size, each followed by a
+// {\nonshppict ...} copy for readers that skip \shppict; images without data in
 // the document, and frames other than tables, are not written (their text is).
 //
 // Anchor names of the text become bookmarks, fragments marked with
 // PageReferenceProperty (rtftextproperties.h) PAGEREF fields, and blocks marked
-// with KeepWithNextProperty \keepn. Every run names its font and size, so no
-// reader falls back to its own default (RTF's is 12 pt), and no \plain is ever
-// needed inside a paragraph.
+// with KeepWithNextProperty \keepn; links and bookmarks on pictures and page
+// references are kept as on text. Every paragraph has widow and orphan control;
+// a page break is written only where the document asks for one, not where the
+// program's layout moved a heading (LayoutBreakProperty). What each run, picture
+// and paragraph says comes from DocumentWalk, as for the other writers. Every
+// run names its font and size, so no reader falls back to its own default (RTF's
+// is 12 pt), and no \plain is ever needed inside a paragraph.
 #pragma once
 
-#include <QByteArray>
-#include <QColor>
-#include <QString>
+#include "exportpage.h"
 
-#include <cstdint>
+#include <QByteArray>
 
 class QTextDocument;
 
@@ -33,22 +36,9 @@ namespace quill::rtf {
 
 class RtfWriter {
 public:
-    // The page the document is meant for, written as the document's page setup and
-    // its one section's footer. Lengths in twips.
-    struct Page {
-        int32_t paperWidth = 11906; // A4
-        int32_t paperHeight = 16838;
-        int32_t margin = 1134; // every side
-        // Footer text, centred; "{page}" and "{pages}" become PAGE and NUMPAGES
-        // fields. Empty: no footer.
-        QString footer;
-        bool footerOnFirstPage = true; // false: the first page (a title page) has none
-        double footerPoints = 8;
-        bool footerItalic = true;
-        QColor footerColour = QColor(0x60, 0x60, 0x60);
-        // Pixels per twip of the document's lengths; 0: those of the screen.
-        double pixelsPerTwip = 0;
-    };
+    // The page the document is meant for, written as the document's page setup and its
+    // one section's footer; pictures are fitted into its text area.
+    using Page = ExportPage;
 
     static QByteArray write(const QTextDocument& doc);
     static QByteArray write(const QTextDocument& doc, const Page& page);

@@ -14,10 +14,12 @@ struct TableColumns {
     QStringList columns;
 };
 
-constexpr int RequiredCount = 8;
+constexpr int RequiredCount = 5;
 
-// Every table and column the program reads or writes. The grid tables are only named, so
-// any columns will do.
+// Every table and column the program cannot start without. "PnL" is the grid's table at
+// start, so any columns will do; the other grid tables ("projections", "assets",
+// "rawmaterials") are checked where they are used: the grid and the report say so when one
+// is missing, and the rest of the plan still works.
 const TableColumns& required(int i) {
     static const TableColumns tables[RequiredCount] = {
         {"Headings", {"HeadingID", "Heading"}},
@@ -26,9 +28,6 @@ const TableColumns& required(int i) {
          {"QuestionID", "QuestionNumber", "Question", "required", "description", "subheadingID"}},
         {"Answers", {"AnswerID", "Answer"}},
         {"PnL", {}},
-        {"projections", {}},
-        {"assets", {}},
-        {"rawmaterials", {}},
     };
     return tables[i];
 }

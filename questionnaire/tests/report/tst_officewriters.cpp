@@ -197,6 +197,9 @@ void TestOfficeWriters::docxPackage() {
           "<w:gridSpan w:val=\"2\"/>", "<w:tblHeader/>", "<w:b/>", "<w:i/>", "r:embed=\"rId",
           "<w:pgSz w:w=\"11906\" w:h=\"16838\"/>", "<w:titlePg/>"})
         QVERIFY2(document.contains(expected), expected);
+    // A table's properties in the schema's order: Word refuses a file that breaks it.
+    QVERIFY(document.indexOf("<w:tblLayout") >= 0 &&
+            document.indexOf("<w:tblLayout") < document.indexOf("<w:tblCellMar"));
     QVERIFY(entry(entries, QStringLiteral("word/footer1.xml")).contains(" NUMPAGES "));
     QVERIFY(entry(entries, QStringLiteral("word/_rels/document.xml.rels"))
                 .contains("Target=\"https://example.org/bakery\" TargetMode=\"External\""));

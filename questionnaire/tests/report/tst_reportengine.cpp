@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -109,6 +110,7 @@ private slots:
     void badDataFiles();
     void exportsReadBackByIndependentReaders();
     void exportToAFolderThatCannotBeWritten();
+    void exportToAFullDisk();
 
 private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -606,7 +608,12 @@ void TestReportEngine::exportsReadBackByIndependentReaders() {
     QTextDocument back;
     QFile htmlFile(html);
     QVERIFY(htmlFile.open(QIODevice::ReadOnly));
-    back.setHtml(QString::fromUtf8(htmlFile.readAll()));
+    const QString markup = QString::fromUtf8(htmlFile.readAll());
+    back.setHtml(markup);
+    // One file: every picture inside it, and the contents lead to the chapters.
+    QCOMPARE(markup.count(QStringLiteral("<img src=\"")),
+             markup.count(QStringLiteral("<img src=\"data:image/")));
+    QVERIFY(markup.contains(QStringLiteral("href=\"#chapter1\"")));
     for (const QString& a : answers)
         QVERIFY(back.toPlainText().contains(a));
 }
@@ -635,6 +642,27 @@ void TestReportEngine::exportToAFolderThatCannotBeWritten() {
     QCOMPARE(old.readAll(), QByteArray("previous export"));
     // The preview is still there and can export elsewhere.
     QCOMPARE(preview->exportTo(ReportExporter::Format::Pdf, existing), QString());
+}
+
+void TestReportEngine::exportToAFullDisk() {
+    // A small file system of our own that the export cannot fit on (mounting needs root).
+    const QString small = dir_->filePath(QStringLiteral("small"));
+    QDir().mkpath(small);
+    if (QProcess::execute(QStringLiteral("mount"),
+                          {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                           QStringLiteral("size=8k"), QStringLiteral("tmpfs"), small}) != 0)
+        QSKIP("a small file system cannot be mounted here (needs root)");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {small}); });
+    ReportEngine engine;
+    prepare(engine, db_, shippedDefinition());
+    engine.setAction(1);
+    ReportPreview* preview = engine.previews().front();
+    const QString existing = writeFile(QDir(small).filePath(QStringLiteral("plan.pdf")), "old");
+    const QString message = preview->exportTo(ReportExporter::Format::Pdf, existing);
+    QVERIFY2(message.contains(QStringLiteral("the disk is full")), qPrintable(message));
+    QFile old(existing);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
 }
 
 QTEST_MAIN(TestReportEngine)
