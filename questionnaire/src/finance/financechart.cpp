@@ -54,10 +54,10 @@ struct Frame {
 Frame drawFrame(QPainter& p, const QString& title, const QString& family, QSizeF size,
                 const Axis& ax, int firstMonth) {
     QFont titleFont(family);
-    titleFont.setPointSizeF(11);
+    titleFont.setPixelSize(11); // the painter draws in points
     titleFont.setBold(true);
     QFont small(family);
-    small.setPointSizeF(7.5);
+    small.setPixelSize(8);
     p.setFont(titleFont);
     p.setPen(kBrown);
     const double titleHeight = QFontMetricsF(titleFont).height() * 1.6;

@@ -520,6 +520,7 @@ void FinanceWindow::recompute() {
                                           "statements show the last figures that could be "
                                           "used, and nothing is stored until they are put "
                                           "right."));
+        warnings_->show();
         return;
     }
     const finance::Inputs full = store_.inputs(a, grid_);

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -212,6 +213,10 @@ void tst_FinanceJourney::forecastToExports() {
     const QString docx = QDir(folder.path()).filePath(QStringLiteral("plan.docx"));
     QCOMPARE(ReportExporter::write(report, ReportExporter::Format::Pdf, pdf), QString());
     QCOMPARE(ReportExporter::write(report, ReportExporter::Format::Docx, docx), QString());
+    // For looking at the pages: FINANCE_JOURNEY_KEEP=folder keeps a copy of both exports.
+    if (const QString keep = qEnvironmentVariable("FINANCE_JOURNEY_KEEP"); !keep.isEmpty())
+        for (const QString& file : {pdf, docx})
+            QFile::copy(file, QDir(keep).filePath(QFileInfo(file).fileName()));
     const QString out = QDir(folder.path()).filePath(QStringLiteral("lo"));
     const QString profile =
         QUrl::fromLocalFile(QDir(folder.path()).filePath(QStringLiteral("profile"))).toString();
