@@ -206,6 +206,19 @@ void tst_FinanceJourney::forecastToExports() {
     QVERIFY(text.contains(QStringLiteral("Balance sheet")));
     QVERIFY(text.contains(QStringLiteral("Break-even is reached in month")));
 
+    // The word-processor and web exports carry the tables as text and the charts as pictures.
+    for (const auto format : {ReportExporter::Format::Rtf, ReportExporter::Format::Html}) {
+        const QString path =
+            QDir(folder.path())
+                .filePath(QStringLiteral("plan.") + ReportExporter::info(format).suffix);
+        QCOMPARE(ReportExporter::write(report, format, path), QString());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        for (const QString& figure : expected)
+            QVERIFY2(bytes.contains(figure.toUtf8()), qPrintable(path + u' ' + figure));
+    }
+
     if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty() ||
         QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
         QSKIP("LibreOffice or pdftotext is not installed");
