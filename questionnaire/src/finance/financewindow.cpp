@@ -3,6 +3,7 @@
 #include "financecalculator.h"
 #include "financetext.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -93,13 +94,21 @@ FinanceWindow::FinanceWindow(const QString& databasePath, QWidget* parent)
                  QStringLiteral("Add a running cost"), QStringLiteral("Remove the chosen cost"));
     loans_ = addTable(
         box, QStringLiteral("&Loans"),
-        {QStringLiteral("Loan"), QStringLiteral("Amount"), QStringLiteral("Yearly interest (%)"),
-         QStringLiteral("Years to repay"), QStringLiteral("Monthly repayment")},
+        {QStringLiteral("Loan"), QStringLiteral("Amount"), QStringLiteral("Interest, % a year"),
+         QStringLiteral("Years"), QStringLiteral("Repaid monthly")},
         &loansMessage_, QStringLiteral("Add a loan"), QStringLiteral("Remove the chosen loan"));
     products_ =
         addTable(box, QStringLiteral("Cost of sales per pr&oduct (empty: the share above)"),
                  {QStringLiteral("Product or service"), QStringLiteral("Cost of sales (%)")},
                  &productsMessage_, QString(), QString());
+    // The loans' headings are short to fit; their tips say them in full.
+    const QStringList loanTips{QString(), QString(), QStringLiteral("Yearly interest rate (%)"),
+                               QStringLiteral("Years to repay the loan"),
+                               QStringLiteral("The monthly repayment, interest and capital")};
+    for (int c = 0; c < loans_->columnCount(); ++c)
+        loans_->horizontalHeaderItem(c)->setToolTip(loanTips[c]);
+    loans_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    loans_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     costs_->setObjectName(QStringLiteral("runningCosts"));
     loans_->setObjectName(QStringLiteral("loans"));
     products_->setObjectName(QStringLiteral("productCosts"));
@@ -108,6 +117,11 @@ FinanceWindow::FinanceWindow(const QString& databasePath, QWidget* parent)
     auto* scroll = new QScrollArea;
     scroll->setWidget(inputs);
     scroll->setWidgetResizable(true);
+    // A field reached by its key comes into sight.
+    connect(qApp, &QApplication::focusChanged, scroll, [scroll, inputs](QWidget*, QWidget* now) {
+        if (now && inputs->isAncestorOf(now))
+            scroll->ensureWidgetVisible(now);
+    });
 
     auto* right = new QWidget;
     auto* rightBox = new QVBoxLayout(right);
@@ -152,6 +166,8 @@ FinanceWindow::FinanceWindow(const QString& databasePath, QWidget* parent)
     split->addWidget(scroll);
     split->addWidget(right);
     split->setStretchFactor(1, 2);
+    // Room for the inputs' words and figures without a sideways scroll.
+    split->setSizes({440, 660});
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* outer = new QVBoxLayout(this);
