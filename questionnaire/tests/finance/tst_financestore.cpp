@@ -1,9 +1,12 @@
 // The finance inputs in the database beside the answers, and money as the owner types it.
+#include "financedocument.h"
 #include "financestore.h"
 #include "financetext.h"
 #include "testfolder.h"
 
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 
 using finance::Cents;
 
@@ -142,6 +145,27 @@ private slots:
         QCOMPARE(g.stockToBuy, Cents(30000));
     }
 
+    // Figures changed by hand into ones the statements cannot use never break the report:
+    // it prints a note where the statements would be.
+    void unusableStoredFiguresLeaveANote() {
+        TestFolder folder;
+        {
+            FinanceStore store(folder.databasePath());
+            FinanceStore::Assumptions a = store.load();
+            a.inputs.loans = {{"Bank", 1000000, 650, 4}};
+            QVERIFY(store.save(a));
+        }
+        QVERIFY(FinanceDocument::read(folder.databasePath()));
+        QVERIFY(folder.exec(QStringLiteral("UPDATE FinanceLoans SET YearlyRateBp = 100000")));
+        const auto figures = FinanceDocument::read(folder.databasePath());
+        QVERIFY(!figures);
+        QTextDocument doc;
+        QTextCursor c(&doc);
+        FinanceDocument::insert(c, FinanceDocument::kProfitAndLossStep, nullptr,
+                                {QStringLiteral("Serif"), 10, 600});
+        QVERIFY(doc.toPlainText().contains(QStringLiteral("No finance figures yet")));
+    }
+
     void missingDatabaseIsAnError() {
         TestFolder empty(TestFolder::Empty);
         FinanceStore store(empty.databasePath());
@@ -151,5 +175,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_FinanceStore)
+QTEST_MAIN(tst_FinanceStore)
 #include "tst_financestore.moc"
