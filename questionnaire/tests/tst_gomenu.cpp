@@ -64,9 +64,10 @@ void GoMenuTest::menuListsTheSectionsBesideFile() {
                                         "WHERE AnswerID = 4")}));
     auto form = loadForm(folder);
     const QList<QAction*> menus = form->menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
     QCOMPARE(menus[1]->text(), QStringLiteral("Go"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("F&inance"));
 
     const QList<QAction*> sections = sectionActions(*form);
     QCOMPARE(sections.size(), 12);

@@ -5,6 +5,7 @@
 #include "reportdatabase.h"
 #include "reportdocument.h"
 #include "reporterror.h"
+#include "reportstepcontent.h"
 #include "rtfpicture.h"
 #include "rtfreader.h"
 #include "rtftextproperties.h"
@@ -662,6 +663,10 @@ std::unique_ptr<ReportDocument> Builder::build() {
     }
 
     const QHash<int, QString> shortTitles = titles();
+    const QSizeF paper = QPageSize(def_.page).size(QPageSize::Millimeter);
+    const ReportStepContent::Writer extra = ReportStepContent::writerFor(
+        {def_.dataFile, def_.fontFamily, def_.fontSize,
+         (paper.width() - 2 * def_.marginMm) / 25.4 * ReportDocument::kLayoutDpi});
     QString chapter;
     QString section;
     bool started = false;
@@ -694,6 +699,10 @@ std::unique_ptr<ReportDocument> Builder::build() {
         }
         for (const SubreportDefinition* sub : placed.value(number))
             figures(*sub);
+        if (extra) {
+            extra(cursor_, number);
+            cursor_.movePosition(QTextCursor::End);
+        }
         // The layout at the end takes as long again as the steps or longer: they count half.
         if (progress_ && !progress_(int(k + 1), int(steps.rows.size() * 2)))
             return nullptr;

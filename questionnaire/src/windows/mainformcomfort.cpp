@@ -5,6 +5,7 @@
 #include "mainform.h"
 
 #include "answerzoom.h"
+#include "financemenu.h"
 #include "gomenu.h"
 #include "recoverykeeper.h"
 #include "spellcheck.h"
@@ -18,6 +19,7 @@
 
 void mainForm::createWritingComfort() {
     goMenu = new GoMenu(this);
+    FinanceMenu::install(this, databasePath());
 
     spelling = new SpellCheck(text1);
     zoom = new AnswerZoom(text1, spelling->highlighter(), this);
