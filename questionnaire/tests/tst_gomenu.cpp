@@ -1,4 +1,4 @@
-// The Go menu and Ctrl+Home / Ctrl+End: the sections with their answered counts, and going
+// The Go menu: the sections with their answered counts, and going
 // to a section stores the pending answer and leaves both cursors, the counter, the progress
 // bar and the buttons as the button moves would.
 
@@ -52,7 +52,6 @@ private slots:
     void goingStoresAndKeepsTheCursorsInStep();
     void goingToTheFirstSectionIsFirst();
     void failedStoreStaysOnTheStep();
-    void ctrlHomeAndEndWhereverTheFocusIs();
 };
 
 void GoMenuTest::menuListsTheSectionsBesideFile() {
@@ -64,9 +63,9 @@ void GoMenuTest::menuListsTheSectionsBesideFile() {
                                         "WHERE AnswerID = 4")}));
     auto form = loadForm(folder);
     const QList<QAction*> menus = form->menuBar()->actions();
-    QCOMPARE(menus.size(), 2);
+    QVERIFY(menus.size() >= 2);
     QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
-    QCOMPARE(menus[1]->text(), QStringLiteral("Go"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("&Go"));
 
     const QList<QAction*> sections = sectionActions(*form);
     QCOMPARE(sections.size(), 12);
@@ -158,42 +157,6 @@ void GoMenuTest::failedStoreStaysOnTheStep() {
     QCOMPARE(shownStep(*form), 3);
     QCOMPARE(form->text1->toPlainText(), QStringLiteral("precious"));
     QVERIFY(form->text1->document()->isModified());
-}
-
-void GoMenuTest::ctrlHomeAndEndWhereverTheFocusIs() {
-    TestFolder folder;
-    auto form = loadForm(folder);
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    goToStep(*form, 4);
-    QTRY_VERIFY(form->text1->hasFocus());
-    // Typed, then Ctrl+End in the answer box: the last step, the answer stored.
-    QTest::keyClicks(form->text1, QStringLiteral("four"));
-    QTest::keyClick(form->text1, Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 93);
-    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
-    QVERIFY(storedAnswer(folder, 4).contains("four"));
-
-    // Through the window, as the keyboard sends it.
-    QTest::keyClicks(form->text1, QStringLiteral("ninety-three"));
-    QTest::keyClick(form->windowHandle(), Qt::Key_Home, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 1);
-    QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
-    QVERIFY(storedAnswer(folder, 93).contains("ninety-three"));
-
-    // On an overview the focus is on Next; the keys work there too.
-    QVERIFY(form->command3->hasFocus());
-    QTest::keyClick(form->windowHandle(), Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 93);
-    // As the buttons: a disabled Last does nothing.
-    QTest::keyClick(form->windowHandle(), Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 93);
-
-    // Plain Home and End still move the caret in the box.
-    QTest::keyClicks(form->text1, QStringLiteral("abc"));
-    QTest::keyClick(form->text1, Qt::Key_Home);
-    QCOMPARE(form->text1->textCursor().positionInBlock(), 0);
-    QCOMPARE(shownStep(*form), 93);
 }
 
 QTEST_MAIN(GoMenuTest)
