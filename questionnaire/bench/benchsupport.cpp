@@ -4,7 +4,6 @@
 #include <QTemporaryDir>
 #include <QtGlobal>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -29,7 +28,13 @@ bool copyShippedDatabase(const QTemporaryDir& folder) {
     return false;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+void PairedTimer::own(double seconds) {
+    m_own += seconds;
+    m_state.SetIterationTime(seconds);
+}
+
+PairedTimer::~PairedTimer() {
+    m_state.counters["baseline_s"] =
+        benchmark::Counter(m_baseline, benchmark::Counter::kAvgIterations);
+    m_state.counters["ratio"] = m_baseline > 0 ? m_own / m_baseline : 0.0;
 }

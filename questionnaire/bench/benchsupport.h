@@ -2,7 +2,9 @@
 
 #include <QString>
 
-#include <vector>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
 
 class QTemporaryDir;
 
@@ -16,4 +18,27 @@ void prepareWindowBench();
 // with the reason printed, when the copy fails.
 bool copyShippedDatabase(const QTemporaryDir& folder);
 
-double median(std::vector<double> v);
+// Times a benchmark against its baseline, both measured in the same iterations: the
+// benchmark's own time is what it reports (manual time), and the baseline's goes into the
+// counters "baseline_s" (seconds per iteration) and "ratio" (own time / baseline time, over
+// the same iterations), so the ratio agrees with the two times whatever the flags.
+class PairedTimer {
+public:
+    explicit PairedTimer(benchmark::State& state) : m_state(state) {}
+    ~PairedTimer();
+
+    void own(double seconds);
+    void baseline(double seconds) { m_baseline += seconds; }
+
+private:
+    benchmark::State& m_state;
+    double m_own = 0;
+    double m_baseline = 0;
+};
+
+// Seconds taken by `f`.
+template <typename F> double secondsOf(F&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}

@@ -1,28 +1,23 @@
-// Keystroke-to-paint latency in the answer box with a 20 KB answer: one key typed at the
-// end of the answer, the edit laid out and the box painted, median over 300 keys. Three
-// ways in the same run: the box as designed (baseline: no spell-check, no word count),
-// with spell-checking (en_US) and the word count, and with both at 150 % zoom. Two answers:
-// 20 KB in many short paragraphs (pasted formatted text), and 20 KB in a single paragraph,
-// which the spell-checker reads again whole on every key.
+// Keystroke-to-paint latency in the answer box holding a 20 KB answer in one paragraph
+// (which the spell-checker reads whole on every key): one key typed at the end, the edit
+// laid out and the box painted. The answer box as the program runs it (spell-checking with
+// en_US, the word count, the writing keys) against, in the same iterations, the plain box:
+// the same editor with the same answer and nothing beside it. Short paragraphs (pasted
+// formatted text) as a second pair.
 //
-//   quillmark_keystroke_bench            (offscreen unless a display is set)
+//   quillmark_keystroke_bench [benchmark flags]   (offscreen unless a display is set)
 
-#include "answerzoom.h"
 #include "benchsupport.h"
 #include "mainform.h"
 #include "rtftextedit.h"
 #include "spellcheck.h"
-#include "spellhighlighter.h"
-#include "statusline.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTextCursor>
 
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -30,7 +25,7 @@ const char* const Sentence =
     "Our bakery sells fresh bread and cakes to ofices, shops and schools every mornning; "
     "sales rise by 12% a year as the market grows and our share follows. ";
 
-// About 20 KB of answer: short formatted paragraphs, or one long paragraph.
+// About 20 KB of answer: one long paragraph, or short formatted paragraphs.
 QByteArray answer(bool oneParagraph) {
     QByteArray rtf("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Verdana;}}\\f0\\fs20 ");
     int i = 0;
@@ -43,78 +38,79 @@ QByteArray answer(bool oneParagraph) {
     return rtf + "}";
 }
 
-double keystrokes(mainForm& form, const QByteArray& rtf) {
-    auto* box = static_cast<quill::rtf::RtfTextEdit*>(form.text1);
+void load(quill::rtf::RtfTextEdit* box, const QByteArray& rtf) {
     box->setRtf(rtf);
     QTextCursor end = box->textCursor();
     end.movePosition(QTextCursor::End);
     box->setTextCursor(end);
-    box->setFocus();
-    QCoreApplication::processEvents();
-    std::vector<double> times;
-    for (int i = 0; i < 300; ++i) {
-        const char key = i % 6 == 5 ? ' ' : char('a' + i % 26);
-        QElapsedTimer clock;
-        clock.start();
-        const QString text(QChar::fromLatin1(key));
-        const int code = key == ' ' ? Qt::Key_Space : Qt::Key_A + (key - 'a');
+}
+
+// One key into a box, laid out and painted.
+double key(QWidget* box, QWidget* viewport, int i) {
+    const char c = i % 6 == 5 ? ' ' : char('a' + i % 26);
+    const QString text(QChar::fromLatin1(c));
+    const int code = c == ' ' ? Qt::Key_Space : Qt::Key_A + (c - 'a');
+    return secondsOf([&] {
         QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
         QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
         QApplication::sendEvent(box, &press);
         QApplication::sendEvent(box, &release);
-        box->viewport()->repaint();
-        times.push_back(clock.nsecsElapsed() / 1e6);
-    }
-    return median(times);
+        viewport->repaint();
+    });
 }
+
+void Keystroke(benchmark::State& state) {
+    QTemporaryDir folder;
+    if (!copyShippedDatabase(folder)) {
+        state.SkipWithError("cannot copy the database");
+        return;
+    }
+    mainForm form(folder.path());
+    if (!form.Form_Load()) {
+        state.SkipWithError(qPrintable(form.loadError()));
+        return;
+    }
+    form.showMaximized();
+    form.command3_Click(); // step 2: a question with its answer box
+    if (!form.spelling->load(QStringLiteral("en_US"))) {
+        state.SkipWithError("no en_US dictionary");
+        return;
+    }
+    auto* box = static_cast<quill::rtf::RtfTextEdit*>(form.text1);
+    quill::rtf::RtfTextEdit plain; // the baseline: the editor alone
+    plain.resize(box->size());
+    plain.show();
+    const QByteArray rtf = answer(state.range(0) == 1);
+    load(box, rtf);
+    load(&plain, rtf);
+    box->setFocus();
+    QCoreApplication::processEvents();
+    PairedTimer timer(state);
+    int i = 0;
+    for (auto _ : state) {
+        timer.own(key(box, box->viewport(), i));
+        timer.baseline(key(&plain, plain.viewport(), i));
+        ++i;
+        if (i % 200 == 0) { // keep the answer at its size
+            state.PauseTiming();
+            load(box, rtf);
+            load(&plain, rtf);
+            state.ResumeTiming();
+        }
+    }
+    state.SetLabel(state.range(0) == 1 ? "one paragraph" : "short paragraphs");
+}
+BENCHMARK(Keystroke)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
 int main(int argc, char** argv) {
     prepareWindowBench();
     QApplication app(argc, argv);
-    QTemporaryDir folder;
-    if (!copyShippedDatabase(folder))
-        return 1;
-    mainForm form(folder.path());
-    if (!form.Form_Load()) {
-        std::fprintf(stderr, "load failed: %s\n", qPrintable(form.loadError()));
-        return 1;
-    }
-    form.showMaximized();
-    form.command3_Click(); // step 2: a question with its answer box
-    QCoreApplication::processEvents();
-    if (!form.spelling->load(QStringLiteral("en_US"))) {
-        std::fprintf(stderr, "no en_US dictionary\n");
-        return 1;
-    }
-    const QString dictionary = form.spelling->dictionaryName();
-
-    std::printf("platform %s, dictionary %s, median of 300 keys\n",
-                qPrintable(QGuiApplication::platformName()), qPrintable(dictionary));
-    for (const bool oneParagraph : {false, true}) {
-        const QByteArray rtf = answer(oneParagraph);
-        // The designed box: no checking, no count.
-        form.spelling->highlighter()->setDictionary(nullptr);
-        QObject::disconnect(form.text1, &QTextEdit::textChanged, form.statusLine,
-                            &StatusLine::update);
-        const double plain = keystrokes(form, rtf);
-
-        QObject::connect(form.text1, &QTextEdit::textChanged, form.statusLine, &StatusLine::update);
-        form.spelling->useDictionary(dictionary);
-        const double checked = keystrokes(form, rtf);
-
-        form.zoom->setPercent(150);
-        const double zoomed = keystrokes(form, rtf);
-        form.zoom->setPercent(100);
-
-        std::printf("\n20 KB answer (%lld bytes) in %s:\n", qlonglong(rtf.size()),
-                    oneParagraph ? "one paragraph" : "short paragraphs");
-        std::printf("  baseline, the box as designed:        %8.3f ms\n", plain);
-        std::printf("  spell-check and word count:           %8.3f ms  (%.2fx baseline)\n", checked,
-                    checked / plain);
-        std::printf("  spell-check, word count, 150 %% zoom:  %8.3f ms  (%.2fx baseline)\n", zoomed,
-                    zoomed / plain);
-    }
+    benchmark::Initialize(&argc, argv);
+    std::printf("platform %s; ratio = time / baseline_s, both over the same iterations\n",
+                qPrintable(QGuiApplication::platformName()));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
     return 0;
 }

@@ -2,20 +2,24 @@
 // in the locale's form and right-aligned, the live totals row, rows added and removed, and
 // every column in sight on a 1600 x 1000 window.
 
+#include "answerzoom.h"
 #include "figuregrid.h"
 #include "figuretablemodel.h"
 #include "griddatacontrol.h"
 #include "mainform.h"
+#include "modalkeys.h"
 #include "testfolder.h"
 #include "testform.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QTableView>
-#include <QTest>
+#include <QtTest>
 
 namespace {
 
@@ -41,6 +45,8 @@ private slots:
     void rowsAddedAndRemoved();
     void everyColumnInSight();
     void databaseWithoutCaptions();
+    void menuCommandsByTheKeysTheyShow_data();
+    void menuCommandsByTheKeysTheyShow();
 };
 
 void FigureGridTest::wordsNumbersAndTotals() {
@@ -152,6 +158,114 @@ void FigureGridTest::databaseWithoutCaptions() {
     const int stock = table->record().indexOf(QStringLiteral("StockCost"));
     QCOMPARE(form->DataGrid1->model()->headerData(stock, Qt::Horizontal).toString(),
              QStringLiteral("StockCost"));
+}
+
+void FigureGridTest::menuCommandsByTheKeysTheyShow_data() {
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("textColumn");
+    QTest::newRow("42 projections") << 42 << "projections"
+                                    << "ProductOrService";
+    QTest::newRow("66 assets") << 66 << "assets"
+                               << "AssetOwned";
+    QTest::newRow("67 raw materials") << 67 << "rawmaterials"
+                                      << "MaterialInStock";
+}
+
+// The grid's menu commands by the keys the menu shows, pressed in the grid as the owner
+// would: the key column stays out of sight and out of reach, a row with figures goes only
+// on the owner's word, and the answer box's zoom keys do not get in the way.
+void FigureGridTest::menuCommandsByTheKeysTheyShow() {
+    QFETCH(int, step);
+    QFETCH(QString, table);
+    QFETCH(QString, textColumn);
+    TestFolder folder;
+    auto form = loadForm(folder);
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    goToStep(*form, step);
+    QTableView* grid = form->DataGrid1;
+    QVERIFY(grid->isVisible());
+    const QSqlRecord fields = form->Adodc3->model()->record();
+    const int id = fields.indexOf(QStringLiteral("ID"));
+    const int text = fields.indexOf(textColumn);
+    const auto rows = [&] {
+        return folder.value(QStringLiteral("SELECT count(*) FROM %1").arg(table)).toInt();
+    };
+    const auto keyOutOfReach = [&] {
+        QVERIFY(grid->isColumnHidden(id));
+        for (int r = 0; r < grid->model()->rowCount(); ++r)
+            QVERIFY(!(grid->model()->index(r, id).flags() & Qt::ItemIsEditable));
+    };
+    keyOutOfReach();
+
+    // The menu's keys, as it shows them.
+    QMap<QString, QKeySequence> shown;
+    for (QAction* a : grid->actions())
+        shown.insert(a->text().remove(u'&'), a->shortcut());
+    QCOMPARE(shown.value("Add row"), QKeySequence(Qt::CTRL | Qt::Key_Plus));
+    QCOMPARE(shown.value("Remove row"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    const auto press = [](const QKeySequence& key) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY2(focus, qPrintable(key.toString()));
+        QTest::keyClick(focus, key[0].key(), key[0].keyboardModifiers());
+    };
+
+    // Into the grid with the mouse; Ctrl++ adds a row, and the key stays hidden.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(0, text)).center());
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+    const int before = rows();
+    const int zoom = form->zoom->percent();
+    press(shown.value("Add row"));
+    QCOMPARE(rows(), before + 1);
+    QCOMPARE(form->zoom->percent(), zoom);
+    keyOutOfReach();
+
+    // Figures typed into the new row through the keyboard.
+    const int added = before; // the row above the totals
+    grid->setCurrentIndex(grid->model()->index(added, text));
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTRY_VERIFY(QApplication::focusWidget() != grid);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Oven"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(
+        folder
+            .value(
+                QStringLiteral("SELECT %1 FROM %2 ORDER BY ID DESC LIMIT 1").arg(textColumn, table))
+            .toString(),
+        QStringLiteral("Oven"));
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+
+    // Ctrl+- on it asks first; Enter (No) keeps it, Y removes it.
+    grid->setCurrentIndex(grid->model()->index(added, text));
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Return)});
+        press(shown.value("Remove row"));
+        QCOMPARE(keys.texts.size(), 1);
+        QVERIFY2(keys.texts[0].contains(QStringLiteral("Oven")), qPrintable(keys.texts[0]));
+        QCOMPARE(keys.defaults[0], QStringLiteral("No"));
+    }
+    QCOMPARE(rows(), before + 1);
+    QTRY_COMPARE(QApplication::focusWidget(), grid); // back where it was
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Y)});
+        press(shown.value("Remove row"));
+        QCOMPARE(keys.texts.size(), 1);
+    }
+    QCOMPARE(rows(), before);
+    keyOutOfReach();
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+
+    // An empty row goes without a question.
+    press(shown.value("Add row"));
+    grid->setCurrentIndex(grid->model()->index(before, text));
+    {
+        ModalKeys keys({});
+        press(shown.value("Remove row"));
+        QCOMPARE(keys.texts, QStringList());
+    }
+    QCOMPARE(rows(), before);
+    keyOutOfReach();
 }
 
 QTEST_MAIN(FigureGridTest)

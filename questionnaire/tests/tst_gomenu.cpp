@@ -1,4 +1,4 @@
-// The Go menu and Ctrl+Home / Ctrl+End: the sections with their answered counts, and going
+// The Go menu: the sections with their answered counts, and going
 // to a section stores the pending answer and leaves both cursors, the counter, the progress
 // bar and the buttons as the button moves would.
 
@@ -52,7 +52,6 @@ private slots:
     void goingStoresAndKeepsTheCursorsInStep();
     void goingToTheFirstSectionIsFirst();
     void failedStoreStaysOnTheStep();
-    void ctrlHomeAndEndWhereverTheFocusIs();
 };
 
 void GoMenuTest::menuListsTheSectionsBesideFile() {
@@ -66,7 +65,7 @@ void GoMenuTest::menuListsTheSectionsBesideFile() {
     const QList<QAction*> menus = form->menuBar()->actions();
     QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
-    QCOMPARE(menus[1]->text(), QStringLiteral("Go"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("&Go"));
     QCOMPARE(menus[2]->text(), QStringLiteral("F&inance"));
 
     const QList<QAction*> sections = sectionActions(*form);
@@ -159,42 +158,6 @@ void GoMenuTest::failedStoreStaysOnTheStep() {
     QCOMPARE(shownStep(*form), 3);
     QCOMPARE(form->text1->toPlainText(), QStringLiteral("precious"));
     QVERIFY(form->text1->document()->isModified());
-}
-
-void GoMenuTest::ctrlHomeAndEndWhereverTheFocusIs() {
-    TestFolder folder;
-    auto form = loadForm(folder);
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    goToStep(*form, 4);
-    QTRY_VERIFY(form->text1->hasFocus());
-    // Typed, then Ctrl+End in the answer box: the last step, the answer stored.
-    QTest::keyClicks(form->text1, QStringLiteral("four"));
-    QTest::keyClick(form->text1, Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 93);
-    QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
-    QVERIFY(storedAnswer(folder, 4).contains("four"));
-
-    // Through the window, as the keyboard sends it.
-    QTest::keyClicks(form->text1, QStringLiteral("ninety-three"));
-    QTest::keyClick(form->windowHandle(), Qt::Key_Home, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 1);
-    QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
-    QVERIFY(storedAnswer(folder, 93).contains("ninety-three"));
-
-    // On an overview the focus is on Next; the keys work there too.
-    QVERIFY(form->command3->hasFocus());
-    QTest::keyClick(form->windowHandle(), Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 93);
-    // As the buttons: a disabled Last does nothing.
-    QTest::keyClick(form->windowHandle(), Qt::Key_End, Qt::ControlModifier);
-    QCOMPARE(shownStep(*form), 93);
-
-    // Plain Home and End still move the caret in the box.
-    QTest::keyClicks(form->text1, QStringLiteral("abc"));
-    QTest::keyClick(form->text1, Qt::Key_Home);
-    QCOMPARE(form->text1->textCursor().positionInBlock(), 0);
-    QCOMPARE(shownStep(*form), 93);
 }
 
 QTEST_MAIN(GoMenuTest)

@@ -6,28 +6,19 @@
 
 #include <QAction>
 #include <QDataWidgetMapper>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QTextEdit>
 
-namespace {
-
-bool isFirstOrLastKey(const QKeyEvent* key) {
-    return key->modifiers() == Qt::ControlModifier &&
-           (key->key() == Qt::Key_Home || key->key() == Qt::Key_End);
-}
-
-} // namespace
-
 GoMenu::GoMenu(mainForm* form) : QObject(form), m_form(form) {
-    m_menu = form->menuBar()->addMenu(QStringLiteral("Go"));
+    m_menu = form->menuBar()->addMenu(QStringLiteral("&Go"));
+    // Keys that no text box uses: Ctrl+Home and Ctrl+End belong to the caret in the box.
     m_first = new QAction(QStringLiteral("First step"), this);
-    m_first->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_Home));
+    m_first->setShortcut(QKeySequence(FirstStepKey));
     m_last = new QAction(QStringLiteral("Last step"), this);
-    m_last->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_End));
+    m_last->setShortcut(QKeySequence(LastStepKey));
     for (QAction* a : {m_first, m_last}) {
         a->setShortcutContext(Qt::WindowShortcut);
         form->addAction(a);
@@ -42,7 +33,6 @@ GoMenu::GoMenu(mainForm* form) : QObject(form), m_form(form) {
             form->Command8_Click();
     });
     connect(m_menu, &QMenu::aboutToShow, this, &GoMenu::refresh);
-    form->text1->installEventFilter(this);
     refresh();
 }
 
@@ -74,20 +64,4 @@ void GoMenu::refresh() {
     m_menu->addSeparator();
     m_menu->addAction(m_first);
     m_menu->addAction(m_last);
-}
-
-bool GoMenu::eventFilter(QObject* watched, QEvent* event) {
-    // The answer box takes Ctrl+Home and Ctrl+End for its caret and so would keep them from
-    // the window: let them through to the shortcuts, and act on a key press that still
-    // arrives.
-    if (event->type() == QEvent::ShortcutOverride &&
-        isFirstOrLastKey(static_cast<QKeyEvent*>(event))) {
-        event->ignore();
-        return true;
-    }
-    if (event->type() == QEvent::KeyPress && isFirstOrLastKey(static_cast<QKeyEvent*>(event))) {
-        (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Home ? m_first : m_last)->trigger();
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
 }

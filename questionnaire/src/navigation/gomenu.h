@@ -1,19 +1,23 @@
 #pragma once
 
+#include <QKeyCombination>
 #include <QObject>
 
 class QAction;
 class QMenu;
 class mainForm;
 
-// The "Go" menu beside "&File": the sections with how many of their questions are
-// answered, each taking the owner to the section's first step; and Ctrl+Home and Ctrl+End,
-// which go to the first and the last step as First and Last do, wherever the focus is
-// (in the answer box too, where the keys would otherwise move the caret).
+// The "&Go" menu beside "&File": the sections with how many of their questions are
+// answered, each taking the owner to the section's first step; and "First step" and "Last
+// step" (Alt+Home, Alt+End), which do what First and Last do, wherever the focus is. The
+// editing keys of a text box (Ctrl+Home, Ctrl+End and the rest) stay with the box.
 class GoMenu : public QObject {
     Q_OBJECT
 
 public:
+    static constexpr QKeyCombination FirstStepKey = Qt::AltModifier | Qt::Key_Home;
+    static constexpr QKeyCombination LastStepKey = Qt::AltModifier | Qt::Key_End;
+
     // Adds the menu to the form's menu bar, after the menus already there.
     explicit GoMenu(mainForm* form);
 
@@ -23,9 +27,6 @@ public:
 
     // Fills the menu with the sections as they stand now (also done each time it opens).
     void refresh();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     mainForm* m_form;

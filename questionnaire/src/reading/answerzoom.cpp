@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-AnswerZoom::AnswerZoom(QTextEdit* box, SpellHighlighter* drawing, QWidget* window)
+AnswerZoom::AnswerZoom(QTextEdit* box, SpellHighlighter* drawing)
     : QObject(box), m_box(box), m_drawing(drawing) {
     m_in = new QAction(QStringLiteral("Zoom in"), this);
     m_in->setShortcuts(
@@ -18,9 +18,11 @@ AnswerZoom::AnswerZoom(QTextEdit* box, SpellHighlighter* drawing, QWidget* windo
     m_out->setShortcuts({QKeySequence(QKeySequence::ZoomOut)});
     m_reset = new QAction(QStringLiteral("Actual size"), this);
     m_reset->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_0));
+    // The keys belong to the box: elsewhere (the figure grid) Ctrl++ and Ctrl+- mean
+    // something else.
     for (QAction* a : {m_in, m_out, m_reset}) {
-        a->setShortcutContext(Qt::WindowShortcut);
-        window->addAction(a);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        m_box->addAction(a);
     }
     connect(m_in, &QAction::triggered, this, &AnswerZoom::zoomIn);
     connect(m_out, &QAction::triggered, this, &AnswerZoom::zoomOut);

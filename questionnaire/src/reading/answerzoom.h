@@ -8,8 +8,8 @@ class QWidget;
 class SpellHighlighter;
 
 // Zoom of the answer box for reading: Ctrl+plus (also Ctrl+=), Ctrl+minus and Ctrl+wheel
-// over the box, Ctrl+0 back to the stored size. The text is drawn larger or smaller; what
-// the box holds and stores is unchanged.
+// over the box, Ctrl+0 back to the stored size, while the box has the focus. The text is drawn
+// larger or smaller; what the box holds and stores is unchanged.
 class AnswerZoom : public QObject {
     Q_OBJECT
 
@@ -18,9 +18,8 @@ public:
     static constexpr int MaxPercent = 300;
     static constexpr int StepPercent = 10;
 
-    // `drawing` is the box's highlighter, which draws the zoom; the shortcuts go on
-    // `window`.
-    AnswerZoom(QTextEdit* box, SpellHighlighter* drawing, QWidget* window);
+    // `drawing` is the box's highlighter, which draws the zoom.
+    AnswerZoom(QTextEdit* box, SpellHighlighter* drawing);
 
     int percent() const { return m_percent; }
     void setPercent(int percent);

@@ -152,6 +152,7 @@ QMenu* SpellCheck::createContextMenu(const QPoint& viewportPos) {
             });
         }
     }
+    emit contextMenuBuilt(menu);
     return menu;
 }
 

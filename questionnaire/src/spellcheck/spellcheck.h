@@ -56,6 +56,9 @@ public:
     QMenu* createContextMenu(const QPoint& viewportPos);
 
 signals:
+    // A context menu for the box has been made and is about to be shown: others may add
+    // their commands to it.
+    void contextMenuBuilt(QMenu* menu);
     // Something the owner should know: the personal list could not be written, no
     // dictionary is installed.
     void problem(const QString& message);

@@ -8,7 +8,8 @@ namespace {
 
 const char* const SelectAll = "SELECT * from Answers ORDER BY AnswerID";
 const char* const SelectOne = "SELECT * from Answers WHERE AnswerID = ?";
-const char* const UpdateOne = "UPDATE Answers SET Answer = ? WHERE AnswerID = ?";
+// Optimistic locking: the row is written only while it still holds what this copy read.
+const char* const UpdateOne = "UPDATE Answers SET Answer = ? WHERE AnswerID = ? AND Answer IS ?";
 
 } // namespace
 
@@ -37,6 +38,7 @@ bool AnswerModel::select() {
     m_rows = std::move(rows);
     m_staged.clear();
     m_lastError = {};
+    m_conflict.reset();
     endResetModel();
     return true;
 }
@@ -119,6 +121,7 @@ void AnswerModel::revert() {
 
 bool AnswerModel::writeRow(int row, const QVariant& answer) {
     const QVariant id = key(row);
+    m_conflict.reset();
     if (!m_db.transaction()) {
         m_lastError = m_db.lastError();
         return false;
@@ -127,6 +130,7 @@ bool AnswerModel::writeRow(int row, const QVariant& answer) {
     q.prepare(QString::fromLatin1(UpdateOne));
     q.addBindValue(answer);
     q.addBindValue(id);
+    q.addBindValue(m_rows[row].value(m_answerColumn));
     if (!q.exec()) {
         m_lastError = q.lastError();
         m_db.rollback();
@@ -138,11 +142,27 @@ bool AnswerModel::writeRow(int row, const QVariant& answer) {
         const int affected = q.numRowsAffected();
         q.finish();
         m_db.rollback();
-        m_lastError = QSqlError(
-            QStringLiteral("The answer row %1 %2.")
-                .arg(id.toString(), affected == 0 ? QStringLiteral("no longer exists")
-                                                  : QStringLiteral("is not unique")),
-            QString(), QSqlError::TransactionError);
+        if (affected == 0) {
+            // Still there, but another copy or program changed it since we read it.
+            QSqlQuery now(m_db);
+            now.setForwardOnly(true);
+            now.prepare(QString::fromLatin1(SelectOne));
+            now.addBindValue(id);
+            if (now.exec() && now.next()) {
+                m_conflict = Conflict{row, now.record().value(m_answerColumn)};
+                m_lastError = QSqlError(
+                    QStringLiteral("The answer row %1 was changed by another program since it "
+                                   "was read.")
+                        .arg(id.toString()),
+                    QString(), QSqlError::TransactionError);
+                return false;
+            }
+        }
+        m_lastError =
+            QSqlError(QStringLiteral("The answer row %1 %2.")
+                          .arg(id.toString(), affected == 0 ? QStringLiteral("no longer exists")
+                                                            : QStringLiteral("is not unique")),
+                      QString(), QSqlError::TransactionError);
         return false;
     }
     q.finish();
@@ -154,6 +174,26 @@ bool AnswerModel::writeRow(int row, const QVariant& answer) {
     if (!readRow(row))
         m_rows[row].setValue(m_answerColumn, answer); // stored all the same
     return true;
+}
+
+bool AnswerModel::refreshRow(int row) {
+    if (row < 0 || row >= m_rows.size() || m_staged.contains(row))
+        return false;
+    const QVariant before = m_rows[row].value(m_answerColumn);
+    if (!readRow(row))
+        return false;
+    const QVariant after = m_rows[row].value(m_answerColumn);
+    if (after.isNull() == before.isNull() && after == before)
+        return false;
+    const QModelIndex i = index(row, m_answerColumn);
+    emit dataChanged(i, i);
+    return true;
+}
+
+void AnswerModel::takeAsRead(int row, const QVariant& stored) {
+    if (row >= 0 && row < m_rows.size())
+        m_rows[row].setValue(m_answerColumn, stored);
+    m_conflict.reset();
 }
 
 bool AnswerModel::readRow(int row) {

@@ -8,6 +8,8 @@
 #include <QSqlRecord>
 #include <QVariant>
 
+#include <optional>
+
 // The answer rows, in the order that pairs them with the steps: the k-th row in AnswerID
 // order answers the k-th step.
 //
@@ -17,6 +19,11 @@
 // back by its key, so the snapshot always holds what the file holds. No write or re-read
 // ever goes by position or through a statement shared with other rows: a stored answer can
 // land only in its own row. A refused write leaves the snapshot as it was.
+//
+// Writes are optimistic: a row is written only while it still holds the answer this copy
+// read. When another copy of the program (or another program) changed it in between, the
+// write is refused and conflict() holds what the row holds now; nothing is overwritten until
+// the caller takes that as read (takeAsRead) and writes again.
 class AnswerModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -34,6 +41,20 @@ public:
     QVariant key(int row) const;
 
     QSqlError lastError() const { return m_lastError; }
+
+    // The row whose write was refused by the last submit because it had changed, and the
+    // answer it holds now.
+    struct Conflict {
+        int row = -1;
+        QVariant stored;
+    };
+    const std::optional<Conflict>& conflict() const { return m_conflict; }
+    // Takes `stored` as the answer last read for a row, so that the next write replaces it
+    // (as long as the row still holds it).
+    void takeAsRead(int row, const QVariant& stored);
+    // Reads one row again (unless an edit of it is staged); true, with the change announced,
+    // when it holds something else now.
+    bool refreshRow(int row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -60,6 +81,7 @@ private:
     QList<QSqlRecord> m_rows;
     QHash<int, QVariant> m_staged;
     QSqlError m_lastError;
+    std::optional<Conflict> m_conflict;
     int m_keyColumn = -1;
     int m_answerColumn = -1;
 };

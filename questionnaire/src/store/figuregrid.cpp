@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QSqlError>
 #include <QSqlField>
@@ -13,6 +14,36 @@
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QTableView>
+
+namespace {
+
+// Tab moves from cell to cell in the grid; Ctrl+Tab and Ctrl+Shift+Tab leave it for the
+// next or previous control, so a keyboard user is never held in the table.
+class LeaveByCtrlTab : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (!tab || !(key->modifiers() & Qt::ControlModifier))
+            return false;
+        const bool forward = key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier);
+        auto* view = static_cast<QWidget*>(watched);
+        QWidget* w = view;
+        do {
+            w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+        } while (w != view && !(w->window() == view->window() && w->isVisible() && w->isEnabled() &&
+                                (w->focusPolicy() & Qt::TabFocus) && !view->isAncestorOf(w)));
+        w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+};
+
+} // namespace
 
 namespace FigureGrid {
 
@@ -54,10 +85,38 @@ bool removeRow(GridDataControl* control, int row, QString* error) {
     return control->refresh(error);
 }
 
+bool rowHoldsFigures(const QAbstractItemModel* figures, int row) {
+    const auto* model = qobject_cast<const FigureTableModel*>(figures);
+    for (int c = 0; c < figures->columnCount(); ++c) {
+        if (model && model->isKeyColumn(c))
+            continue;
+        const QVariant v = figures->index(row, c).data(Qt::EditRole);
+        if (!v.isNull() && !v.toString().trimmed().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void hideKeyColumns(QTableView* view) {
+    const auto* figures = qobject_cast<const FigureTableModel*>(view->model());
+    if (!figures)
+        return;
+    for (int c = 0; c < figures->columnCount(); ++c)
+        view->setColumnHidden(c, figures->isKeyColumn(c));
+}
+
 void attach(QTableView* view, GridDataControl* control) {
     auto* figures = new FigureTableModel(view);
     figures->setSourceModel(control->model());
     view->setModel(figures);
+    // Re-reading the table (another table, a row added or removed) resets the header, which
+    // forgets hidden columns: the key is hidden again each time.
+    const auto hideKeys = [view] { hideKeyColumns(view); };
+    QObject::connect(figures, &QAbstractItemModel::modelReset, view, hideKeys);
+    QObject::connect(figures, &QAbstractItemModel::columnsInserted, view, hideKeys);
+    QObject::connect(figures, &QAbstractItemModel::layoutChanged, view, hideKeys);
+    hideKeys();
+    view->installEventFilter(new LeaveByCtrlTab(view));
     // The figures fill the grid's width: every column in sight, headings wrapped to fit.
     QHeaderView* header = view->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Stretch);
@@ -75,7 +134,8 @@ void attach(QTableView* view, GridDataControl* control) {
     };
     auto* add = new QAction(QStringLiteral("&Add row"), view);
     add->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
-    add->setShortcutContext(Qt::WidgetShortcut);
+    // In a cell's editor too, where the menu can be opened.
+    add->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(add, &QAction::triggered, view, [view, control, report] {
         QString error;
         report(addRow(control, &error), error);
@@ -85,11 +145,29 @@ void attach(QTableView* view, GridDataControl* control) {
     });
     auto* remove = new QAction(QStringLiteral("&Remove row"), view);
     remove->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    remove->setShortcutContext(Qt::WidgetShortcut);
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(remove, &QAction::triggered, view, [view, control, figures, report] {
         const int row = view->currentIndex().row();
         if (row < 0 || figures->isTotalsRow(row))
             return;
+        // Figures typed in are deleted from the database for good: only on the owner's word.
+        if (rowHoldsFigures(figures, row)) {
+            QStringList cells;
+            for (int c = 0; c < figures->columnCount(); ++c) {
+                const QString text = figures->index(row, c).data().toString().trimmed();
+                if (!figures->isKeyColumn(c) && !text.isEmpty())
+                    cells << text;
+            }
+            QMessageBox ask(QMessageBox::Question, QStringLiteral("Quillmark"),
+                            QStringLiteral("Remove row %1 (%2)? Its figures are deleted from "
+                                           "the database.")
+                                .arg(row + 1)
+                                .arg(cells.join(QStringLiteral(", "))),
+                            QMessageBox::Yes | QMessageBox::No, view);
+            ask.setDefaultButton(QMessageBox::No);
+            if (ask.exec() != QMessageBox::Yes)
+                return;
+        }
         QString error;
         report(removeRow(control, row, &error), error);
     });

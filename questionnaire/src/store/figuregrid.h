@@ -8,8 +8,10 @@ class QTableView;
 // FigureTableModel (words above the columns, numbers right-aligned in the user's locale, a
 // live totals row), columns that share the grid's width so that none needs scrolling, and
 // "Add row" / "Remove row" on the grid's context menu (Ctrl++ and Ctrl+- as keys). Rows are
-// added at the end and removed where the cursor is; the table keeps its columns, and its
-// last row is emptied rather than removed.
+// added at the end and removed where the cursor is (a row that holds figures only after the
+// owner confirms); the table keeps its columns, and its last row is emptied rather than
+// removed. The table's key column is never shown, however often the table is re-read.
+// Tab moves between the cells; Ctrl+Tab and Ctrl+Shift+Tab leave the grid.
 namespace FigureGrid {
 
 void attach(QTableView* view, GridDataControl* control);
@@ -17,5 +19,7 @@ void attach(QTableView* view, GridDataControl* control);
 // The edits behind the menu: false with `error` set when the table refused them.
 bool addRow(GridDataControl* control, QString* error);
 bool removeRow(GridDataControl* control, int row, QString* error);
+// Hides the key column of the grid's table (shows the others).
+void hideKeyColumns(QTableView* view);
 
 } // namespace FigureGrid

@@ -153,5 +153,8 @@ QVariant FigureTableModel::data(const QModelIndex& index, int role) const {
 Qt::ItemFlags FigureTableModel::flags(const QModelIndex& index) const {
     if (index.isValid() && isTotalsRow(index.row()))
         return Qt::ItemIsEnabled;
+    // The key is the table's own numbering of its rows, never the owner's to change.
+    if (index.isValid() && isKeyColumn(index.column()))
+        return QIdentityProxyModel::flags(index) & ~Qt::ItemIsEditable;
     return QIdentityProxyModel::flags(index);
 }

@@ -7,7 +7,7 @@
 // user's locale and right-aligned (amounts of money, the REAL columns, always with two
 // decimals), and one more row at the bottom with the total of every number column, kept up
 // to date as cells change and rows come and go. The totals row is read-only and is not a
-// row of the table: it maps to no source row.
+// row of the table: it maps to no source row. The key column is never editable.
 class FigureTableModel : public QIdentityProxyModel {
     Q_OBJECT
 

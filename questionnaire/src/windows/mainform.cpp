@@ -1,5 +1,6 @@
 #include "mainform.h"
 
+#include "answerconflict.h"
 #include "answerdelegate.h"
 #include "answermodel.h"
 #include "artwork.h"
@@ -10,8 +11,8 @@
 #include "griddatacontrol.h"
 #include "numbertext.h"
 #include "questionstore.h"
-#include "recoverykeeper.h"
 #include "recordcursor.h"
+#include "recoverykeeper.h"
 #include "twips.h"
 
 #include "rtftextedit.h"
@@ -19,8 +20,10 @@
 #include <QAction>
 #include <QDataWidgetMapper>
 #include <QGuiApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLockFile>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaProperty>
@@ -38,6 +41,8 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
+
+#include <limits>
 
 namespace {
 
@@ -256,6 +261,30 @@ void mainForm::createControls() {
     cmdReport = navButton(QStringLiteral("&Report"), 9720);
     cmdEnd = navButton(QStringLiteral("&Exit"), 11160);
 
+    // What a screen reader says for each control a person can reach; the answer box says
+    // its step and the question as each step is shown (describeStep).
+    const struct {
+        QWidget* control;
+        const char* name;
+        const char* description;
+    } spoken[] = {
+        {Command7, "First step", "Stores the answer and goes to the first step"},
+        {command4, "Previous step", "Stores the answer and goes to the step before"},
+        {command3, "Next step", "Stores the answer and goes to the next step"},
+        {Command8, "Last step", "Stores the answer and goes to the last step"},
+        {cmdReport, "Report", "Shows the draft business report"},
+        {cmdEnd, "Exit", "Stores the answer and ends Quillmark"},
+        {cmdHelp, "Help", "Shows how to use Quillmark"},
+        {DataGrid1, "Figures", "The table of figures for this step"},
+        {ProgressBar1, "Progress", ""},
+        {quest, "Question", ""},
+        {Label2, "Section", ""},
+    };
+    for (const auto& s : spoken) {
+        s.control->setAccessibleName(QString::fromLatin1(s.name));
+        s.control->setAccessibleDescription(QString::fromLatin1(s.description));
+    }
+
     // Answer box first, then the bottom row from First to Exit, Help and the grid.
     QWidget* order[] = {text1,     Command7, command4, command3, Command8,
                         cmdReport, cmdEnd,   cmdHelp,  DataGrid1};
@@ -343,6 +372,20 @@ bool mainForm::Form_Load() {
     // 11.
     placement.setHeight(quest, outerHeightTwips() - 3000);
 
+    // Marks the file as open by this copy; a copy that finds the mark says so at start.
+    m_openMark = std::make_unique<QLockFile>(databasePath() + QStringLiteral(".lock"));
+    // Only a mark whose copy no longer runs is stale, however long the other copy has run.
+    m_openMark->setStaleLockTime(std::numeric_limits<int>::max());
+    if (!m_openMark->tryLock(0)) {
+        qint64 pid = 0;
+        QString host, app;
+        if (m_openMark->error() == QLockFile::LockFailedError &&
+            m_openMark->getLockInfo(&pid, &host, &app))
+            m_otherCopy = pid;
+        m_openMark.reset();
+    }
+
+    describeStep();
     m_loaded = true;
     return true;
 }
@@ -354,6 +397,10 @@ void mainForm::bindAnswerBox() {
 }
 
 void mainForm::showAnswerRow() {
+    // Another copy of the program may have stored this answer since we read it: show the
+    // answer as it is now, so that an edit starts from it.
+    if (m_answers && Adodc2->onRow())
+        m_answers->refreshRow(Adodc2->position());
     if (Adodc2->onRow()) {
         text1->setReadOnly(false);
         text1->setPlaceholderText(QString());
@@ -369,6 +416,15 @@ void mainForm::showAnswerRow() {
 }
 
 bool mainForm::storePendingAnswer() {
+    QString why;
+    if (writePendingAnswer(&why))
+        return true;
+    if (!why.isEmpty())
+        QMessageBox::critical(this, QStringLiteral("Quillmark"), why);
+    return false;
+}
+
+bool mainForm::writePendingAnswer(QString* why) {
     if (!m_answers || !Adodc2->onRow() || !text1->document()->isModified())
         return true;
     if (text1->isHidden()) {
@@ -396,6 +452,17 @@ bool mainForm::storePendingAnswer() {
         m_answers->revert();
         text1->setProperty(property, pending);
         text1->document()->setModified(true);
+        if (const std::optional<AnswerModel::Conflict> conflict = m_answers->conflict()) {
+            // Another copy stored this answer after we showed it: the owner decides.
+            const int step = conflict->row + 1;
+            if (AnswerConflict::ask(this, step, conflict->stored.toByteArray()) ==
+                AnswerConflict::Choice::Replace) {
+                m_answers->takeAsRead(conflict->row, conflict->stored);
+                return writePendingAnswer(why);
+            }
+            *why = QString(); // told already
+            return false;
+        }
         const QSqlError e = m_answers->lastError();
         const bool locked = e.nativeErrorCode() == QLatin1String("5") ||
                             e.nativeErrorCode() == QLatin1String("6") ||
@@ -407,14 +474,23 @@ bool mainForm::storePendingAnswer() {
                                     "move on again once the other program is done.")
                    : QStringLiteral("Your answer could not be stored. It is still in the "
                                     "answer box; the step has not changed.");
-        QMessageBox::critical(this, QStringLiteral("Quillmark"), errorText(what, e));
+        *why = errorText(what, e);
         return false;
     }
     text1->document()->setModified(false);
     return true;
 }
 
+void mainForm::describeStep() {
+    const int step = Adodc1->position() + 1;
+    const QString of = QStringLiteral("%1 of %2").arg(step).arg(Adodc1->RecordCount());
+    text1->setAccessibleName(QStringLiteral("Answer to step ") + of);
+    text1->setAccessibleDescription(quest->text());
+    ProgressBar1->setAccessibleDescription(QStringLiteral("Step ") + of);
+}
+
 void mainForm::focusStep(bool newStep) {
+    describeStep();
     // The answer box comes first in the focus order: on a question step the caret waits in
     // it, whatever moved the step (button, mouse or key). An overview step has no box, and
     // Next is what the owner wants there.
@@ -427,8 +503,7 @@ void mainForm::focusStep(bool newStep) {
             text1->setTextCursor(end);
         }
         text1->setFocus(Qt::OtherFocusReason);
-    }
-    else if (command3->isEnabled())
+    } else if (command3->isEnabled())
         command3->setFocus(Qt::OtherFocusReason);
     else if (command4->isEnabled())
         command4->setFocus(Qt::OtherFocusReason);
@@ -480,9 +555,13 @@ void mainForm::showGridTable(const QString& table) {
         return;
     }
     // The key column only orders the rows; the owner sees the figures.
-    const QSqlRecord fields = Adodc3->model()->record();
-    for (int c = 0; c < fields.count(); ++c)
-        DataGrid1->setColumnHidden(c, Adodc3->model()->primaryKey().contains(fields.fieldName(c)));
+    FigureGrid::hideKeyColumns(DataGrid1);
+    static const QHash<QString, QString> spokenTables = {
+        {QStringLiteral("projections"), QStringLiteral("sales projections")},
+        {QStringLiteral("assets"), QStringLiteral("work-related assets")},
+        {QStringLiteral("rawmaterials"), QStringLiteral("raw materials")}};
+    DataGrid1->setAccessibleName(QStringLiteral("Figures: ") +
+                                 spokenTables.value(table.toLower(), table));
     DataGrid1->show();
 }
 
@@ -490,7 +569,7 @@ void mainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (m_loaded) {
         Form_Resize();
-            m_laidOutFor = QSize(outerWidthTwips(), outerHeightTwips());
+        m_laidOutFor = QSize(outerWidthTwips(), outerHeightTwips());
         m_frameCheck.start();
     }
 }

@@ -2,14 +2,19 @@
 
 #include "placement.h"
 
+#include <QLockFile>
 #include <QMainWindow>
 #include <QSize>
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
 class AnswerModel;
 class AnswerZoom;
 class BoundLabel;
+class FocusKeeper;
+class FormatKeys;
 class GoMenu;
 class GridDataControl;
 class QAction;
@@ -64,12 +69,26 @@ public:
     // Writes the answer box's pending edit to its answer row (no-op without one). On a
     // database error it tells the user, keeps the edit in the box and returns false.
     bool storePendingAnswer();
+    // The same without telling the user: on failure `why` says what went wrong.
+    bool writePendingAnswer(QString* why);
+    // Before the program ends (Exit, the close box): stores the pending answer; when that
+    // fails, asks once whether to end anyway (No by default), the reason beside the question.
+    // True when the program may end; the edit that could not be stored then stays pending,
+    // so the recovery file keeps it for the next start.
+    bool storeBeforeEnding();
 
     // Goes to a 1-based step in one move (the Go menu, a restored edit): stores the pending
     // answer first and stops, returning false, when it cannot; then moves both cursors and
     // leaves the counter, the progress bar and the buttons as First, Last or the moves
     // between them would (navigation/mainformgoto.cpp).
     bool goToStep(int step);
+
+    // The process id of another copy of the program that had the database open when this
+    // one loaded it; 0 when there was none.
+    qint64 otherCopyProcess() const { return m_otherCopy; }
+
+    // Whether the owner closed the window (the close was accepted).
+    bool closedByOwner() const { return m_closed; }
 
     // The window's current outer size (frame, title and menu bar included) in twips.
     int outerWidthTwips() const;
@@ -129,6 +148,8 @@ public:
     AnswerZoom* zoom = nullptr;
     StatusLine* statusLine = nullptr; // word count, zoom and notices, right of the bottom row
     RecoveryKeeper* recovery = nullptr;
+    FocusKeeper* focusKeeper = nullptr;
+    FormatKeys* formatKeys = nullptr;
 
 public slots:
     // Navigation.
@@ -165,6 +186,9 @@ private:
     // Puts the caret in the answer box on a question step (at the end of the answer when the
     // step is `newStep`), focus on Next on an overview.
     void focusStep(bool newStep = true);
+    // Names the answer box after the step shown ("Answer to step 12 of 93") and describes it
+    // by the question, for screen readers; the progress bar says the step too.
+    void describeStep();
     // Keeps the section title clear of a shown illustration, smaller type before it is cut.
     void fitSectionTitle();
     // Sets the progress bar's value and repaints it.
@@ -184,6 +208,9 @@ private:
     QDataWidgetMapper* m_questionMapper = nullptr;
     QDataWidgetMapper* m_answerMapper = nullptr;
     bool m_loaded = false;
+    bool m_closed = false;
+    std::unique_ptr<QLockFile> m_openMark; // "0002.mdb.lock": this copy has the file open
+    qint64 m_otherCopy = 0;
     // Looks at the outer size again shortly after a resize or a change of window state.
     void checkOuterSize();
     QSize outerSize() const;

@@ -10,6 +10,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QTextDocument>
+#include <QTextEdit>
 
 namespace {
 
@@ -94,10 +96,30 @@ void mainForm::cmdEnd_Click() {
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, this);
     if (box.exec() != QMessageBox::Yes)
         return;
-    // Away from the current answer row and back: the move stores a pending answer.
-    command4_Click();
-    command3_Click();
+    if (!storeBeforeEnding())
+        return;
+    // Away from the current answer row and back: the move stores a pending answer. When it
+    // could not be stored and the owner ends anyway, the moves would only try again.
+    if (!text1->document()->isModified() || text1->isHidden()) {
+        command4_Click();
+        command3_Click();
+    }
     QCoreApplication::exit(0);
+}
+
+bool mainForm::storeBeforeEnding() {
+    QString why;
+    if (writePendingAnswer(&why))
+        return true;
+    QMessageBox box(QMessageBox::Warning, kProgramTitle,
+                    QStringLiteral("The answer on this step could not be stored. Close "
+                                   "Quillmark anyway?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(why + QStringLiteral("\n\nIf you close, the text is kept in the "
+                                                "recovery file and offered back at the next "
+                                                "start."));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void mainForm::mnuHelp_Click() {
@@ -115,21 +137,15 @@ void mainForm::mnuExit_Click() {
 
 void mainForm::closeEvent(QCloseEvent* event) {
     // Closing by the title bar keeps what was typed, as leaving by Exit does.
-    if (!storePendingAnswer()) {
-        QMessageBox box(QMessageBox::Warning, kProgramTitle,
-                        QStringLiteral("The answer on this step could not be stored. Close "
-                                       "Quillmark anyway?"),
-                        QMessageBox::Yes | QMessageBox::No, this);
-        box.setDefaultButton(QMessageBox::No);
-        if (box.exec() != QMessageBox::Yes) {
-            event->ignore();
-            return;
-        }
+    if (!storeBeforeEnding()) {
+        event->ignore();
+        return;
     }
     // Ending the program closes all of its windows, the report previews included.
     for (ReportPreview* preview : reportEngine(this)->previews())
         preview->close();
     if (frmHelp* help = helpWindow(this))
         help->close();
+    m_closed = true;
     event->accept();
 }

@@ -4,7 +4,7 @@
 #include "recoverykeeper.h"
 #include "welcome.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -28,9 +28,31 @@ std::unique_ptr<mainForm> Main(const QString& programFolder) {
     form->showMaximized();
     QCoreApplication::processEvents();
     splash.reset();
-    // An edit that a crash kept from being stored is offered back before anything else.
-    form->recovery->offerRestore();
+    // An edit that a crash kept from being stored is offered back before anything else,
+    // unless the owner has closed the window already (the file then waits for next time).
+    if (!form->closedByOwner() && form->otherCopyProcess() != 0) {
+        QMessageBox::information(
+            form.get(), QStringLiteral("Quillmark"),
+            QStringLiteral("Another copy of Quillmark (process %1) has this database open too. "
+                           "You can both work: an answer that the other copy changed since "
+                           "you opened its step is never overwritten; Quillmark asks you what "
+                           "to do instead.")
+                .arg(form->otherCopyProcess()));
+    }
+    if (!form->closedByOwner())
+        form->recovery->offerRestore();
     return form;
+}
+
+int run(const QString& programFolder) {
+    const std::unique_ptr<mainForm> form = Main(programFolder);
+    if (!form)
+        return 1;
+    // The window closed while start-up handled events, before the loop ran: the quit that
+    // closing the last window asks for reaches only a running loop, so it was lost.
+    if (form->closedByOwner())
+        return 0;
+    return QApplication::exec();
 }
 
 } // namespace Module1

@@ -1,0 +1,42 @@
+// Another copy of the program for the tests: starts as the program does (splash, main
+// window, the notices at start) on the folder given as the first argument, goes to the step
+// given as the second, types the third argument into the answer box as the keyboard would
+// and moves on with Alt+N, which stores it. Each message box it meets is printed as
+// "box: TEXT" and answered with Enter. Prints "stored" when the step changed, then exits.
+
+#include "boundlabel.h"
+#include "mainform.h"
+#include "modalkeys.h"
+#include "module1.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTextEdit>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 4)
+        return 2;
+    auto* keys = new ModalKeys({QKeyCombination(Qt::Key_Return), QKeyCombination(Qt::Key_Return)});
+    const std::unique_ptr<mainForm> form = Module1::Main(QString::fromLocal8Bit(argv[1]));
+    if (!form)
+        return 1;
+    if (!form->goToStep(QByteArray(argv[2]).toInt()))
+        return 3;
+    if (!QTest::qWaitForWindowActive(form.get()))
+        return 4;
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromLocal8Bit(argv[3]));
+    const QString before = form->Label9->text();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
+    QElapsedTimer clock;
+    clock.start();
+    while (form->Label9->text() == before && clock.elapsed() < 10000)
+        QTest::qWait(20);
+    for (const QString& text : keys->texts)
+        std::printf("box: %s\n", qPrintable(text));
+    std::printf("%s\n", form->Label9->text() != before ? "stored" : "not stored");
+    return 0;
+}

@@ -1,0 +1,132 @@
+// Two copies of the program on one database, the other one a real process: an answer that
+// the other copy stored after this one showed its step is never overwritten without the
+// owner's word; a step shows the answer as stored now; a copy that starts while another
+// has the file open says so.
+
+#include "boundlabel.h"
+#include "mainform.h"
+#include "modalkeys.h"
+#include "testfolder.h"
+#include "testform.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QtTest>
+
+namespace {
+
+int step(const mainForm& form) {
+    return form.Label9->text().toInt();
+}
+
+void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    QVERIFY(target);
+    QTest::keyClick(target, key, modifiers);
+}
+
+// Whether the other copy's output ends with its "stored".
+bool stored(const QString& output) {
+    const QStringList lines = output.split(u'\n', Qt::SkipEmptyParts);
+    return !lines.isEmpty() && lines.last() == QLatin1String("stored");
+}
+
+// Runs the other copy to completion; its output.
+QString otherCopy(const TestFolder& folder, int step, const QString& text) {
+    QProcess p;
+    p.start(QStringLiteral(QUILLMARK_OTHER_COPY), {folder.path(), QString::number(step), text});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+}
+
+// Alt+N at the focus, then the event loop until the button's animated click is done.
+void next(mainForm& form) {
+    // After a message box the focus comes back to the window first.
+    QTRY_VERIFY(QApplication::focusWidget());
+    bool clicked = false;
+    const auto c = QObject::connect(form.command3, &QPushButton::clicked, [&] { clicked = true; });
+    pressAtFocus(Qt::Key_N, Qt::AltModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(clicked, 30000);
+    QObject::disconnect(c);
+}
+
+} // namespace
+
+class TwoCopiesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void storeOverAnotherCopysAnswerNeedsTheOwnersWord();
+};
+
+void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QCOMPARE(form->otherCopyProcess(), 0);
+    goToStep(*form, 2);
+    QTRY_COMPARE(QApplication::focusWidget(), form->text1);
+    QVERIFY(form->text1->toPlainText().isEmpty());
+
+    // The other copy starts while we have the file open, says so, and stores step 2.
+    const QString other = otherCopy(folder, 2, QStringLiteral("written by the other copy"));
+    QVERIFY2(other.contains(QStringLiteral("box: Another copy of Quillmark (process %1) has "
+                                           "this database open too.")
+                                .arg(QCoreApplication::applicationPid())),
+             qPrintable(other));
+    QVERIFY2(stored(other), qPrintable(other));
+    QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("written by the other copy")));
+
+    // We still show the empty box we read, type and move on: refused, and Enter keeps our
+    // text in the box and the other copy's answer in the file.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("written here"));
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Return)});
+        next(*form);
+        QCOMPARE(keys.texts.size(), 1);
+        QVERIFY2(keys.texts[0].startsWith(QStringLiteral("The answer to step 2 was changed by "
+                                                         "another copy of Quillmark")),
+                 qPrintable(keys.texts[0]));
+    }
+    QCOMPARE(step(*form), 2);
+    QCOMPARE(form->text1->toPlainText(), QStringLiteral("written here"));
+    QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("written by the other copy")));
+    QVERIFY(!storedAnswer(folder, 2).contains(QStringLiteral("written here")));
+
+    // Again: Show the stored answer (Alt+S), close it, then Replace (Alt+R).
+    {
+        ModalKeys keys({QKeyCombination(Qt::AltModifier, Qt::Key_S),
+                        QKeyCombination(Qt::Key_Escape),
+                        QKeyCombination(Qt::AltModifier, Qt::Key_R)});
+        next(*form);
+        QCOMPARE(keys.texts.size(), 3);
+        QCOMPARE(keys.texts[1], QStringLiteral("written by the other copy"));
+    }
+    QCOMPARE(step(*form), 3);
+    QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("written here")));
+    QVERIFY(!storedAnswer(folder, 2).contains(QStringLiteral("other copy")));
+
+    // A step shows its answer as stored now, and an edit of it stores without a question.
+    QVERIFY(stored(otherCopy(folder, 4, QStringLiteral("four from the other copy"))));
+    {
+        ModalKeys keys({});
+        next(*form);
+        QCOMPARE(step(*form), 4);
+        QCOMPARE(form->text1->toPlainText(), QStringLiteral("four from the other copy"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(", and ours"));
+        next(*form);
+        QCOMPARE(keys.texts, QStringList());
+    }
+    QCOMPARE(step(*form), 5);
+    QVERIFY(storedAnswer(folder, 4).contains(QStringLiteral("four from the other copy, and ours")));
+
+    // Once we have gone, a copy that starts finds no other.
+    form.reset();
+    QVERIFY(!otherCopy(folder, 6, QStringLiteral("alone")).contains(QStringLiteral("box:")));
+}
+
+QTEST_MAIN(TwoCopiesTest)
+#include "tst_twocopies.moc"
