@@ -150,43 +150,11 @@ TEST(COXSocketConnect, OtherErrorsFailAtOnceWithOneTrace) {
               std::vector<std::string>{"COXSocket::connectNonBlocking failing: WSA10051\n"});
 }
 
-namespace {
-
-// A listener that never accepts, with its queue full: the next connect's SYN
-// is dropped, so that connect gets no answer at all.
-struct FullListener {
-    FullListener() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof local;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        ::listen(fd, 0);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
-        port = ntohs(local.sin_port);
-        for (int& filler : fillers) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&local), sizeof local);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    ~FullListener() {
-        for (const int filler : fillers)
-            ::close(filler);
-        ::close(fd);
-    }
-    int fd;
-    int fillers[3];
-    uint16_t port;
-};
-
-} // namespace
-
 TEST(COXSocketConnect, NoAnswerWithinTheTimeoutCountsAsRefused) {
     Started started;
     FullListener full;
-    const FailedConnect attempt = failedConnect(address("127.0.0.1", full.port), 2, 0);
+    ASSERT_TRUE(full.full());
+    const FailedConnect attempt = failedConnect(address("127.0.0.1", full.port()), 2, 0);
     EXPECT_GE(attempt.seconds, 2.9); // the timeout, then the pause
     EXPECT_LT(attempt.seconds, 5.0);
     EXPECT_EQ(attempt.traces,

@@ -10,6 +10,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+
 TestServer::TestServer(Handler handler, const char* address, uint16_t port)
     : m_handler(std::move(handler)) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -55,16 +58,82 @@ void TestServer::acceptLoop() {
             continue;
         if (fds[1].revents != 0)
             return;
-        const int connection = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        const int connection =
+            ::accept4(m_listener, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_CLOEXEC);
         if (connection < 0)
             continue;
         ++m_accepted;
         std::lock_guard lock(m_mutex);
+        m_peers.emplace_back(peer.sin_addr.s_addr, peer.sin_port);
+        m_acceptedChanged.notify_all();
         m_handlers.emplace_back([this, connection] {
             m_handler(connection);
             ::close(connection);
         });
     }
+}
+
+int TestServer::acceptedBeforeProbe() {
+    sockaddr_in server{};
+    socklen_t size = sizeof server;
+    if (::getsockname(m_listener, reinterpret_cast<sockaddr*>(&server), &size) != 0)
+        return -1;
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    size = sizeof local;
+    if (probe < 0 || ::connect(probe, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0 ||
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&local), &size) != 0) {
+        if (probe >= 0)
+            ::close(probe);
+        return -1;
+    }
+    const std::pair<uint32_t, uint16_t> self(local.sin_addr.s_addr, local.sin_port);
+    int before = -1;
+    std::unique_lock lock(m_mutex);
+    m_acceptedChanged.wait_for(lock, std::chrono::seconds(15), [&] {
+        const auto found = std::find(m_peers.begin(), m_peers.end(), self);
+        if (found == m_peers.end())
+            return false;
+        before = static_cast<int>(found - m_peers.begin());
+        return true;
+    });
+    lock.unlock();
+    // The handler sees the probe end at once.
+    ::close(probe);
+    return before;
+}
+
+FullListener::FullListener() {
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof local;
+    if (m_listener < 0 ||
+        ::bind(m_listener, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        ::listen(m_listener, 0) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&local), &size) != 0)
+        return;
+    m_port = ntohs(local.sin_port);
+    for (int& filler : m_fillers) {
+        filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
+    // With a backlog of 0 the queue is full once one connection waits in it, and the
+    // listener reads as ready from that moment.
+    pollfd ready{m_listener, POLLIN, 0};
+    m_full = ::poll(&ready, 1, 15000) == 1 && (ready.revents & POLLIN) != 0;
+}
+
+FullListener::~FullListener() {
+    for (const int fd : m_fillers) {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    if (m_listener >= 0)
+        ::close(m_listener);
 }
 
 void TestServer::waitForClose(int connection, int timeoutMs) {
