@@ -456,7 +456,8 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
 }
 
 void DocumentWriter::writePicture(const QTextImageFormat& format) {
-    // A picture whose data the document does not have is left out, as before.
+    // A picture the document holds no PNG or JPEG bytes for (a missing resource, or one
+    // over the picture limits) is left out: there is nothing to store that reads back.
     const QByteArray bytes = pictureBytes(doc_, format.name());
     const QSize pixels = picturePixelSize(bytes);
     if (!pixels.isValid())
