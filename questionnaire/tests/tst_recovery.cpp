@@ -142,12 +142,21 @@ void RecoveryTest::editIsJournalledWhenTypingPauses() {
     auto form = loadForm(folder);
     goToStep(*form, 3);
     const RecoveryJournal& journal = form->recovery->journal();
+    // Not while typing goes on: each change starts the pause again. An hour's pause cannot
+    // end while the test looks, however slow the machine.
+    form->recovery->setPauseMs(3600 * 1000);
     QTest::keyClicks(form->text1, QStringLiteral("first words"));
-    // Not while typing goes on.
-    QTest::qWait(RecoveryKeeper::PauseMs / 2);
+    const int afterFirst = form->recovery->pauseRemainingMs();
+    QVERIFY(afterFirst > 0);
+    // Past the timer's coarse rounding (under a second for an hour's timer), so that a
+    // new start shows as more time left.
+    QTRY_VERIFY(form->recovery->pauseRemainingMs() < afterFirst - 2000);
+    const int beforeMore = form->recovery->pauseRemainingMs();
     QTest::keyClicks(form->text1, QStringLiteral(" and more"));
-    QTest::qWait(RecoveryKeeper::PauseMs / 2);
+    QVERIFY(form->recovery->pauseRemainingMs() > beforeMore);
     QVERIFY(!journal.exists());
+    // Back to the real pause, which then ends and writes the file.
+    form->recovery->setPauseMs(RecoveryKeeper::PauseMs);
     QTRY_VERIFY_WITH_TIMEOUT(journal.exists(), 5000);
     QCOMPARE(journalledText(folder), QStringLiteral("first words and more"));
     const auto entry = journal.read();
@@ -191,7 +200,8 @@ void RecoveryTest::storingOrUndoingRemovesTheFile() {
         form->command3_Click();
         QCOMPARE(watcher.titles.size(), 1);
     }
-    QTest::qWait(50);
+    // The keeper looks again once the storing handler has returned: let that run.
+    QCoreApplication::sendPostedEvents(form->recovery, QEvent::MetaCall);
     QVERIFY(form->recovery->journal().exists());
     QCOMPARE(journalledText(folder), QStringLiteral("precious"));
 }

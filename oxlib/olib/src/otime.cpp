@@ -75,18 +75,20 @@ ODate::ODate(int16_t year, uint8_t nMonth, uint8_t nDay) {
     if (nDay == lastDayOfMonth)
         nDay = cDaysInMonth;
 
-    int64_t y = year < 0 ? year + 1 : year;
-    int64_t m = nMonth;
+    // The ranges in the comments hold for the supported dates, -4712-01-01 to 9999-12-31.
+    int64_t y = year < 0 ? year + 1 : year; // [-4711, 9999], year 0 standing for -1
+    int64_t m = nMonth;                     // [1, 12]
     if (m <= 2) {
-        y -= 1;
-        m += 12;
+        y -= 1;  // [-4712, 9998]: the year counts from March
+        m += 12; // [13, 14]
     }
-    int64_t b = 0;
+    // m: [3, 14]
+    int64_t b = 0; // [-73, 0]: the days the Gregorian calendar drops
     if (y * 10000 + m * 100 + nDay >= kGregorianKey) {
-        const int64_t a = y / 100; // trunc(y * 0.01)
-        b = 2 - a + a / 4;
+        const int64_t a = y / 100; // [15, 99]: trunc(y * 0.01)
+        b = 2 - a + a / 4;         // [-73, -10]
     }
-    // trunc(365.25 * y) + trunc(30.6001 * (m + 1)), in whole numbers.
+    // trunc(365.25 * y) + trunc(30.6001 * (m + 1)), in whole numbers: [365, 5373483].
     m_dayNumber =
         static_cast<int32_t>((1461 * y) / 4 + (306001 * (m + 1)) / 10000 + nDay + 1720994 + b);
 }
@@ -103,19 +105,22 @@ ODate::Civil ODate::decompose() const {
     if (m_dayNumber == lastDayNumber && m_dayNumber != kInvalidTimeValue)
         return lastCivil;
 
-    const int64_t z = int64_t{m_dayNumber} + 1;
-    int64_t a = z;
+    // The ranges in the comments hold for the supported dates, -4712-01-01 to 9999-12-31;
+    // the quotients truncate as floors would only while the dividends are not negative.
+    const int64_t z = int64_t{m_dayNumber} + 1; // [366, 5373484]
+    int64_t a = z;                              // [366, 5373557]
     if (z >= 2299161) {
-        const int64_t alpha = (4 * z - 7468865) / 146097; // (z - 1867216.25) / 36524.25
+        // [11, 95]: (z - 1867216.25) / 36524.25, the Gregorian centuries so far
+        const int64_t alpha = (4 * z - 7468865) / 146097;
         a = z + 1 + alpha - alpha / 4;
     }
-    const int64_t b = a > 1721423 ? a + 1524 : a + 1158;
-    const int64_t c = (100 * b - 12210) / 36525;  // (b - 122.1) / 365.25
-    const int64_t d = (1461 * c) / 4;             // c * 365.25
-    const int64_t e = (10000 * (b - d)) / 306001; // (b - d) / 30.6001
-    const int64_t day = b - (306001 * e) / 10000 - d;
-    const int64_t month = e < 14 ? e - 1 : e - 13;
-    const int64_t year = month > 2 ? c - 4716 : c - 4715;
+    const int64_t b = a > 1721423 ? a + 1524 : a + 1158;  // [1524, 5375081]
+    const int64_t c = (100 * b - 12210) / 36525;          // [3, 14715]: (b - 122.1) / 365.25
+    const int64_t d = (1461 * c) / 4;                     // [1095, 5374653]: c * 365.25
+    const int64_t e = (10000 * (b - d)) / 306001;         // [4, 15]: (b - d) / 30.6001
+    const int64_t day = b - (306001 * e) / 10000 - d;     // [1, 31]
+    const int64_t month = e < 14 ? e - 1 : e - 13;        // [1, 12]
+    const int64_t year = month > 2 ? c - 4716 : c - 4715; // [-4712, 9999], never 0
     lastCivil = {static_cast<int32_t>(year), static_cast<int32_t>(month),
                  static_cast<int32_t>(day)};
     lastDayNumber = m_dayNumber;

@@ -26,6 +26,12 @@ public:
 
     const RecoveryJournal& journal() const { return m_journal; }
 
+    // How long typing must pause before the edit is journalled: PauseMs unless changed
+    // (tests lengthen it so that it cannot end while they look). The time left of a pause
+    // now running, or -1 when none is.
+    void setPauseMs(int ms) { m_pause.setInterval(ms); }
+    int pauseRemainingMs() const { return m_pause.remainingTime(); }
+
     // Journals the pending edit now (what the pause timer does); removes the file when
     // there is no pending edit.
     void journalNow();

@@ -198,6 +198,11 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
                 f.money.append(c.money);
             }
         }
+        // The names in this SQL text: the table, the order column and any listed columns are
+        // plain identifiers (letters, digits, underscores), checked when the definition was
+        // read (isIdentifier in reportdefinition.cpp), and a listed column was found among
+        // the table's own above; without a list the names are those the table declares. The
+        // quotes keep a name that is also an SQL keyword from reading as one.
         QStringList quoted;
         for (const QString& n : names)
             quoted.append(QLatin1Char('"') + n + QLatin1Char('"'));

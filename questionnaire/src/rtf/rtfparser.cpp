@@ -1,12 +1,9 @@
 #include "rtfparser.h"
 
 #include "rtfkeyword.h"
-#include "rtfliststyle.h"
 #include "rtfunits.h"
 
-#include <QFont>
 #include <QTextDocument>
-#include <QTextImageFormat>
 
 #include <algorithm>
 
@@ -15,22 +12,16 @@ namespace {
 
 using Kw = RtfKeyword;
 
-// Word's own limit for a font size: 1638 points (lengths: maxTwips).
-constexpr double maxPointSize = 1638.0;
 constexpr int maxTabStops = 32;
 // Qt finds a format among those a document already has by a hash that does not
-// look into lists: formats differing only in font family or in tab stops all
-// collide, and every new one is compared with all of them. Documents use a few
-// families and tab settings; a file with thousands would take quadratic time, so
-// past these counts further ones are not applied (the text is all kept).
-constexpr int maxFontFamilies = 256;
+// look into lists: formats differing only in tab stops all collide, and every new
+// one is compared with all of them. Documents use a few tab settings; a file with
+// thousands would take quadratic time, so past this count further ones are not
+// applied (the text is all kept). Font families: RtfFormatConverter.
 constexpr std::size_t maxTabSets = 1024;
 constexpr qsizetype maxNameLength = 256;
 constexpr qsizetype maxInstructionLength = 4096;
 
-int32_t clampTwips(int32_t v) {
-    return std::clamp(v, -maxTwips, maxTwips);
-}
 bool isOn(const RtfToken& t) {
     return !t.hasParam || t.param != 0;
 }
@@ -115,7 +106,7 @@ QString hyperlinkTarget(const QString& instruction) {
 } // namespace
 
 RtfParser::RtfParser(QTextDocument* doc, double pixelsPerTwip)
-    : doc_(doc), builder_(doc, pixelsPerTwip), pixelsPerTwip_(pixelsPerTwip) {}
+    : builder_(doc, pixelsPerTwip), formats_(pixelsPerTwip), pictures_(doc, pixelsPerTwip) {}
 
 void RtfParser::parse(std::string_view input) {
     RtfLexer lexer(input);
@@ -134,7 +125,7 @@ void RtfParser::parse(std::string_view input) {
             continue;
         if (pictureDepth_ != 0 && top().dest == Dest::Picture &&
             (token.type == RtfToken::Type::Text || token.type == RtfToken::Type::Binary)) {
-            pictureData(token);
+            pictures_.data(token);
             groupStart_ = ignorable_ = false;
             continue;
         }
@@ -149,8 +140,11 @@ void RtfParser::parse(std::string_view input) {
         case RtfToken::Type::GroupClose:
             flushText();
             groupStart_ = false;
-            if (pictureDepth_ != 0 && overflow_ == 0 && stack_.size() == pictureDepth_)
-                endPicture();
+            if (pictureDepth_ != 0 && overflow_ == 0 && stack_.size() == pictureDepth_) {
+                pictureDepth_ = 0;
+                if (const auto image = pictures_.end())
+                    builder_.addImage(*image);
+            }
             if (!popGroup())
                 done_ = true; // the document's own group has ended
             continue;
@@ -185,8 +179,9 @@ void RtfParser::parse(std::string_view input) {
     ParaProps para = g.para;
     para.pageBreakBefore = para.pageBreakBefore || pendingPageBreak_;
     if (!para.inTable && builder_.rowOpen())
-        builder_.closeRow(rowDef_);
-    builder_.finish(blockFormat(para), charFormat(mark), listRef(para), para.inTable);
+        builder_.closeRow(table_.row());
+    builder_.finish(formats_.blockFormat(para), formats_.charFormat(mark),
+                    formats_.listRef(para, pnRun_), para.inTable);
 }
 
 void RtfParser::pushGroup() {
@@ -217,7 +212,7 @@ void RtfParser::skipGroup() {
     if (pictureDepth_ != 0 && overflow_ == 0 && stack_.size() <= pictureDepth_) {
         // The picture's own group is what is skipped: it is not read.
         pictureDepth_ = 0;
-        picture_ = Picture{};
+        pictures_.discard();
     }
     if (!popGroup()) {
         done_ = true;
@@ -299,7 +294,7 @@ void RtfParser::handleWord(const RtfToken& token) {
     case Dest::FieldInstruction:
         return;
     case Dest::Picture:
-        handlePictureWord(kw, token);
+        pictures_.word(kw, token);
         return;
     case Dest::Body:
     case Dest::Ignore:
@@ -308,7 +303,7 @@ void RtfParser::handleWord(const RtfToken& token) {
 
     if (handleCharWord(kw, token) || handleParaWord(kw, token) || handleBreakWord(kw))
         return;
-    handleTableWord(kw, token);
+    table_.word(kw, token, formats_);
 }
 
 bool RtfParser::handleDestination(Kw kw, bool atStart) {
@@ -371,8 +366,8 @@ bool RtfParser::handleDestination(Kw kw, bool atStart) {
         if (g.dest != Dest::Pn || g.pnTarget < 0)
             return skip();
         g.dest = Dest::PnText;
-        pnTexts_.emplace_back();
-        g.pnText = static_cast<int32_t>(pnTexts_.size()) - 1;
+        formats_.pnTexts().emplace_back();
+        g.pnText = static_cast<int32_t>(formats_.pnTexts().size()) - 1;
         (kw == Kw::pntxtb ? stack_[g.pnTarget].para.pnBefore : stack_[g.pnTarget].para.pnAfter) =
             g.pnText;
         return true;
@@ -383,7 +378,7 @@ bool RtfParser::handleDestination(Kw kw, bool atStart) {
             stack_.size() < 2)
             return skip();
         g.dest = Dest::Picture;
-        picture_ = Picture{};
+        pictures_.begin();
         pictureDepth_ = stack_.size();
         return true;
     case Kw::shppict:
@@ -428,7 +423,7 @@ void RtfParser::handleDocumentWord(Kw kw, const RtfToken& token) {
             docCodePage_ = token.param;
         break;
     case Kw::deff:
-        defaultFont_ = token.param;
+        formats_.setDefaultFont(token.param);
         break;
     case Kw::uc:
         top().uc = std::max(0, token.param);
@@ -442,15 +437,15 @@ void RtfParser::handleFontTableWord(Kw kw, const RtfToken& token) {
     switch (kw) {
     case Kw::f:
         fontIndex_ = token.param;
-        fonts_[fontIndex_] = Font{};
+        formats_.fonts()[fontIndex_] = RtfFormatConverter::Font{};
         break;
     case Kw::fcharset:
-        if (fontIndex_ >= 0 && fonts_.count(fontIndex_))
-            fonts_[fontIndex_].codePage = codePageForCharset(token.param);
+        if (fontIndex_ >= 0 && formats_.fonts().count(fontIndex_))
+            formats_.fonts()[fontIndex_].codePage = codePageForCharset(token.param);
         break;
     case Kw::cpg:
-        if (fontIndex_ >= 0 && fonts_.count(fontIndex_) && token.param > 0)
-            fonts_[fontIndex_].codePage = token.param;
+        if (fontIndex_ >= 0 && formats_.fonts().count(fontIndex_) && token.param > 0)
+            formats_.fonts()[fontIndex_].codePage = token.param;
         break;
     default:
         break;
@@ -461,27 +456,27 @@ void RtfParser::handleListWord(Kw kw, const RtfToken& token) {
     switch (kw) {
     case Kw::list:
         if (top().dest == Dest::ListTable)
-            lists_.beginList();
+            formats_.lists().beginList();
         break;
     case Kw::listid:
         if (top().dest == Dest::ListOverrideTable)
             overrideListId_ = token.param;
         else
-            lists_.setListId(token.param);
+            formats_.lists().setListId(token.param);
         break;
     case Kw::listlevel:
-        lists_.beginLevel();
+        formats_.lists().beginLevel();
         break;
     case Kw::levelnfc:
     case Kw::levelnfcn:
-        lists_.setLevelNfc(token.param);
+        formats_.lists().setLevelNfc(token.param);
         break;
     case Kw::listoverride:
         overrideListId_ = 0;
         break;
     case Kw::ls:
         if (top().dest == Dest::ListOverrideTable)
-            lists_.addOverride(token.param, overrideListId_);
+            formats_.lists().addOverride(token.param, overrideListId_);
         break;
     default:
         break;
@@ -698,13 +693,14 @@ bool RtfParser::handleParaWord(Kw kw, const RtfToken& token) {
         pendingTabType_ = QTextOption::DelimiterTab;
         return true;
     case Kw::tx: {
-        QList<QTextOption::Tab> tabs = p.tabs >= 0 ? tabPool_[p.tabs] : QList<QTextOption::Tab>();
-        if (tabs.size() < maxTabStops && tabPool_.size() < maxTabSets) {
+        QList<QTextOption::Tab> tabs =
+            p.tabs >= 0 ? formats_.tabSets()[p.tabs] : QList<QTextOption::Tab>();
+        if (tabs.size() < maxTabStops && formats_.tabSets().size() < maxTabSets) {
             const QChar delimiter = pendingTabType_ == QTextOption::DelimiterTab ? u'.' : QChar();
-            tabs.append(QTextOption::Tab(pixels(std::clamp(token.param, 0, maxTwips)),
+            tabs.append(QTextOption::Tab(formats_.pixels(std::clamp(token.param, 0, maxTwips)),
                                          pendingTabType_, delimiter));
-            tabPool_.push_back(std::move(tabs));
-            p.tabs = static_cast<int32_t>(tabPool_.size()) - 1;
+            formats_.tabSets().push_back(std::move(tabs));
+            p.tabs = static_cast<int32_t>(formats_.tabSets().size()) - 1;
         }
         pendingTabType_ = QTextOption::LeftTab;
         return true;
@@ -742,7 +738,7 @@ bool RtfParser::handleBreakWord(Kw kw) {
         return true;
     case Kw::row:
         if (top().dest == Dest::Body)
-            builder_.endRow(rowDef_);
+            builder_.endRow(table_.row());
         return true;
     case Kw::nestrow:
         return true;
@@ -800,97 +796,6 @@ bool RtfParser::handleBreakWord(Kw kw) {
     }
     appendChar(ch);
     return true;
-}
-
-void RtfParser::handleTableWord(Kw kw, const RtfToken& token) {
-    const auto setBorder = [&](int32_t width) {
-        if (borderTarget_ == BorderTarget::Cell)
-            cellDef_.borderWidth = width;
-        else if (borderTarget_ == BorderTarget::Row)
-            rowDef_.borderWidth = width;
-    };
-    const auto currentBorder = [&] {
-        return borderTarget_ == BorderTarget::Cell  ? cellDef_.borderWidth
-               : borderTarget_ == BorderTarget::Row ? rowDef_.borderWidth
-                                                    : 0;
-    };
-    switch (kw) {
-    case Kw::trowd:
-        rowDef_ = RtfRowDef{};
-        cellDef_ = RtfCellDef{};
-        borderTarget_ = BorderTarget::None;
-        break;
-    case Kw::trgaph:
-        rowDef_.gap = std::clamp(token.param, 0, maxTwips);
-        break;
-    case Kw::trleft:
-        rowDef_.left = clampTwips(token.param);
-        break;
-    case Kw::trql:
-        rowDef_.alignment = Qt::AlignLeft;
-        break;
-    case Kw::trqc:
-        rowDef_.alignment = Qt::AlignHCenter;
-        break;
-    case Kw::trqr:
-        rowDef_.alignment = Qt::AlignRight;
-        break;
-    case Kw::cellx:
-        cellDef_.right = clampTwips(token.param);
-        // More edges than any row can use say nothing more; don't keep them.
-        if (rowDef_.cells.size() < 4 * RtfDocumentBuilder::maxColumns)
-            rowDef_.cells.push_back(cellDef_);
-        cellDef_ = RtfCellDef{};
-        borderTarget_ = BorderTarget::None;
-        break;
-    case Kw::clcbpat:
-        cellDef_.background = color(token.param);
-        break;
-    case Kw::clvmgf:
-        cellDef_.mergeFirst = true;
-        break;
-    case Kw::clvmrg:
-        cellDef_.mergeNext = true;
-        break;
-    case Kw::clbrdrt:
-    case Kw::clbrdrb:
-    case Kw::clbrdrl:
-    case Kw::clbrdrr:
-        borderTarget_ = BorderTarget::Cell;
-        break;
-    case Kw::trbrdrt:
-    case Kw::trbrdrb:
-    case Kw::trbrdrl:
-    case Kw::trbrdrr:
-    case Kw::trbrdrh:
-    case Kw::trbrdrv:
-        borderTarget_ = BorderTarget::Row;
-        break;
-    case Kw::brdrt:
-    case Kw::brdrb:
-    case Kw::brdrl:
-    case Kw::brdrr:
-    case Kw::box:
-    case Kw::brdrbtw:
-    case Kw::brdrbar:
-        borderTarget_ = BorderTarget::None;
-        break;
-    case Kw::brdrs:
-    case Kw::brdrth:
-    case Kw::brdrdb:
-    case Kw::brdrdot:
-    case Kw::brdrdash:
-    case Kw::brdrsh:
-        if (currentBorder() == 0)
-            setBorder(10); // a hairline until \brdrw says otherwise
-        break;
-    case Kw::brdrw:
-        if (currentBorder() > 0)
-            setBorder(std::clamp(token.param, 1, 255));
-        break;
-    default:
-        break;
-    }
 }
 
 void RtfParser::handleSymbol(char symbol) {
@@ -955,12 +860,12 @@ void RtfParser::deliver(const QString& text) {
     switch (g.dest) {
     case Dest::Body:
         if (!g.ch.hidden)
-            builder_.addText(sanitized(text), charFormat(g.ch));
+            builder_.addText(sanitized(text), formats_.charFormat(g.ch));
         break;
     case Dest::FontTable: {
-        auto font = fonts_.find(fontIndex_);
+        auto font = formats_.fonts().find(fontIndex_);
         for (const QChar c : text) {
-            if (font == fonts_.end() || font->second.named)
+            if (font == formats_.fonts().end() || font->second.named)
                 break;
             if (c == u';')
                 font->second.named = true;
@@ -973,13 +878,13 @@ void RtfParser::deliver(const QString& text) {
         for (const QChar c : text) {
             if (c != u';')
                 continue;
-            colors_.push_back(colorGiven_ ? QColor(red_, green_, blue_) : QColor());
+            formats_.colors().push_back(colorGiven_ ? QColor(red_, green_, blue_) : QColor());
             red_ = green_ = blue_ = 0;
             colorGiven_ = false;
         }
         break;
     case Dest::LevelText:
-        lists_.appendLevelText(text);
+        formats_.lists().appendLevelText(text);
         break;
     case Dest::FieldInstruction:
         if (g.field >= 0)
@@ -987,126 +892,11 @@ void RtfParser::deliver(const QString& text) {
         break;
     case Dest::PnText:
         if (g.pnText >= 0)
-            appendCapped(pnTexts_[g.pnText], text, 16);
+            appendCapped(formats_.pnTexts()[g.pnText], text, 16);
         break;
     default:
         break;
     }
-}
-
-void RtfParser::handlePictureWord(Kw kw, const RtfToken& token) {
-    Picture& p = picture_;
-    const int32_t value = token.param;
-    switch (kw) {
-    case Kw::pngblip:
-    case Kw::jpegblip:
-        p.readable = true;
-        break;
-    case Kw::emfblip:
-    case Kw::wmetafile:
-    case Kw::pmmetafile:
-    case Kw::dibitmap:
-    case Kw::wbitmap:
-    case Kw::macpict:
-        p.otherKind = true;
-        p.data.clear(); // not kept, so not held either
-        break;
-    case Kw::picw:
-    case Kw::pich:
-        break; // the data's own header says its pixels, more reliably
-    case Kw::picwgoal:
-        p.goalWidth = std::clamp(value, 0, maxTwips);
-        break;
-    case Kw::pichgoal:
-        p.goalHeight = std::clamp(value, 0, maxTwips);
-        break;
-    case Kw::picscalex:
-        p.scaleX = std::clamp(value, 1, 1000);
-        break;
-    case Kw::picscaley:
-        p.scaleY = std::clamp(value, 1, 1000);
-        break;
-    default:
-        break;
-    }
-}
-
-void RtfParser::pictureData(const RtfToken& token) {
-    Picture& p = picture_;
-    if (p.otherKind || p.tooLarge)
-        return;
-    const auto room = [&](std::size_t bytes) {
-        if (static_cast<std::size_t>(p.data.size()) + bytes <= std::size_t(maxPictureBytes))
-            return true;
-        // Past the limit the picture is dropped whole, and its data let go.
-        p.tooLarge = true;
-        p.data = QByteArray();
-        return false;
-    };
-    if (token.type == RtfToken::Type::Binary) {
-        if (room(token.data.size()))
-            p.data.append(token.data.data(), static_cast<qsizetype>(token.data.size()));
-        return;
-    }
-    // Two digits a byte at most; the exact count is checked as they come.
-    if (!room(0))
-        return;
-    p.data.reserve(
-        std::min<qsizetype>(maxPictureBytes, p.data.size() + qsizetype(token.data.size() / 2 + 1)));
-    for (const char c : token.data) {
-        int digit = -1;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        if (digit < 0)
-            continue; // white space between the digits
-        if (p.nibble < 0) {
-            p.nibble = digit;
-        } else {
-            if (!room(1))
-                return;
-            p.data.append(static_cast<char>(p.nibble * 16 + digit));
-            p.nibble = -1;
-        }
-    }
-}
-
-void RtfParser::endPicture() {
-    pictureDepth_ = 0;
-    Picture p = std::move(picture_);
-    picture_ = Picture{};
-    if (!p.readable || p.otherKind || p.tooLarge)
-        return;
-    // The data must be what it says: a PNG or JPEG of a size we accept.
-    const QSize pixels = picturePixelSize(p.data);
-    if (!pixels.isValid())
-        return;
-    const QString name = pictureName(p.data);
-    if (!pictureNames_.contains(name)) {
-        if (!pictureFits(picturesUsed_, p.data.size(), pixels))
-            return;
-        picturesUsed_.bytes += p.data.size();
-        picturesUsed_.pixels += int64_t(pixels.width()) * pixels.height();
-        ++picturesUsed_.count;
-        pictureNames_.insert(name);
-        addPicture(doc_, p.data);
-    }
-
-    // Shown at the goal size, scaled; without a goal at the picture's own pixels
-    // (\picw and \pich mean pixels to some writers, hundredths of a millimetre
-    // to others).
-    const auto length = [&](int32_t goal, int own, int32_t scale) {
-        const double twips = goal > 0 ? double(goal) : own / pixelsPerTwip_;
-        return std::clamp(twips * scale / 100.0, 1.0, double(maxTwips)) * pixelsPerTwip_;
-    };
-    QTextImageFormat format;
-    format.setName(name);
-    format.setWidth(length(p.goalWidth, pixels.width(), p.scaleX));
-    format.setHeight(length(p.goalHeight, pixels.height(), p.scaleY));
-    builder_.addImage(format);
 }
 
 void RtfParser::startHyperlink() {
@@ -1119,8 +909,8 @@ void RtfParser::startHyperlink() {
     const QString target = hyperlinkTarget(instruction);
     if (target.isEmpty())
         return;
-    hrefs_.push_back(target);
-    g.ch.href = static_cast<int32_t>(hrefs_.size()) - 1;
+    formats_.hrefs().push_back(target);
+    g.ch.href = static_cast<int32_t>(formats_.hrefs().size()) - 1;
 }
 
 void RtfParser::endParagraph(bool inTable) {
@@ -1135,166 +925,21 @@ void RtfParser::endParagraph(bool inTable) {
     // A row whose \row never came ends with the first paragraph outside it,
     // laid out by its own row definition.
     if (!inTable && !para.inTable && builder_.rowOpen())
-        builder_.closeRow(rowDef_);
-    builder_.endParagraph(blockFormat(para), charFormat(mark), listRef(para),
-                          inTable || para.inTable);
+        builder_.closeRow(table_.row());
+    builder_.endParagraph(formats_.blockFormat(para), formats_.charFormat(mark),
+                          formats_.listRef(para, pnRun_), inTable || para.inTable);
     pendingPageBreak_ = false;
     if (para.pnKind == 0)
         ++pnRun_;
 }
 
-QTextCharFormat RtfParser::charFormat(const CharProps& ch) {
-    if (charCacheValid_ && ch == cachedChar_)
-        return cachedCharFormat_;
-
-    QTextCharFormat f;
-    const auto font = fonts_.find(ch.font >= 0 ? ch.font : defaultFont_);
-    if (font != fonts_.end()) {
-        const QString name = font->second.name.trimmed();
-        if (!name.isEmpty() &&
-            (familiesUsed_.contains(name) || familiesUsed_.size() < maxFontFamilies)) {
-            familiesUsed_.insert(name);
-            f.setFontFamilies({name});
-        }
-    }
-    if (ch.size > 0)
-        f.setFontPointSize(std::clamp(ch.size / 2.0, 1.0, maxPointSize));
-    if (ch.bold)
-        f.setFontWeight(QFont::Bold);
-    if (ch.italic)
-        f.setFontItalic(true);
-    if (ch.underline != QTextCharFormat::NoUnderline)
-        f.setUnderlineStyle(static_cast<QTextCharFormat::UnderlineStyle>(ch.underline));
-    if (ch.strike)
-        f.setFontStrikeOut(true);
-    if (ch.vertical == 1)
-        f.setVerticalAlignment(QTextCharFormat::AlignSuperScript);
-    else if (ch.vertical == 2)
-        f.setVerticalAlignment(QTextCharFormat::AlignSubScript);
-    if (ch.caps == 1)
-        f.setFontCapitalization(QFont::AllUppercase);
-    else if (ch.caps == 2)
-        f.setFontCapitalization(QFont::SmallCaps);
-    if (const QColor c = color(ch.foreground); c.isValid())
-        f.setForeground(c);
-    if (const QColor c = color(ch.background); c.isValid())
-        f.setBackground(c);
-    if (ch.href >= 0) {
-        f.setAnchor(true);
-        f.setAnchorHref(hrefs_[ch.href]);
-    }
-
-    cachedChar_ = ch;
-    cachedCharFormat_ = f;
-    charCacheValid_ = true;
-    return f;
-}
-
-QTextBlockFormat RtfParser::blockFormat(const ParaProps& para) {
-    if (paraCacheValid_ && para == cachedPara_)
-        return cachedBlockFormat_;
-
-    QTextBlockFormat f;
-    switch (para.align) {
-    case 1:
-        f.setAlignment(Qt::AlignLeft);
-        break;
-    case 2:
-        f.setAlignment(Qt::AlignHCenter);
-        break;
-    case 3:
-        f.setAlignment(Qt::AlignRight);
-        break;
-    case 4:
-        f.setAlignment(Qt::AlignJustify);
-        break;
-    default:
-        break;
-    }
-
-    int32_t left = para.left;
-    int32_t first = para.first;
-    const bool listed = para.listOverride > 0 || para.pnKind == 1 || para.pnKind == 2;
-    if (listed) {
-        // The list's own indent is Qt's (per level); what the file gives beyond
-        // it is the paragraph's. The first-line indent is where the number goes.
-        const int level = para.listOverride > 0 ? para.listLevel : para.pnLevel;
-        left = std::max(0, left - (level + 1) * listLevelTwips);
-        first = 0;
-    }
-    if (left != 0)
-        f.setLeftMargin(pixels(left));
-    if (para.right != 0)
-        f.setRightMargin(pixels(para.right));
-    if (first != 0)
-        f.setTextIndent(pixels(first));
-    if (para.before != 0)
-        f.setTopMargin(pixels(para.before));
-    if (para.after != 0)
-        f.setBottomMargin(pixels(para.after));
-    if (para.lineSpacing > 0 && para.lineMultiple) {
-        const double percent = para.lineSpacing * 100.0 / 240.0;
-        if (percent != 100.0)
-            f.setLineHeight(percent, QTextBlockFormat::ProportionalHeight);
-    } else if (para.lineSpacing < 0) {
-        f.setLineHeight(pixels(-para.lineSpacing), QTextBlockFormat::FixedHeight);
-    } else if (para.lineSpacing > 0) {
-        f.setLineHeight(pixels(para.lineSpacing), QTextBlockFormat::MinimumHeight);
-    }
-    if (para.pageBreakBefore)
-        f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-    if (para.outline >= 0)
-        f.setHeadingLevel(para.outline + 1);
-    if (para.rightToLeft)
-        f.setLayoutDirection(Qt::RightToLeft);
-    if (para.tabs >= 0)
-        f.setTabPositions(tabPool_[para.tabs]);
-
-    cachedPara_ = para;
-    cachedBlockFormat_ = f;
-    paraCacheValid_ = true;
-    return f;
-}
-
-RtfListRef RtfParser::listRef(const ParaProps& para) {
-    RtfListRef ref;
-    if (para.listOverride > 0) {
-        ref.group = para.listOverride;
-        ref.level = para.listLevel;
-        ref.format = lists_.format(para.listOverride, para.listLevel);
-        return ref;
-    }
-    if (para.pnKind != 1 && para.pnKind != 2)
-        return ref;
-
-    const QString before = para.pnBefore >= 0 ? pnTexts_[para.pnBefore] : QString();
-    const QString after = para.pnAfter >= 0 ? pnTexts_[para.pnAfter] : QString();
-    ref.level = para.pnLevel;
-    ref.format.setIndent(para.pnLevel + 1);
-    if (para.pnKind == 1) {
-        ref.format.setStyle(bulletStyleFor(before.isEmpty() ? QChar(0x2022) : before.at(0)));
-    } else {
-        ref.format.setStyle(static_cast<QTextListFormat::Style>(para.pnStyle));
-        ref.format.setNumberPrefix(before);
-        ref.format.setNumberSuffix(after);
-    }
-    // Old-style numbering has no list identity: consecutive numbered paragraphs
-    // of one style are one list. Negative groups keep clear of \ls numbers.
-    ref.group = -(pnRun_ * 16 + (-ref.format.style()));
-    return ref;
-}
-
-QColor RtfParser::color(int32_t index) const {
-    if (index <= 0 || static_cast<std::size_t>(index) >= colors_.size())
-        return QColor();
-    return colors_[index];
-}
-
 int RtfParser::codePage() const {
     const Group& g = stack_.back();
-    int32_t font =
-        g.dest == Dest::FontTable ? fontIndex_ : (g.ch.font >= 0 ? g.ch.font : defaultFont_);
-    if (const auto it = fonts_.find(font); it != fonts_.end() && it->second.codePage != 0)
+    int32_t font = g.dest == Dest::FontTable
+                       ? fontIndex_
+                       : (g.ch.font >= 0 ? g.ch.font : formats_.defaultFont());
+    if (const auto it = formats_.fonts().find(font);
+        it != formats_.fonts().end() && it->second.codePage != 0)
         return it->second.codePage;
     return docCodePage_;
 }

@@ -6,6 +6,9 @@
 // of 96 DPI.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+
 namespace quill::rtf {
 
 double pixelsPerTwip();
@@ -18,6 +21,12 @@ constexpr int listLevelTwips = 720;
 // The longest length the reader accepts (22 inches, as word processors do) and
 // the writer produces, so what one writes the other reads unclamped.
 constexpr int maxTwips = 31680;
+
+// A signed length as the reader keeps it: within maxTwips either way.
+inline int32_t clampTwips(int32_t twips) {
+    return std::clamp(twips, -maxTwips, maxTwips);
+}
+
 constexpr int listHangTwips = 360;
 
 } // namespace quill::rtf

@@ -5,7 +5,9 @@
 // API. Each section belongs to one area of the library; add to your own section.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace oxsys {
 
@@ -55,8 +57,6 @@ bool getVersion(VersionInfo& info);
 // Windows: LoadLibraryA / GetProcAddress / FreeLibrary, GetLastError with
 // FormatMessageA. POSIX: dlopen(RTLD_NOW) / dlsym / dlclose, whose failures are
 // kept per thread as that thread's last error text.
-#include <string>
-
 namespace oxsys {
 
 using LibraryHandle = void*;
@@ -359,8 +359,6 @@ int32_t timeTextCharLength(const char* text);
 // ReportEventA / DeregisterEventSource, GetModuleHandleExA, OutputDebugStringA.
 // POSIX: setenv, open/write/close with O_APPEND, dladdr and syslog; there is no
 // event-log service (the sink writes its file instead), so those calls fail.
-#include <cstddef>
-
 namespace oxsys {
 
 // Adds NAME=VALUE to the process's environment (replacing an earlier value), so
