@@ -141,39 +141,11 @@ TEST(COXSocketConnect, OtherErrorsFailAtOnceWithOneTrace) {
               std::vector<std::string>{"COXSocket::connectNonBlocking failing: WSA10051\n"});
 }
 
-namespace {
-
-// A listener that never accepts, with its queue full: the next connect's SYN
-// is dropped, so that connect gets no answer at all.
-struct FullListener {
-    FullListener() {
-        sockaddr_in local = testsocket::loopback();
-        testsocket::bind(fd, &local);
-        testsocket::listen(fd, 0);
-        port = ntohs(local.sin_port);
-        for (TestSocket& filler : fillers) {
-            filler = testsocket::open(true);
-            testsocket::startConnect(filler, local);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    ~FullListener() {
-        for (const TestSocket filler : fillers)
-            testsocket::close(filler);
-        testsocket::close(fd);
-    }
-    SocketLibrary library;
-    TestSocket fd = testsocket::open();
-    TestSocket fillers[3];
-    uint16_t port;
-};
-
-} // namespace
-
 TEST(COXSocketConnect, NoAnswerWithinTheTimeoutCountsAsRefused) {
     Started started;
     FullListener full;
-    const FailedConnect attempt = failedConnect(address("127.0.0.1", full.port), 2, 0);
+    ASSERT_TRUE(full.full());
+    const FailedConnect attempt = failedConnect(address("127.0.0.1", full.port()), 2, 0);
     EXPECT_GE(attempt.seconds, 2.9); // the timeout, then the pause
     EXPECT_LT(attempt.seconds, 5.0);
     EXPECT_EQ(attempt.traces,
