@@ -119,14 +119,19 @@ TEST(COXSocketConnect, UnlimitedRetriesConnectOnceThePeerListens) {
     RefusingPort refusing;
     const auto peer = address("127.0.0.1", refusing.port);
     const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    LogCapture capture;
+    // The peer starts listening once the first attempt has been refused (its trace
+    // is the call's first event), so the call connects only by retrying.
     std::thread listenLater([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        capture.waitForEvents(1, std::chrono::seconds(15));
         testsocket::listen(refusing.fd, 1);
     });
-    LogCapture capture;
     EXPECT_TRUE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, -1));
     listenLater.join();
-    EXPECT_GE(traces(capture).size(), 1u);
+    const std::vector<std::string> seen = traces(capture);
+    ASSERT_GE(seen.size(), 1u);
+    EXPECT_EQ(seen[0], "COXSocket::connectNonBlocking() connection refused 'WSA10061' and "
+                       "doing retry number 0\n");
     EXPECT_EQ(COXSocket::waitWritable(s, 1), 1);
     COXSocket::close(s);
 }

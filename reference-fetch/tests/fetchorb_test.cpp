@@ -10,10 +10,10 @@
 #include <netdb.h>
 #endif
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -439,11 +439,11 @@ TEST(FetchorbSlow, ServerStallingMidBodyFailsAfterTheReplyWait) {
 // --- Servers that stop taking: the connect and send bounds ----------------------
 
 TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
-    std::atomic<bool> done{false};
-    TestServer server([&done](TestSocket) {
+    std::promise<void> callOver;
+    const std::shared_future<void> over = callOver.get_future().share();
+    TestServer server([over](TestSocket) {
         // Holds the connection without reading, until the call is over.
-        for (int i = 0; i < 600 && !done.load(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        over.wait_for(std::chrono::seconds(30));
     });
     // Far more than the two ends' socket buffers hold.
     const std::string hugeName(64u * 1024u * 1024u, 'n');
@@ -451,7 +451,7 @@ TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
     const auto start = Clock::now();
     EXPECT_EQ(fetch(server.port(), b, "127.0.0.1", hugeName.c_str()), FETCHORB_FAILED);
     const double elapsed = secondsSince(start);
-    done = true;
+    callOver.set_value();
     EXPECT_GE(elapsed, 9.5);
     EXPECT_LT(elapsed, 15.0);
     EXPECT_TRUE(b.firstUntouched(64));
