@@ -23,6 +23,12 @@ void LogCapture::record(void* self, uint16_t type, uint16_t category, uint32_t i
         event.strings.emplace_back(strings[static_cast<int32_t>(i)].c_str());
     std::lock_guard lock(capture->mutex_);
     capture->events_.push_back(std::move(event));
+    capture->recorded_.notify_all();
+}
+
+bool LogCapture::waitForEvents(size_t count, std::chrono::milliseconds limit) const {
+    std::unique_lock lock(mutex_);
+    return recorded_.wait_for(lock, limit, [&] { return events_.size() >= count; });
 }
 
 std::vector<CapturedEvent> LogCapture::events() const {

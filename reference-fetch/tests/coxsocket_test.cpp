@@ -119,14 +119,19 @@ TEST(COXSocketConnect, UnlimitedRetriesConnectOnceThePeerListens) {
     RefusingPort refusing;
     const auto peer = address("127.0.0.1", refusing.port);
     const COXSocket::Socket s = COXSocket::create(oxsys::kAfInet, oxsys::kSockStream, 0);
+    LogCapture capture;
+    // The peer starts listening once the first attempt has been refused (its trace
+    // is the call's first event), so the call connects only by retrying.
     std::thread listenLater([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        capture.waitForEvents(1, std::chrono::seconds(15));
         testsocket::listen(refusing.fd, 1);
     });
-    LogCapture capture;
     EXPECT_TRUE(COXSocket::connectNonBlocking(s, &peer, sizeof peer, 5, -1));
     listenLater.join();
-    EXPECT_GE(traces(capture).size(), 1u);
+    const std::vector<std::string> seen = traces(capture);
+    ASSERT_GE(seen.size(), 1u);
+    EXPECT_EQ(seen[0], "COXSocket::connectNonBlocking() connection refused 'WSA10061' and "
+                       "doing retry number 0\n");
     EXPECT_EQ(COXSocket::waitWritable(s, 1), 1);
     COXSocket::close(s);
 }
@@ -141,39 +146,11 @@ TEST(COXSocketConnect, OtherErrorsFailAtOnceWithOneTrace) {
               std::vector<std::string>{"COXSocket::connectNonBlocking failing: WSA10051\n"});
 }
 
-namespace {
-
-// A listener that never accepts, with its queue full: the next connect's SYN
-// is dropped, so that connect gets no answer at all.
-struct FullListener {
-    FullListener() {
-        sockaddr_in local = testsocket::loopback();
-        testsocket::bind(fd, &local);
-        testsocket::listen(fd, 0);
-        port = ntohs(local.sin_port);
-        for (TestSocket& filler : fillers) {
-            filler = testsocket::open(true);
-            testsocket::startConnect(filler, local);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    ~FullListener() {
-        for (const TestSocket filler : fillers)
-            testsocket::close(filler);
-        testsocket::close(fd);
-    }
-    SocketLibrary library;
-    TestSocket fd = testsocket::open();
-    TestSocket fillers[3];
-    uint16_t port;
-};
-
-} // namespace
-
 TEST(COXSocketConnect, NoAnswerWithinTheTimeoutCountsAsRefused) {
     Started started;
     FullListener full;
-    const FailedConnect attempt = failedConnect(address("127.0.0.1", full.port), 2, 0);
+    ASSERT_TRUE(full.full());
+    const FailedConnect attempt = failedConnect(address("127.0.0.1", full.port()), 2, 0);
     EXPECT_GE(attempt.seconds, 2.9); // the timeout, then the pause
     EXPECT_LT(attempt.seconds, 5.0);
     EXPECT_EQ(attempt.traces,

@@ -10,10 +10,10 @@
 #include <netdb.h>
 #endif
 
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -132,8 +132,7 @@ TEST(FetchorbRequest, MissingFirstBufferOrSizeFailsWithoutConnecting) {
               FETCHORB_FAILED);
     EXPECT_EQ(Fetchorb("127.0.0.1", server.port(), nullptr, buffer, nullptr, nullptr, nullptr),
               FETCHORB_FAILED);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(server.accepted(), 0);
+    EXPECT_EQ(server.acceptedBeforeProbe(), 0);
     EXPECT_EQ(DllEntryPoint(nullptr, 1, nullptr), 1);
 }
 
@@ -375,8 +374,7 @@ TEST(FetchorbFailure, UnresolvableHostsFailWithoutConnecting) {
     ASSERT_TRUE(server.listening());
     Buffers c;
     EXPECT_EQ(fetch(server.port(), c, "127.0.0.2"), FETCHORB_FAILED);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(server.accepted(), 0);
+    EXPECT_EQ(server.acceptedBeforeProbe(), 0);
 }
 
 TEST(FetchorbFailure, PeerResetWhileSendingFailsWithoutSigpipe) {
@@ -388,9 +386,10 @@ TEST(FetchorbFailure, PeerResetWhileSendingFailsWithoutSigpipe) {
         char field[4];
         TestServer::readExactly(connection, field, sizeof field);
         // A FIN first, then the reset: a sender in CLOSE_WAIT that meets a reset
-        // gets EPIPE, the error that comes with SIGPIPE.
+        // gets EPIPE, the error that comes with SIGPIPE. Loopback hands the two to
+        // the caller's side in the order sent, so the FIN has moved it to CLOSE_WAIT
+        // by the time the reset arrives.
         testsocket::shutdownSending(connection);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
         testsocket::resetOnClose(connection);
     });
     const std::string hugeName(32u * 1024u * 1024u, 'n');
@@ -441,11 +440,11 @@ TEST(FetchorbSlow, ServerStallingMidBodyFailsAfterTheReplyWait) {
 // --- Servers that stop taking: the connect and send bounds ----------------------
 
 TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
-    std::atomic<bool> done{false};
-    TestServer server([&done](TestSocket) {
+    std::promise<void> callOver;
+    const std::shared_future<void> over = callOver.get_future().share();
+    TestServer server([over](TestSocket) {
         // Holds the connection without reading, until the call is over.
-        for (int i = 0; i < 600 && !done.load(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        over.wait_for(std::chrono::seconds(30));
     });
     // Far more than the two ends' socket buffers hold.
     const std::string hugeName(64u * 1024u * 1024u, 'n');
@@ -453,7 +452,7 @@ TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
     const auto start = Clock::now();
     EXPECT_EQ(fetch(server.port(), b, "127.0.0.1", hugeName.c_str()), FETCHORB_FAILED);
     const double elapsed = secondsSince(start);
-    done = true;
+    callOver.set_value();
     EXPECT_GE(elapsed, 9.5);
     EXPECT_LT(elapsed, 15.0);
     EXPECT_TRUE(b.firstUntouched(64));
@@ -461,25 +460,13 @@ TEST(FetchorbSlow, ServerThatNeverReadsFailsAfterTheSendWait) {
 
 TEST(FetchorbSlow, ListenerThatNeverAcceptsFailsAfterTheConnectTimeout) {
     // Queue full: the call's SYN is dropped and never answered.
-    SocketLibrary library;
-    const TestSocket listener = testsocket::open();
-    sockaddr_in local = testsocket::loopback();
-    ASSERT_TRUE(testsocket::bind(listener, &local));
-    ASSERT_TRUE(testsocket::listen(listener, 0));
-    TestSocket fillers[3];
-    for (TestSocket& filler : fillers) {
-        filler = testsocket::open(true);
-        testsocket::startConnect(filler, local);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    FullListener full;
+    ASSERT_TRUE(full.full());
 
     Buffers b;
     const auto start = Clock::now();
-    EXPECT_EQ(fetch(ntohs(local.sin_port), b), FETCHORB_FAILED);
+    EXPECT_EQ(fetch(full.port(), b), FETCHORB_FAILED);
     const double elapsed = secondsSince(start);
     EXPECT_GE(elapsed, 5.5); // five seconds without an answer, then the pause
     EXPECT_LT(elapsed, 9.0);
-    for (const TestSocket filler : fillers)
-        testsocket::close(filler);
-    testsocket::close(listener);
 }

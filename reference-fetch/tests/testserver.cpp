@@ -1,5 +1,7 @@
 #include "testserver.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -45,7 +47,8 @@ TestServer::~TestServer() {
 
 void TestServer::acceptLoop() {
     for (;;) {
-        const TestSocket connection = testsocket::accept(m_listener);
+        sockaddr_in peer{};
+        const TestSocket connection = testsocket::accept(m_listener, &peer);
         if (m_stopping) {
             if (connection != kNoSocket)
                 testsocket::close(connection);
@@ -55,11 +58,68 @@ void TestServer::acceptLoop() {
             continue;
         ++m_accepted;
         std::lock_guard lock(m_mutex);
+        m_peers.emplace_back(peer.sin_addr.s_addr, peer.sin_port);
+        m_acceptedChanged.notify_all();
         m_handlers.emplace_back([this, connection] {
             m_handler(connection);
             testsocket::close(connection);
         });
     }
+}
+
+int TestServer::acceptedBeforeProbe() {
+    if (!listening())
+        return -1;
+    const TestSocket probe = testsocket::open();
+    if (probe == kNoSocket)
+        return -1;
+    if (!testsocket::connect(probe, m_address)) {
+        testsocket::close(probe);
+        return -1;
+    }
+    const sockaddr_in local = testsocket::localAddress(probe);
+    const std::pair<uint32_t, uint16_t> self(local.sin_addr.s_addr, local.sin_port);
+    int before = -1;
+    std::unique_lock lock(m_mutex);
+    m_acceptedChanged.wait_for(lock, std::chrono::seconds(15), [&] {
+        const auto found = std::find(m_peers.begin(), m_peers.end(), self);
+        if (found == m_peers.end())
+            return false;
+        before = static_cast<int>(found - m_peers.begin());
+        return true;
+    });
+    lock.unlock();
+    // The handler sees the probe end at once.
+    testsocket::close(probe);
+    return before;
+}
+
+FullListener::FullListener() {
+    const TestSocket s = testsocket::open();
+    if (s == kNoSocket)
+        return;
+    m_listener = s;
+    sockaddr_in local = testsocket::loopback();
+    if (!testsocket::bind(s, &local) || !testsocket::listen(s, 0))
+        return;
+    m_port = ntohs(local.sin_port);
+    for (TestSocket& filler : m_fillers) {
+        filler = testsocket::open(true);
+        if (filler != kNoSocket)
+            testsocket::startConnect(filler, local);
+    }
+    // With a backlog of 0 the queue is full once one connection waits in it, and the
+    // listener reads as ready from that moment.
+    m_full = testsocket::waitReadable(s, 15000);
+}
+
+FullListener::~FullListener() {
+    for (const TestSocket filler : m_fillers) {
+        if (filler != kNoSocket)
+            testsocket::close(filler);
+    }
+    if (m_listener != kNoSocket)
+        testsocket::close(m_listener);
 }
 
 void TestServer::waitForClose(TestSocket connection, int timeoutMs) {

@@ -126,15 +126,32 @@ void startConnect(TestSocket socket, const sockaddr_in& peer) {
     ::connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
 }
 
-TestSocket accept(TestSocket listener) {
+bool connect(TestSocket socket, const sockaddr_in& peer) {
+    return ::connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0;
+}
+
+sockaddr_in localAddress(TestSocket socket) {
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        address = sockaddr_in{};
+    return address;
+}
+
+TestSocket accept(TestSocket listener, sockaddr_in* peer) {
+    sockaddr_in from{};
+    socklen_t size = sizeof from;
 #if defined(_WIN32)
-    const TestSocket s = ::accept(listener, nullptr, nullptr);
+    const TestSocket s = ::accept(listener, reinterpret_cast<sockaddr*>(&from), &size);
     if (s != kNoSocket)
         SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
-    return s;
 #else
-    return ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    const TestSocket s =
+        ::accept4(listener, reinterpret_cast<sockaddr*>(&from), &size, SOCK_CLOEXEC);
 #endif
+    if (peer != nullptr)
+        *peer = from;
+    return s;
 }
 
 void setNoDelay(TestSocket socket) {

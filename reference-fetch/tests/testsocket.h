@@ -45,9 +45,15 @@ bool bind(TestSocket socket, sockaddr_in* address);
 bool listen(TestSocket socket, int backlog);
 // Starts a connect and returns at once (for a non-blocking socket).
 void startConnect(TestSocket socket, const sockaddr_in& peer);
-TestSocket accept(TestSocket listener);
+// Connects a blocking socket; true once the connection is established.
+bool connect(TestSocket socket, const sockaddr_in& peer);
+// The address `socket` is bound to (all zero on failure).
+sockaddr_in localAddress(TestSocket socket);
+// Accepts the next connection; `peer`, if given, receives its address.
+TestSocket accept(TestSocket listener, sockaddr_in* peer = nullptr);
 // True when `socket` has something to read (or has been closed by its peer)
-// within `timeoutMs` (-1: no limit).
+// within `timeoutMs` (-1: no limit). A listening socket reads as ready while a
+// connection waits in its queue.
 bool waitReadable(TestSocket socket, int timeoutMs);
 // Bytes moved, 0 at the end of the stream, negative on an error. Sending never
 // raises SIGPIPE.
