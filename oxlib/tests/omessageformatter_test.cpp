@@ -195,6 +195,10 @@ TEST_F(FormatLogMessage, NoTemplateAnywhereStillCarriesTheStrings) {
 // formatLogMessage fills a template in one pass; it must say what the
 // formatter's pieces say, for every way a marker can name a string or not.
 TEST_F(FormatLogMessage, FillsTemplatesAsTheFormatterDoes) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "the program's strings are a STRINGTABLE fixed at build time here; the "
+                    "one-pass fill is the same code as on Linux, where a test sets templates";
+#endif
     const char* const templates[] = {
         "Connection to %1 on port %2 failed: %3",
         "%3 %2 %1",
