@@ -201,11 +201,13 @@ Figures readFigures(const SubreportDefinition& sub, const QString& fallbackData)
         // The names in this SQL text: the table, the order column and any listed columns are
         // plain identifiers (letters, digits, underscores), checked when the definition was
         // read (isIdentifier in reportdefinition.cpp), and a listed column was found among
-        // the table's own above; without a list the names are those the table declares. The
-        // quotes keep a name that is also an SQL keyword from reading as one.
+        // the table's own above; without a list the names are those the table declares, which
+        // may hold any character, so a quote inside one is doubled as SQL reads it. The quotes
+        // keep a name that is also an SQL keyword from reading as one.
         QStringList quoted;
-        for (const QString& n : names)
-            quoted.append(QLatin1Char('"') + n + QLatin1Char('"'));
+        for (QString n : names)
+            quoted.append(QLatin1Char('"') + n.replace(QLatin1Char('"'), QLatin1String("\"\"")) +
+                          QLatin1Char('"'));
         QString sql = QStringLiteral("SELECT %1 FROM \"%2\"").arg(quoted.join(u", "), sub.table);
         sql += sub.order.isEmpty() ? QStringLiteral(" ORDER BY rowid")
                                    : QStringLiteral(" ORDER BY \"%1\"").arg(sub.order);

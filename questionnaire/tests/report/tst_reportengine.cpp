@@ -107,6 +107,7 @@ private slots:
     void missingReportFileAndBadSettings();
     void subreportTableMissingIsRecoverable();
     void definitionWithoutSubreports();
+    void unlistedColumnsWithAnyName();
     void badDataFiles();
     void exportsReadBackByIndependentReaders();
     void exportToAFolderThatCannotBeWritten();
@@ -526,6 +527,29 @@ void TestReportEngine::definitionWithoutSubreports() {
     QVERIFY(!rendered.contains(QStringLiteral("Sales projections")));
     // Not asked for: the export button stays hidden.
     QVERIFY(!engine.previews().front()->exportAction()->isVisible());
+}
+
+// A subreport that lists no columns shows the table's own, whatever their names hold: a
+// quote inside a name stays part of the name, never ends it in the query.
+void TestReportEngine::unlistedColumnsWithAnyName() {
+    QFile shipped(shippedDefinition());
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QByteArray text = shipped.readAll();
+    text.truncate(text.indexOf("[subreport"));
+    text += "[subreport Odd names]\ndatafile = 0002.mdb\ntable    = oddnames\nafter    = 5\n"
+            "caption  = Odd names\nempty    = Nothing here.\n";
+    const QString path = writeFile(dir_->filePath(QStringLiteral("odd.rpt")), text);
+    QVERIFY(exec(db_, QStringLiteral("CREATE TABLE oddnames (\"Say \"\"hi\"\"\" TEXT, Plain TEXT)")));
+    QVERIFY(exec(db_, QStringLiteral("INSERT INTO oddnames VALUES ('quoted cell', 'plain cell')")));
+    ReportEngine engine;
+    prepare(engine, db_, path);
+    engine.setAction(1);
+    QCOMPARE(engine.previews().size(), 1);
+    const QString rendered =
+        flat(engine.previews().front()->report().textDocument()->toPlainText());
+    QVERIFY2(rendered.contains(QStringLiteral("Say \"hi\"")), qPrintable(rendered.right(400)));
+    QVERIFY(rendered.contains(QStringLiteral("quoted cell")));
+    QVERIFY(rendered.contains(QStringLiteral("plain cell")));
 }
 
 void TestReportEngine::badDataFiles() {
