@@ -1,6 +1,7 @@
 #pragma once
 
 #include "placement.h"
+#include "stephost.h"
 
 #include <QLockFile>
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <memory>
 
 class AnswerModel;
+class QAbstractItemModel;
 class AnswerZoom;
 class BoundLabel;
 class FocusKeeper;
@@ -45,7 +47,7 @@ class StatusLine;
 //
 // The handlers of the Report, Help and Exit buttons, of the File menu and of closing the
 // window live in mainformactions.cpp.
-class mainForm : public QMainWindow {
+class mainForm : public QMainWindow, public StepHost {
     Q_OBJECT
 
 public:
@@ -62,7 +64,7 @@ public:
     bool Form_Load();
     QString loadError() const { return m_loadError; }
 
-    QString programFolder() const { return m_programFolder; }
+    QString programFolder() const override { return m_programFolder; }
     // The database file: the program's folder + "/0002.mdb".
     QString databasePath() const;
 
@@ -80,8 +82,22 @@ public:
     // Goes to a 1-based step in one move (the Go menu, a restored edit): stores the pending
     // answer first and stops, returning false, when it cannot; then moves both cursors and
     // leaves the counter, the progress bar and the buttons as First, Last or the moves
-    // between them would (navigation/mainformgoto.cpp).
-    bool goToStep(int step);
+    // between them would (mainformgoto.cpp).
+    bool goToStep(int step) override;
+
+    // The rest of what the Go menu and the recovery file see of the window
+    // (mainformgoto.cpp).
+    QMainWindow* hostWindow() override { return this; }
+    const QAbstractItemModel* questionRows() const override;
+    const QAbstractItemModel* answerRows() const override;
+    int stepCount() const override;
+    int currentStep() const override;
+    int answerRow() const override;
+    bool answerRowShown() const override;
+    QString questionNumber() const override;
+    QTextEdit* answerBox() const override { return text1; }
+    void goToFirstStep() override;
+    void goToLastStep() override;
 
     // The process id of another copy of the program that had the database open when this
     // one loaded it; 0 when there was none.
