@@ -33,6 +33,68 @@ class RecoveryKeeper;
 class SpellCheck;
 class StatusLine;
 
+// The window's controls under their design names, its data controls and the writing comfort
+// beside them. mainForm keeps them to itself (a private base, as a form's designed part);
+// tests and benchmarks reach them through mainFormProbe (mainformprobe.h).
+struct mainFormControls {
+    // Designed controls.
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* Label4 = nullptr;     // "Section:"
+    BoundLabel* Label2 = nullptr; // section title
+    BoundLabel* quest = nullptr;  // question or overview text
+    QTextEdit* text1 = nullptr;   // the answer box
+    QTableView* DataGrid1 = nullptr;
+    QLabel* Image1 = nullptr; // decorative strip picture
+    QLabel* Image2 = nullptr; // empty
+    QLabel* Image3 = nullptr; // market segmentation (39)
+    QLabel* Image4 = nullptr; // balance sheet (91)
+    QLabel* Image5 = nullptr; // cash-flow budget (90)
+    QLabel* Image6 = nullptr; // profit and loss (89)
+    QLabel* fig42 = nullptr;  // blank forms of the grid tables, never shown
+    QLabel* fig66 = nullptr;
+    QLabel* fig67 = nullptr;
+    QLabel* Label8 = nullptr; // the coloured strip along the left edge
+    QWidget* Line1 = nullptr; // the rule above the bottom row
+    QLabel* Label10 = nullptr;
+    QLabel* Label5 = nullptr; // "Step"
+    QLabel* Label6 = nullptr; // step number
+    QLabel* Label7 = nullptr; // "of " and the step count
+    QPushButton* cmdHelp = nullptr;
+    QPushButton* Command7 = nullptr; // First
+    QPushButton* command4 = nullptr; // Previous
+    QPushButton* command3 = nullptr; // Next
+    QPushButton* Command8 = nullptr; // Last
+    QPushButton* cmdReport = nullptr;
+    QPushButton* cmdEnd = nullptr;
+    QAction* mnuHelp = nullptr;
+    QAction* mnuAbout = nullptr;
+    QAction* mnuExit = nullptr;
+
+    // Hidden bound labels.
+    BoundLabel* Label1 = nullptr; // the step's description flag
+    BoundLabel* Label3 = nullptr; // the sub-section title
+    BoundLabel* Label9 = nullptr; // the step's question number
+
+    // Data controls.
+    RecordCursor* Adodc1 = nullptr; // question set
+    RecordCursor* Adodc2 = nullptr; // answer rows
+    GridDataControl* Adodc3 = nullptr;
+
+    // Main connection string, built by the load handler.
+    QString ConnectionString;
+
+    Placement placement;
+
+    // Writing comfort beside the designed controls (mainformcomfort.cpp).
+    GoMenu* goMenu = nullptr;
+    SpellCheck* spelling = nullptr;
+    AnswerZoom* zoom = nullptr;
+    StatusLine* statusLine = nullptr; // word count, zoom and notices, right of the bottom row
+    RecoveryKeeper* recovery = nullptr;
+    FocusKeeper* focusKeeper = nullptr;
+    FormatKeys* formatKeys = nullptr;
+};
+
 // The main window: one step of the business-plan questionnaire at a time.
 //
 // It shows the section title, the question or overview text, the answer box and, on a few
@@ -47,7 +109,7 @@ class StatusLine;
 //
 // The handlers of the Report, Help and Exit buttons, of the File menu and of closing the
 // window live in mainformactions.cpp.
-class mainForm : public QMainWindow, public StepHost {
+class mainForm : public QMainWindow, public StepHost, private mainFormControls {
     Q_OBJECT
 
 public:
@@ -110,62 +172,9 @@ public:
     int outerWidthTwips() const;
     int outerHeightTwips() const;
 
-    // Designed controls.
-    QProgressBar* ProgressBar1 = nullptr;
-    QLabel* Label4 = nullptr;     // "Section:"
-    BoundLabel* Label2 = nullptr; // section title
-    BoundLabel* quest = nullptr;  // question or overview text
-    QTextEdit* text1 = nullptr;   // the answer box
-    QTableView* DataGrid1 = nullptr;
-    QLabel* Image1 = nullptr; // decorative strip picture
-    QLabel* Image2 = nullptr; // empty
-    QLabel* Image3 = nullptr; // market segmentation (39)
-    QLabel* Image4 = nullptr; // balance sheet (91)
-    QLabel* Image5 = nullptr; // cash-flow budget (90)
-    QLabel* Image6 = nullptr; // profit and loss (89)
-    QLabel* fig42 = nullptr;  // blank forms of the grid tables, never shown
-    QLabel* fig66 = nullptr;
-    QLabel* fig67 = nullptr;
-    QLabel* Label8 = nullptr; // the coloured strip along the left edge
-    QWidget* Line1 = nullptr; // the rule above the bottom row
-    QLabel* Label10 = nullptr;
-    QLabel* Label5 = nullptr; // "Step"
-    QLabel* Label6 = nullptr; // step number
-    QLabel* Label7 = nullptr; // "of " and the step count
-    QPushButton* cmdHelp = nullptr;
-    QPushButton* Command7 = nullptr; // First
-    QPushButton* command4 = nullptr; // Previous
-    QPushButton* command3 = nullptr; // Next
-    QPushButton* Command8 = nullptr; // Last
-    QPushButton* cmdReport = nullptr;
-    QPushButton* cmdEnd = nullptr;
-    QAction* mnuHelp = nullptr;
-    QAction* mnuAbout = nullptr;
-    QAction* mnuExit = nullptr;
-
-    // Hidden bound labels.
-    BoundLabel* Label1 = nullptr; // the step's description flag
-    BoundLabel* Label3 = nullptr; // the sub-section title
-    BoundLabel* Label9 = nullptr; // the step's question number
-
-    // Data controls.
-    RecordCursor* Adodc1 = nullptr; // question set
-    RecordCursor* Adodc2 = nullptr; // answer rows
-    GridDataControl* Adodc3 = nullptr;
-
-    // Main connection string, built by the load handler.
-    QString ConnectionString;
-
-    Placement placement;
-
-    // Writing comfort beside the designed controls (mainformcomfort.cpp).
-    GoMenu* goMenu = nullptr;
-    SpellCheck* spelling = nullptr;
-    AnswerZoom* zoom = nullptr;
-    StatusLine* statusLine = nullptr; // word count, zoom and notices, right of the bottom row
-    RecoveryKeeper* recovery = nullptr;
-    FocusKeeper* focusKeeper = nullptr;
-    FormatKeys* formatKeys = nullptr;
+    // At start, once the window is shown: offers back an edit that a crash kept from being
+    // stored (mainformcomfort.cpp).
+    void offerRestore();
 
 public slots:
     // Navigation.
@@ -194,6 +203,8 @@ protected:
     void closeEvent(QCloseEvent* event) override; // mainformactions.cpp
 
 private:
+    friend struct mainFormProbe;
+
     void createControls();
     void createMenu();
     void createWritingComfort();
