@@ -9,6 +9,7 @@
 
 #include "benchsupport.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "rtftextedit.h"
 #include "spellcheck.h"
 
@@ -72,11 +73,11 @@ void Keystroke(benchmark::State& state) {
     }
     form.showMaximized();
     form.command3_Click(); // step 2: a question with its answer box
-    if (!form.spelling->load(QStringLiteral("en_US"))) {
+    if (!ui(form)->spelling->load(QStringLiteral("en_US"))) {
         state.SkipWithError("no en_US dictionary");
         return;
     }
-    auto* box = static_cast<quill::rtf::RtfTextEdit*>(form.text1);
+    auto* box = static_cast<quill::rtf::RtfTextEdit*>(ui(form)->text1);
     quill::rtf::RtfTextEdit plain; // the baseline: the editor alone
     plain.resize(box->size());
     plain.show();

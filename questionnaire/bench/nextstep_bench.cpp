@@ -8,6 +8,7 @@
 
 #include "benchsupport.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "recordcursor.h"
 #include "rtftextedit.h"
 
@@ -58,20 +59,20 @@ void NextStep(benchmark::State& state) {
     }
     form.showMaximized();
     QCoreApplication::processEvents();
-    auto* box = static_cast<quill::rtf::RtfTextEdit*>(form.text1);
+    auto* box = static_cast<quill::rtf::RtfTextEdit*>(ui(form)->text1);
     QSqlQuery update(mainConnection());
     update.prepare(QStringLiteral("UPDATE Answers SET Answer = ? WHERE AnswerID = ?"));
     PairedTimer timer(state);
     int edits = 0;
     for (auto _ : state) {
-        if (form.Adodc1->position() + 1 >= form.Adodc1->RecordCount())
+        if (ui(form)->Adodc1->position() + 1 >= ui(form)->Adodc1->RecordCount())
             form.Command7_Click();
         box->setRtf(answer);
         QTextCursor c(box->document());
         c.movePosition(QTextCursor::End);
         c.insertText(QStringLiteral(" Edit %1.").arg(++edits)); // the owner's edit
         QCoreApplication::processEvents();                      // laid out before the clock starts
-        const int row = form.Adodc2->position() + 1;
+        const int row = ui(form)->Adodc2->position() + 1;
         timer.own(secondsOf([&] {
             form.command3_Click();
             QCoreApplication::processEvents();

@@ -6,6 +6,7 @@
 
 #include "boundlabel.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "modalkeys.h"
 #include "module1.h"
 
@@ -29,14 +30,14 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitForWindowActive(form.get()))
         return 4;
     QTest::keyClicks(QApplication::focusWidget(), QString::fromLocal8Bit(argv[3]));
-    const QString before = form->Label9->text();
+    const QString before = ui(form)->Label9->text();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
     QElapsedTimer clock;
     clock.start();
-    while (form->Label9->text() == before && clock.elapsed() < 10000)
+    while (ui(form)->Label9->text() == before && clock.elapsed() < 10000)
         QTest::qWait(20);
     for (const QString& text : keys->texts)
         std::printf("box: %s\n", qPrintable(text));
-    std::printf("%s\n", form->Label9->text() != before ? "stored" : "not stored");
+    std::printf("%s\n", ui(form)->Label9->text() != before ? "stored" : "not stored");
     return 0;
 }

@@ -4,6 +4,7 @@
 // "journalled" on its output, and then waits to be killed.
 
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "module1.h"
 #include "recordcursor.h"
 #include "recoverykeeper.h"
@@ -25,8 +26,8 @@ int main(int argc, char** argv) {
         return 1;
     if (!form->goToStep(QByteArray(argv[2]).toInt()))
         return 3;
-    QTest::keyClicks(form->text1, QString::fromLocal8Bit(argv[3]));
-    const QString journal = form->recovery->journal().path();
+    QTest::keyClicks(ui(form)->text1, QString::fromLocal8Bit(argv[3]));
+    const QString journal = ui(form)->recovery->journal().path();
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (QFile::exists(journal)) {

@@ -1,6 +1,7 @@
 #include "testform.h"
 
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "testfolder.h"
 
 #include <QPushButton>
@@ -22,7 +23,7 @@ void goToStep(mainForm& form, int step) {
 }
 
 void typeAnswer(mainForm& form, const QString& text) {
-    QTextCursor c(form.text1->document());
+    QTextCursor c(ui(form)->text1->document());
     c.movePosition(QTextCursor::End);
     c.insertText(text);
 }
@@ -33,6 +34,6 @@ QString storedAnswer(const TestFolder& folder, int row) {
 }
 
 QList<bool> stepButtons(const mainForm& form) {
-    return {form.command4->isEnabled(), form.Command7->isEnabled(), form.command3->isEnabled(),
-            form.Command8->isEnabled()};
+    return {ui(form)->command4->isEnabled(), ui(form)->Command7->isEnabled(),
+            ui(form)->command3->isEnabled(), ui(form)->Command8->isEnabled()};
 }

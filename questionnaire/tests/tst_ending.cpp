@@ -3,6 +3,7 @@
 
 #include "boundlabel.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "modalkeys.h"
 #include "module1.h"
 #include "recoveryjournal.h"
@@ -21,7 +22,7 @@
 namespace {
 
 int step(const mainForm& form) {
-    return form.Label9->text().toInt();
+    return ui(form)->Label9->text().toInt();
 }
 
 void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -98,8 +99,8 @@ void EndingTest::exitWithAnAnswerThatCannotBeStored() {
     auto form = loadForm(folder);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 2);
-    QTRY_COMPARE(QApplication::focusWidget(), form->text1);
-    QTest::keyClicks(form->text1, QStringLiteral("words worth keeping"));
+    QTRY_COMPARE(QApplication::focusWidget(), ui(form)->text1);
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("words worth keeping"));
     std::unique_ptr<Writer> writer;
     if (!readOnly) {
         writer = std::make_unique<Writer>(folder.databasePath());
@@ -111,21 +112,21 @@ void EndingTest::exitWithAnAnswerThatCannotBeStored() {
     // Exit, Yes: one question, No by default; Enter keeps the program and the text.
     {
         ModalKeys keys({QKeyCombination(Qt::Key_Y), QKeyCombination(Qt::Key_Return)});
-        QVERIFY(!endsTheProgram(form->cmdEnd, Qt::Key_E));
+        QVERIFY(!endsTheProgram(ui(form)->cmdEnd, Qt::Key_E));
         QCOMPARE(keys.texts.size(), 2);
         QCOMPARE(keys.texts[0], QStringLiteral("Do you really want to exit?"));
         QVERIFY2(keys.texts[1].startsWith(unstored + u'\n'), qPrintable(keys.texts[1]));
         QCOMPARE(keys.defaults[1], QStringLiteral("No"));
     }
     QCOMPARE(step(*form), 2);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("words worth keeping"));
-    QVERIFY(form->text1->document()->isModified());
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("words worth keeping"));
+    QVERIFY(ui(form)->text1->document()->isModified());
 
     // Exit, Yes, Yes: the program ends, nothing is stored, and the text waits in the
     // recovery file for the next start.
     {
         ModalKeys keys({QKeyCombination(Qt::Key_Y), QKeyCombination(Qt::Key_Y)});
-        QVERIFY(endsTheProgram(form->cmdEnd, Qt::Key_E));
+        QVERIFY(endsTheProgram(ui(form)->cmdEnd, Qt::Key_E));
         QCOMPARE(keys.texts.size(), 2);
         QVERIFY(keys.texts[1].startsWith(unstored));
     }

@@ -7,6 +7,7 @@
 #include "figuretablemodel.h"
 #include "griddatacontrol.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "modalkeys.h"
 #include "testfolder.h"
 #include "testform.h"
@@ -53,10 +54,10 @@ void FigureGridTest::wordsNumbersAndTotals() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 42);
-    QTableView* grid = form->DataGrid1;
+    QTableView* grid = ui(form)->DataGrid1;
     auto* figures = qobject_cast<FigureTableModel*>(grid->model());
     QVERIFY(figures);
-    QSqlTableModel* table = form->Adodc3->model();
+    QSqlTableModel* table = ui(form)->Adodc3->model();
     const int product = table->record().indexOf(QStringLiteral("ProductOrService"));
     const int sales = table->record().indexOf(QStringLiteral("SalesAmount"));
     const int customers = table->record().indexOf(QStringLiteral("Customers"));
@@ -96,15 +97,15 @@ void FigureGridTest::rowsAddedAndRemoved() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 66);
-    GridDataControl* control = form->Adodc3;
+    GridDataControl* control = ui(form)->Adodc3;
     QString error;
     QVERIFY2(FigureGrid::addRow(control, &error), qPrintable(error));
     QCOMPARE(folder.value("SELECT count(*) FROM assets").toInt(), 13);
     QCOMPARE(control->model()->rowCount(), 13);
-    QCOMPARE(form->DataGrid1->model()->rowCount(), 14);
+    QCOMPARE(ui(form)->DataGrid1->model()->rowCount(), 14);
     // The new row takes figures like the others.
-    typeInto(form->DataGrid1, 12, control->model()->record().indexOf(QStringLiteral("OwnedCost")),
-             QStringLiteral("99"));
+    typeInto(ui(form)->DataGrid1, 12,
+             control->model()->record().indexOf(QStringLiteral("OwnedCost")), QStringLiteral("99"));
     QCOMPARE(folder.value("SELECT OwnedCost FROM assets ORDER BY ID DESC LIMIT 1").toDouble(),
              99.0);
     QVERIFY2(FigureGrid::removeRow(control, 0, &error), qPrintable(error));
@@ -127,7 +128,7 @@ void FigureGridTest::everyColumnInSight() {
     for (int step : {42, 66, 67}) {
         goToStep(*form, step);
         QCoreApplication::processEvents();
-        QTableView* grid = form->DataGrid1;
+        QTableView* grid = ui(form)->DataGrid1;
         QHeaderView* header = grid->horizontalHeader();
         int used = 0;
         for (int c = 0; c < header->count(); ++c) {
@@ -154,9 +155,9 @@ void FigureGridTest::databaseWithoutCaptions() {
     QVERIFY(folder.exec("DROP TABLE GridColumns"));
     auto form = loadForm(folder);
     goToStep(*form, 67);
-    QSqlTableModel* table = form->Adodc3->model();
+    QSqlTableModel* table = ui(form)->Adodc3->model();
     const int stock = table->record().indexOf(QStringLiteral("StockCost"));
-    QCOMPARE(form->DataGrid1->model()->headerData(stock, Qt::Horizontal).toString(),
+    QCOMPARE(ui(form)->DataGrid1->model()->headerData(stock, Qt::Horizontal).toString(),
              QStringLiteral("StockCost"));
 }
 
@@ -183,9 +184,9 @@ void FigureGridTest::menuCommandsByTheKeysTheyShow() {
     auto form = loadForm(folder);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, step);
-    QTableView* grid = form->DataGrid1;
+    QTableView* grid = ui(form)->DataGrid1;
     QVERIFY(grid->isVisible());
-    const QSqlRecord fields = form->Adodc3->model()->record();
+    const QSqlRecord fields = ui(form)->Adodc3->model()->record();
     const int id = fields.indexOf(QStringLiteral("ID"));
     const int text = fields.indexOf(textColumn);
     const auto rows = [&] {
@@ -215,10 +216,10 @@ void FigureGridTest::menuCommandsByTheKeysTheyShow() {
                       grid->visualRect(grid->model()->index(0, text)).center());
     QTRY_COMPARE(QApplication::focusWidget(), grid);
     const int before = rows();
-    const int zoom = form->zoom->percent();
+    const int zoom = ui(form)->zoom->percent();
     press(shown.value("Add row"));
     QCOMPARE(rows(), before + 1);
-    QCOMPARE(form->zoom->percent(), zoom);
+    QCOMPARE(ui(form)->zoom->percent(), zoom);
     keyOutOfReach();
 
     // Figures typed into the new row through the keyboard.

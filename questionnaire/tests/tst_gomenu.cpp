@@ -5,6 +5,7 @@
 #include "boundlabel.h"
 #include "gomenu.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "messageboxwatcher.h"
 #include "recordcursor.h"
 #include "sectionindex.h"
@@ -25,19 +26,20 @@
 namespace {
 
 QList<QAction*> sectionActions(const mainForm& form) {
-    form.goMenu->refresh();
+    ui(form)->goMenu->refresh();
     QList<QAction*> out;
-    for (QAction* a : form.goMenu->menu()->actions())
-        if (!a->isSeparator() && a != form.goMenu->firstStep() && a != form.goMenu->lastStep())
+    for (QAction* a : ui(form)->goMenu->menu()->actions())
+        if (!a->isSeparator() && a != ui(form)->goMenu->firstStep() &&
+            a != ui(form)->goMenu->lastStep())
             out << a;
     return out;
 }
 
 // The step every cursor and counter agrees on; fails the test when they disagree.
 int shownStep(const mainForm& form) {
-    const int step = form.Adodc1->position() + 1;
-    if (form.Adodc2->position() + 1 != step || form.ProgressBar1->value() != step ||
-        form.Label6->text() != QStringLiteral(" %1").arg(step))
+    const int step = ui(form)->Adodc1->position() + 1;
+    if (ui(form)->Adodc2->position() + 1 != step || ui(form)->ProgressBar1->value() != step ||
+        ui(form)->Label6->text() != QStringLiteral(" %1").arg(step))
         return -1;
     return step;
 }
@@ -76,8 +78,8 @@ void GoMenuTest::menuListsTheSectionsBesideFile() {
     QVERIFY(sections[11]->text().startsWith("1&2  Finance\t0 of "));
 
     // The counts come from the question set: every step but the overviews is a question.
-    const QList<SectionEntry> index =
-        SectionIndex::read(*form->Adodc1->mapper()->model(), *form->Adodc2->mapper()->model());
+    const QList<SectionEntry> index = SectionIndex::read(*ui(form)->Adodc1->mapper()->model(),
+                                                         *ui(form)->Adodc2->mapper()->model());
     int questions = 0, overviews = 0;
     for (const SectionEntry& s : index) {
         questions += s.questions;
@@ -98,22 +100,22 @@ void GoMenuTest::goingStoresAndKeepsTheCursorsInStep() {
     auto form = loadForm(folder);
     goToStep(*form, 2);
     typeAnswer(*form, QStringLiteral("answer of step two"));
-    const QList<SectionEntry> index =
-        SectionIndex::read(*form->Adodc1->mapper()->model(), *form->Adodc2->mapper()->model());
+    const QList<SectionEntry> index = SectionIndex::read(*ui(form)->Adodc1->mapper()->model(),
+                                                         *ui(form)->Adodc2->mapper()->model());
     const int target = index[3].firstStep;
     sectionActions(*form)[3]->trigger();
 
     QVERIFY(storedAnswer(folder, 2).contains("answer of step two"));
     QCOMPARE(shownStep(*form), target);
-    QCOMPARE(form->Label2->text(), index[3].title);
+    QCOMPARE(ui(form)->Label2->text(), index[3].title);
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, true, true}));
     // The section opens with its overview: no box, focus on Next.
-    QVERIFY(form->text1->isHidden());
+    QVERIFY(ui(form)->text1->isHidden());
 
     // From there the buttons go on as from any step reached by moving.
     form->command3_Click();
     QCOMPARE(shownStep(*form), target + 1);
-    QVERIFY(!form->text1->isHidden());
+    QVERIFY(!ui(form)->text1->isHidden());
     typeAnswer(*form, QStringLiteral("answer after going"));
     form->command4_Click();
     QVERIFY(storedAnswer(folder, target + 1).contains("answer after going"));
@@ -122,8 +124,8 @@ void GoMenuTest::goingStoresAndKeepsTheCursorsInStep() {
     // The answer row shown is the one of the step: going back shows what was stored.
     QVERIFY(form->goToStep(2));
     QCOMPARE(shownStep(*form), 2);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("answer of step two"));
-    QVERIFY(!form->text1->document()->isModified());
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("answer of step two"));
+    QVERIFY(!ui(form)->text1->document()->isModified());
     QVERIFY(!form->goToStep(0));
     QVERIFY(!form->goToStep(94));
     QCOMPARE(shownStep(*form), 2);
@@ -156,8 +158,8 @@ void GoMenuTest::failedStoreStaysOnTheStep() {
         QCOMPARE(watcher.titles, QStringList{QStringLiteral("Quillmark")});
     }
     QCOMPARE(shownStep(*form), 3);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("precious"));
-    QVERIFY(form->text1->document()->isModified());
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("precious"));
+    QVERIFY(ui(form)->text1->document()->isModified());
 }
 
 QTEST_MAIN(GoMenuTest)

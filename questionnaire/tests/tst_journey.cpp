@@ -4,8 +4,9 @@
 // answer box is shown; where the caret is after each kind of move.
 
 #include "boundlabel.h"
-#include "messageboxwatcher.h"
 #include "mainform.h"
+#include "mainformprobe.h"
+#include "messageboxwatcher.h"
 #include "recordcursor.h"
 #include "reportdatabase.h"
 #include "reportdocument.h"
@@ -56,7 +57,7 @@ void expectRows(const TestFolder& folder, const QMap<int, QStringList>& expected
 }
 
 int step(const mainForm& form) {
-    return form.Label9->text().toInt();
+    return ui(form)->Label9->text().toInt();
 }
 
 // Types at the caret of whatever has the focus, as the keyboard would.
@@ -119,7 +120,7 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
 
         // Step 2 by the mouse, plain words typed at the caret.
-        QTest::mouseClick(form->command3, Qt::LeftButton);
+        QTest::mouseClick(ui(form)->command3, Qt::LeftButton);
         QCOMPARE(step(*form), 2);
         typeAtFocus(QStringLiteral("alpha two"));
 
@@ -128,7 +129,7 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
         QCOMPARE(step(*form), 3);
         typeAtFocus(QStringLiteral("alpha three "));
         {
-            QTextCursor c = form->text1->textCursor();
+            QTextCursor c = ui(form)->text1->textCursor();
             QTextCharFormat bold;
             bold.setFontWeight(QFont::Bold);
             c.insertText(QStringLiteral("bold words"), bold);
@@ -137,7 +138,7 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
             c.insertText(QStringLiteral("first item"), QTextCharFormat());
             c.insertBlock();
             c.insertText(QStringLiteral("second item"));
-            form->text1->setTextCursor(c);
+            ui(form)->text1->setTextCursor(c);
         }
         form->command3_Click();
         form->command3_Click();
@@ -156,7 +157,7 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
         form->Command7_Click();
         form->command4_Click(); // bounce at the start
         QCOMPARE(step(*form), 1);
-        QCOMPARE(form->Adodc2->position(), 0);
+        QCOMPARE(ui(form)->Adodc2->position(), 0);
         expectRows(folder, {{2, {"alpha two"}},
                             {3, {"alpha three", "bold words", "first item"}},
                             {5, {"gamma five"}}});
@@ -166,16 +167,17 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
             {2, "alpha two"}, {3, "alpha three bold words"}, {5, "gamma five"}};
         for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
             goToStep(*form, it.key());
-            QVERIFY2(form->text1->toPlainText().startsWith(it.value()),
-                     qPrintable(form->text1->toPlainText()));
-            QTextCursor end = form->text1->textCursor();
+            QVERIFY2(ui(form)->text1->toPlainText().startsWith(it.value()),
+                     qPrintable(ui(form)->text1->toPlainText()));
+            QTextCursor end = ui(form)->text1->textCursor();
             end.movePosition(QTextCursor::End);
-            form->text1->setTextCursor(end);
+            ui(form)->text1->setTextCursor(end);
             typeAtFocus(QStringLiteral(" beta%1").arg(it.key()));
             form->command3_Click();
             form->command4_Click();
-            QVERIFY2(form->text1->toPlainText().contains(QStringLiteral("beta%1").arg(it.key())),
-                     qPrintable(form->text1->toPlainText()));
+            QVERIFY2(
+                ui(form)->text1->toPlainText().contains(QStringLiteral("beta%1").arg(it.key())),
+                qPrintable(ui(form)->text1->toPlainText()));
         }
         // A second round of edits on the same rows.
         // The caret waits at the end of the answer shown.
@@ -192,15 +194,15 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
     const QMap<int, QString> shown = {{2, "alpha two beta2"}, {5, "gamma five beta5"}};
     for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
         goToStep(*form, it.key());
-        QCOMPARE(form->text1->toPlainText(), it.value());
+        QCOMPARE(ui(form)->text1->toPlainText(), it.value());
     }
     goToStep(*form, 3);
-    QVERIFY(form->text1->toPlainText().startsWith(QStringLiteral("alpha three bold words")));
-    QVERIFY(form->text1->toPlainText().endsWith(QStringLiteral("beta3 again")));
-    QCOMPARE(form->text1->document()->blockCount(), 3);
-    QVERIFY(form->text1->document()->lastBlock().textList());
+    QVERIFY(ui(form)->text1->toPlainText().startsWith(QStringLiteral("alpha three bold words")));
+    QVERIFY(ui(form)->text1->toPlainText().endsWith(QStringLiteral("beta3 again")));
+    QCOMPARE(ui(form)->text1->document()->blockCount(), 3);
+    QVERIFY(ui(form)->text1->document()->lastBlock().textList());
     goToStep(*form, 4);
-    QVERIFY(form->text1->toPlainText().isEmpty());
+    QVERIFY(ui(form)->text1->toPlainText().isEmpty());
 }
 
 void JourneyTest::fileSharedWithReaderAndSecondCopy() {
@@ -209,7 +211,7 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    form->text1->insertPlainText(QStringLiteral("before the others"));
+    ui(form)->text1->insertPlainText(QStringLiteral("before the others"));
     form->command3_Click();
 
     // A reader beside us, and a second copy that opens the file and exits.
@@ -226,7 +228,7 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
              "the running program's write-ahead log was deleted");
 
     // Then we store an answer: a reader sees it at once, and nothing points at a lost file.
-    form->text1->insertPlainText(QStringLiteral("after the others"));
+    ui(form)->text1->insertPlainText(QStringLiteral("after the others"));
     form->command3_Click();
     QCOMPARE(readWithSqlite3(folder.databasePath(),
                              QStringLiteral("SELECT AnswerID FROM Answers WHERE Answer LIKE "
@@ -245,7 +247,7 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
                  2);
     }
     QVERIFY(QFileInfo::exists(folder.databasePath() + QStringLiteral("-wal")));
-    form->text1->insertPlainText(QStringLiteral("last words"));
+    ui(form)->text1->insertPlainText(QStringLiteral("last words"));
     form->command3_Click();
     QCOMPARE(deletedDescriptors(), QStringList());
     form.reset();
@@ -261,14 +263,14 @@ void JourneyTest::keystrokesOnAnOverviewReachNoRow() {
     auto form = loadForm(folder);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 7);
-    form->text1->setFocus();
+    ui(form)->text1->setFocus();
     typeAtFocus(QStringLiteral("seven"));
     altKey(Qt::Key_N);
     QCOMPARE(step(*form), 8);
-    QVERIFY(form->text1->isHidden());
+    QVERIFY(ui(form)->text1->isHidden());
     typeAtFocus(QStringLiteral("strayKeys"));
     // Even text that reaches the hidden box by other means is never stored.
-    form->text1->insertPlainText(QStringLiteral("hidden text"));
+    ui(form)->text1->insertPlainText(QStringLiteral("hidden text"));
     form->command3_Click();
     QCOMPARE(step(*form), 9);
     expectRows(folder, {{7, {"seven"}}});
@@ -282,29 +284,29 @@ void JourneyTest::focusAfterEveryKindOfMove() {
     auto form = loadForm(folder);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     // Step 1 is an overview: Next has the focus, and Space moves on.
-    QCOMPARE(QApplication::focusWidget(), form->command3);
-    QTest::keyClick(form->command3, Qt::Key_Space);
+    QCOMPARE(QApplication::focusWidget(), ui(form)->command3);
+    QTest::keyClick(ui(form)->command3, Qt::Key_Space);
     QCOMPARE(step(*form), 2);
-    QCOMPARE(QApplication::focusWidget(), form->text1);
+    QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
 
-    QTest::mouseClick(form->command3, Qt::LeftButton);
+    QTest::mouseClick(ui(form)->command3, Qt::LeftButton);
     QCOMPARE(step(*form), 3);
-    QCOMPARE(QApplication::focusWidget(), form->text1);
-    QTest::mouseClick(form->command4, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
+    QTest::mouseClick(ui(form)->command4, Qt::LeftButton);
     QCOMPARE(step(*form), 2);
-    QCOMPARE(QApplication::focusWidget(), form->text1);
+    QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
     altKey(Qt::Key_L);
     QCOMPARE(step(*form), 93);
-    QCOMPARE(QApplication::focusWidget(), form->text1);
+    QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
     altKey(Qt::Key_N); // the bounce
-    QCOMPARE(QApplication::focusWidget(), form->text1);
-    QTest::mouseClick(form->Command7, Qt::LeftButton); // Alt+F is also the File menu's
+    QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
+    QTest::mouseClick(ui(form)->Command7, Qt::LeftButton); // Alt+F is also the File menu's
     QCOMPARE(step(*form), 1);
-    QCOMPARE(QApplication::focusWidget(), form->command3);
+    QCOMPARE(QApplication::focusWidget(), ui(form)->command3);
     goToStep(*form, 7);
     altKey(Qt::Key_N);
     QCOMPARE(step(*form), 8);
-    QCOMPARE(QApplication::focusWidget(), form->command3);
+    QCOMPARE(QApplication::focusWidget(), ui(form)->command3);
 }
 
 void JourneyTest::progressBarRepaintsOnEveryMove() {
@@ -319,7 +321,7 @@ void JourneyTest::progressBarRepaintsOnEveryMove() {
             return false;
         }
     } counter;
-    form->ProgressBar1->installEventFilter(&counter);
+    ui(form)->ProgressBar1->installEventFilter(&counter);
     for (int i = 0; i < 5; ++i) {
         QCoreApplication::processEvents();
         const int before = counter.paints;
@@ -334,7 +336,7 @@ void JourneyTest::storeWaitingOnAnotherWriterSaysSo() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    form->text1->insertPlainText(QStringLiteral("kept while locked"));
+    ui(form)->text1->insertPlainText(QStringLiteral("kept while locked"));
 
     // Another program holds the write lock for longer than we wait.
     QProcess writer;
@@ -353,7 +355,7 @@ void JourneyTest::storeWaitingOnAnotherWriterSaysSo() {
                  qPrintable(watcher.texts[0]));
     }
     QCOMPARE(step(*form), 2);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("kept while locked"));
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("kept while locked"));
     QVERIFY(!QGuiApplication::overrideCursor());
 
     // Once the other program is done, moving on stores it.
@@ -398,7 +400,7 @@ void JourneyTest::pastedPictureKeptThroughRestartReportAndExport() {
     {
         auto form = loadForm(folder);
         goToStep(*form, 2);
-        form->text1->insertPlainText(QStringLiteral("Our shop front: "));
+        ui(form)->text1->insertPlainText(QStringLiteral("Our shop front: "));
         QByteArray png;
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
@@ -406,7 +408,7 @@ void JourneyTest::pastedPictureKeptThroughRestartReportAndExport() {
         auto* mime = new QMimeData;
         mime->setData(QStringLiteral("image/png"), png);
         QGuiApplication::clipboard()->setMimeData(mime);
-        form->text1->paste();
+        ui(form)->text1->paste();
         form->command3_Click();
         QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("\\pngblip")));
     }
@@ -415,8 +417,8 @@ void JourneyTest::pastedPictureKeptThroughRestartReportAndExport() {
     {
         auto form = loadForm(folder);
         goToStep(*form, 2);
-        QVERIFY(form->text1->toPlainText().startsWith(QStringLiteral("Our shop front:")));
-        const QImage shown = firstPicture(form->text1->document());
+        QVERIFY(ui(form)->text1->toPlainText().startsWith(QStringLiteral("Our shop front:")));
+        const QImage shown = firstPicture(ui(form)->text1->document());
         QCOMPARE(shown.size(), picture.size());
         QCOMPARE(shown.convertToFormat(QImage::Format_RGB32), picture);
     }

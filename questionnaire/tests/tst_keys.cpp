@@ -7,6 +7,7 @@
 #include "frmhelp.h"
 #include "gomenu.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "modalkeys.h"
 #include "reportdocument.h"
 #include "reportengine.h"
@@ -30,7 +31,7 @@
 namespace {
 
 int step(const mainForm& form) {
-    return form.Label9->text().toInt();
+    return ui(form)->Label9->text().toInt();
 }
 
 QWidget* focused() {
@@ -109,11 +110,11 @@ void KeysTest::editingKeysActOnTheText() {
     auto form = loadForm(folder);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 3);
-    QTRY_COMPARE(focused(), form->text1);
+    QTRY_COMPARE(focused(), ui(form)->text1);
 
     // The same keys into a plain box of the same size give what the writer expects.
     QTextEdit plain;
-    plain.resize(form->text1->size());
+    plain.resize(ui(form)->text1->size());
     plain.show();
     QVERIFY(QTest::qWaitForWindowExposed(&plain));
     QTest::keyClicks(&plain, QStringLiteral("alpha beta"));
@@ -124,7 +125,7 @@ void KeysTest::editingKeysActOnTheText() {
     QTest::keyClicks(&plain, QStringLiteral(" more"));
     plain.hide();
     form->activateWindow();
-    QTRY_COMPARE(focused(), form->text1);
+    QTRY_COMPARE(focused(), ui(form)->text1);
 
     type(QStringLiteral("alpha beta\ngamma delta"));
     for (QKeyCombination key : keys)
@@ -132,16 +133,16 @@ void KeysTest::editingKeysActOnTheText() {
     type(QStringLiteral(" more"));
 
     QCOMPARE(step(*form), 3);
-    QCOMPARE(form->text1->toPlainText(), plain.toPlainText());
-    QCOMPARE(form->text1->textCursor().position(), plain.textCursor().position());
-    const QString expected = form->text1->toPlainText();
+    QCOMPARE(ui(form)->text1->toPlainText(), plain.toPlainText());
+    QCOMPARE(ui(form)->text1->textCursor().position(), plain.textCursor().position());
+    const QString expected = ui(form)->text1->toPlainText();
 
     // Stored in row 3, and nowhere else.
     press(QKeyCombination(Qt::AltModifier, Qt::Key_N));
     QTRY_COMPARE(step(*form), 4);
     form->Command7_Click();
     goToStep(*form, 3);
-    QCOMPARE(form->text1->toPlainText(), expected);
+    QCOMPARE(ui(form)->text1->toPlainText(), expected);
     QCOMPARE(folder
                  .value(QStringLiteral("SELECT group_concat(AnswerID) FROM Answers WHERE "
                                        "Answer IS NOT NULL AND Answer <> ''"))
@@ -154,17 +155,17 @@ void KeysTest::firstAndLastStepKeysWhereverTheFocusIs() {
     auto form = loadForm(folder);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 4);
-    QTRY_COMPARE(focused(), form->text1);
+    QTRY_COMPARE(focused(), ui(form)->text1);
 
     // The Go menu shows the keys, and they are not the box's.
-    QCOMPARE(form->goMenu->firstStep()->shortcut(), QKeySequence(GoMenu::FirstStepKey));
-    QCOMPARE(form->goMenu->lastStep()->shortcut(), QKeySequence(GoMenu::LastStepKey));
+    QCOMPARE(ui(form)->goMenu->firstStep()->shortcut(), QKeySequence(GoMenu::FirstStepKey));
+    QCOMPARE(ui(form)->goMenu->lastStep()->shortcut(), QKeySequence(GoMenu::LastStepKey));
     for (QKeySequence::StandardKey k :
          {QKeySequence::MoveToStartOfDocument, QKeySequence::MoveToEndOfDocument,
           QKeySequence::MoveToStartOfLine, QKeySequence::MoveToEndOfLine}) {
         for (const QKeySequence& used : QKeySequence::keyBindings(k)) {
-            QVERIFY(used != form->goMenu->firstStep()->shortcut());
-            QVERIFY(used != form->goMenu->lastStep()->shortcut());
+            QVERIFY(used != ui(form)->goMenu->firstStep()->shortcut());
+            QVERIFY(used != ui(form)->goMenu->lastStep()->shortcut());
         }
     }
 
@@ -174,7 +175,7 @@ void KeysTest::firstAndLastStepKeysWhereverTheFocusIs() {
     QCOMPARE(step(*form), 93);
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
     QVERIFY(storedAnswer(folder, 4).contains("four"));
-    QCOMPARE(focused(), form->text1);
+    QCOMPARE(focused(), ui(form)->text1);
 
     type(QStringLiteral("ninety-three"));
     press(GoMenu::FirstStepKey);
@@ -184,7 +185,7 @@ void KeysTest::firstAndLastStepKeysWhereverTheFocusIs() {
 
     // On an overview the focus is on Next; the keys work there too, and a disabled Last
     // does nothing, as the button.
-    QCOMPARE(focused(), form->command3);
+    QCOMPARE(focused(), ui(form)->command3);
     press(GoMenu::LastStepKey);
     QCOMPARE(step(*form), 93);
     press(GoMenu::LastStepKey);
@@ -216,7 +217,7 @@ void KeysTest::typingGoesOnAfterAnotherWindow() {
     auto form = loadForm(folder);
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 2);
-    QTRY_COMPARE(focused(), form->text1);
+    QTRY_COMPARE(focused(), ui(form)->text1);
     type(QStringLiteral("before"));
 
     switch (away) {
@@ -257,17 +258,17 @@ void KeysTest::typingGoesOnAfterAnotherWindow() {
     }
     case Away::GoMenu:
         press(QKeyCombination(Qt::AltModifier, Qt::Key_G));
-        QTRY_VERIFY(form->goMenu->menu()->isVisible());
-        QTest::keyClick(form->goMenu->menu(), Qt::Key_Escape);
-        QTRY_VERIFY(!form->goMenu->menu()->isVisible());
+        QTRY_VERIFY(ui(form)->goMenu->menu()->isVisible());
+        QTest::keyClick(ui(form)->goMenu->menu(), Qt::Key_Escape);
+        QTRY_VERIFY(!ui(form)->goMenu->menu()->isVisible());
         press(QKeyCombination(Qt::Key_Escape)); // leaves the menu bar
         break;
     }
 
     QTRY_VERIFY(form->isActiveWindow());
-    QTRY_COMPARE_WITH_TIMEOUT(focused(), form->text1, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(focused(), ui(form)->text1, 2000);
     type(QStringLiteral(" after"));
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("before after"));
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("before after"));
 }
 
 namespace {
@@ -333,7 +334,7 @@ void KeysTest::writingKeysStoredRestartedAndReported() {
         auto form = loadForm(folder);
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
         goToStep(*form, 2);
-        QTRY_COMPARE(focused(), form->text1);
+        QTRY_COMPARE(focused(), ui(form)->text1);
         // Each key, then the words typed after it.
         const QList<std::pair<QList<QKeyCombination>, QString>> writing = {
             {{ctrl(Qt::Key_B)}, "loudly"},
@@ -352,15 +353,15 @@ void KeysTest::writingKeysStoredRestartedAndReported() {
                 press(k);
             type(words);
         }
-        checkWriting(form->text1->document(), true);
+        checkWriting(ui(form)->text1->document(), true);
         // The commands are in the box's context menu, under "Format".
         QMenu menu;
-        form->formatKeys->addMenuTo(&menu);
+        ui(form)->formatKeys->addMenuTo(&menu);
         QMenu* format = menu.actions().last()->menu();
         QVERIFY(format);
         QCOMPARE(menu.actions().last()->text(), QStringLiteral("&Format"));
-        QVERIFY(format->actions().contains(form->formatKeys->bold()));
-        QVERIFY(format->actions().contains(form->formatKeys->clearFormatting()));
+        QVERIFY(format->actions().contains(ui(form)->formatKeys->bold()));
+        QVERIFY(format->actions().contains(ui(form)->formatKeys->clearFormatting()));
         press(QKeyCombination(Qt::AltModifier, Qt::Key_N));
         QTRY_COMPARE(step(*form), 3);
     }
@@ -370,7 +371,7 @@ void KeysTest::writingKeysStoredRestartedAndReported() {
     {
         auto form = loadForm(folder);
         goToStep(*form, 2);
-        checkWriting(form->text1->document(), true);
+        checkWriting(ui(form)->text1->document(), true);
     }
 
     // The report prints it so.
@@ -391,14 +392,14 @@ void KeysTest::everyReachableControlIsNamed() {
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     for (int at : {12, 42}) {
         goToStep(*form, at);
-        QTRY_COMPARE(focused(), form->text1);
-        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(form->text1);
+        QTRY_COMPARE(focused(), ui(form)->text1);
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(ui(form)->text1);
         QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Answer to step %1 of 93").arg(at));
-        QCOMPARE(box->text(QAccessible::Description), form->quest->text());
+        QCOMPARE(box->text(QAccessible::Description), ui(form)->quest->text());
 
         // Every control that the Tab key reaches says what it is. (The answer box keeps Tab
         // for the text; the walk starts on the button after it.)
-        form->Command7->setFocus(Qt::TabFocusReason);
+        ui(form)->Command7->setFocus(Qt::TabFocusReason);
         QSet<QWidget*> reached;
         for (int i = 0; i < 30 && !reached.contains(focused()); ++i) {
             QWidget* w = focused();
@@ -414,11 +415,11 @@ void KeysTest::everyReachableControlIsNamed() {
         for (QWidget* w : reached)
             walk << QString::fromLatin1(w->metaObject()->className()) + u':' + w->objectName() +
                         u':' + w->accessibleName();
-        QVERIFY2(reached.contains(form->text1), qPrintable(walk.join(u' ')));
+        QVERIFY2(reached.contains(ui(form)->text1), qPrintable(walk.join(u' ')));
         QCOMPARE(reached.size(), at == 42 ? 9 : 8);
     }
     // The menus are named by their titles, the Go menu by a mnemonic of its own.
-    QCOMPARE(form->goMenu->menu()->title(), QStringLiteral("&Go"));
+    QCOMPARE(ui(form)->goMenu->menu()->title(), QStringLiteral("&Go"));
 }
 
 QTEST_MAIN(KeysTest)

@@ -4,6 +4,7 @@
 #include "boundlabel.h"
 #include "griddatacontrol.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "messageboxwatcher.h"
 #include "testfolder.h"
 #include "testform.h"
@@ -32,16 +33,17 @@ void resizeOuter(mainForm& form, int widthTwips, int heightTwips) {
 QList<QRect> layoutOf(const mainForm& f) {
     QList<QRect> rects;
     for (const QWidget* w : std::initializer_list<const QWidget*>{
-             f.quest, f.text1, f.DataGrid1, f.Image3, f.Image4, f.Image5, f.Image6, f.Label10,
-             f.Line1, f.Label5, f.Label6, f.Label7, f.Command7, f.command4, f.command3, f.Command8,
-             f.cmdReport, f.cmdEnd})
-        rects << f.placement.twips(w);
+             ui(f)->quest, ui(f)->text1, ui(f)->DataGrid1, ui(f)->Image3, ui(f)->Image4,
+             ui(f)->Image5, ui(f)->Image6, ui(f)->Label10, ui(f)->Line1, ui(f)->Label5,
+             ui(f)->Label6, ui(f)->Label7, ui(f)->Command7, ui(f)->command4, ui(f)->command3,
+             ui(f)->Command8, ui(f)->cmdReport, ui(f)->cmdEnd})
+        rects << ui(f)->placement.twips(w);
     return rects;
 }
 
 QList<bool> shown(const mainForm& f) {
-    return {f.text1->isVisible(),  f.DataGrid1->isVisible(), f.Image3->isVisible(),
-            f.Image4->isVisible(), f.Image5->isVisible(),    f.Image6->isVisible()};
+    return {ui(f)->text1->isVisible(),  ui(f)->DataGrid1->isVisible(), ui(f)->Image3->isVisible(),
+            ui(f)->Image4->isVisible(), ui(f)->Image5->isVisible(),    ui(f)->Image6->isVisible()};
 }
 
 } // namespace
@@ -68,25 +70,26 @@ void LayoutTest::resizeFiguresAtDesignHeight() {
     auto form = loadForm(folder);
     resizeOuter(*form, 16200, 11520);
     QCOMPARE(form->outerHeightTwips(), 11520);
-    QVERIFY(!form->text1->isVisible()); // step 1, an overview: the question takes the height
-    QCOMPARE(form->placement.height(form->quest), 11520 - 3000);
+    QVERIFY(!ui(form)->text1->isVisible()); // step 1, an overview: the question takes the height
+    QCOMPARE(ui(form)->placement.height(ui(form)->quest), 11520 - 3000);
     form->command3_Click();
-    QVERIFY(form->text1->isVisible());
-    for (QWidget* w : {form->cmdEnd, form->command4, form->command3, form->cmdReport,
-                       form->Command7, form->Command8})
-        QCOMPARE(form->placement.top(w), 10020);
-    for (QWidget* w : {static_cast<QWidget*>(form->Label5), static_cast<QWidget*>(form->Label6),
-                       static_cast<QWidget*>(form->Label7)})
-        QCOMPARE(form->placement.top(w), 10020);
-    QCOMPARE(form->placement.top(form->Label10), 9820);
-    QCOMPARE(form->placement.top(form->Line1), 9720);
-    QCOMPARE(form->placement.height(form->quest), 4260);
-    QCOMPARE(form->placement.top(form->text1), 5560);
-    QCOMPARE(form->placement.height(form->text1), 2880);
-    QCOMPARE(form->placement.width(form->quest), form->outerWidthTwips() - 2500);
+    QVERIFY(ui(form)->text1->isVisible());
+    for (QWidget* w : {ui(form)->cmdEnd, ui(form)->command4, ui(form)->command3,
+                       ui(form)->cmdReport, ui(form)->Command7, ui(form)->Command8})
+        QCOMPARE(ui(form)->placement.top(w), 10020);
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui(form)->Label5), static_cast<QWidget*>(ui(form)->Label6),
+          static_cast<QWidget*>(ui(form)->Label7)})
+        QCOMPARE(ui(form)->placement.top(w), 10020);
+    QCOMPARE(ui(form)->placement.top(ui(form)->Label10), 9820);
+    QCOMPARE(ui(form)->placement.top(ui(form)->Line1), 9720);
+    QCOMPARE(ui(form)->placement.height(ui(form)->quest), 4260);
+    QCOMPARE(ui(form)->placement.top(ui(form)->text1), 5560);
+    QCOMPARE(ui(form)->placement.height(ui(form)->text1), 2880);
+    QCOMPARE(ui(form)->placement.width(ui(form)->quest), form->outerWidthTwips() - 2500);
     // Lefts and the fixed column never move.
-    QCOMPARE(form->placement.left(form->command3), 6840);
-    QCOMPARE(form->placement.twips(form->cmdHelp), QRect(360, 1560, 1095, 495));
+    QCOMPARE(ui(form)->placement.left(ui(form)->command3), 6840);
+    QCOMPARE(ui(form)->placement.twips(ui(form)->cmdHelp), QRect(360, 1560, 1095, 495));
 }
 
 void LayoutTest::specialSteps_data() {
@@ -110,29 +113,32 @@ void LayoutTest::specialSteps() {
     auto form = loadForm(folder);
     resizeOuter(*form, 18000, 12000);
     goToStep(*form, step);
-    QCOMPARE(form->Label9->text(), QString::number(step));
+    QCOMPARE(ui(form)->Label9->text(), QString::number(step));
 
     const int full = 18000 - 2500;
-    QCOMPARE(form->placement.width(form->quest), full / 2);
-    QCOMPARE(form->placement.width(form->text1), halfAnswer ? full / 2 : full);
-    const int rightEdge = form->placement.left(form->quest) + full / 2 + 30;
+    QCOMPARE(ui(form)->placement.width(ui(form)->quest), full / 2);
+    QCOMPARE(ui(form)->placement.width(ui(form)->text1), halfAnswer ? full / 2 : full);
+    const int rightEdge = ui(form)->placement.left(ui(form)->quest) + full / 2 + 30;
 
-    const QMap<int, QWidget*> pictures{
-        {39, form->Image3}, {89, form->Image6}, {90, form->Image5}, {91, form->Image4}};
-    QWidget* beside = table.isEmpty() ? pictures.value(step) : form->DataGrid1;
+    const QMap<int, QWidget*> pictures{{39, ui(form)->Image3},
+                                       {89, ui(form)->Image6},
+                                       {90, ui(form)->Image5},
+                                       {91, ui(form)->Image4}};
+    QWidget* beside = table.isEmpty() ? pictures.value(step) : ui(form)->DataGrid1;
     QVERIFY(beside->isVisible());
-    QCOMPARE(form->placement.left(beside), rightEdge);
+    QCOMPARE(ui(form)->placement.left(beside), rightEdge);
     int visible = 0;
-    for (QWidget* w : {static_cast<QWidget*>(form->Image3), static_cast<QWidget*>(form->Image4),
-                       static_cast<QWidget*>(form->Image5), static_cast<QWidget*>(form->Image6),
-                       static_cast<QWidget*>(form->DataGrid1), static_cast<QWidget*>(form->fig42),
-                       static_cast<QWidget*>(form->fig66), static_cast<QWidget*>(form->fig67)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui(form)->Image3), static_cast<QWidget*>(ui(form)->Image4),
+          static_cast<QWidget*>(ui(form)->Image5), static_cast<QWidget*>(ui(form)->Image6),
+          static_cast<QWidget*>(ui(form)->DataGrid1), static_cast<QWidget*>(ui(form)->fig42),
+          static_cast<QWidget*>(ui(form)->fig66), static_cast<QWidget*>(ui(form)->fig67)})
         visible += w->isVisible();
     QCOMPARE(visible, 1);
     if (!table.isEmpty()) {
-        QCOMPARE(form->Adodc3->recordSource(), table);
-        QCOMPARE(form->Adodc3->model()->tableName(), table);
-        QVERIFY(form->Adodc3->model()->rowCount() > 0);
+        QCOMPARE(ui(form)->Adodc3->recordSource(), table);
+        QCOMPARE(ui(form)->Adodc3->model()->tableName(), table);
+        QVERIFY(ui(form)->Adodc3->model()->rowCount() > 0);
     } else {
         auto* label = qobject_cast<QLabel*>(beside);
         QVERIFY(!label->pixmap().isNull());
@@ -145,12 +151,12 @@ void LayoutTest::gridHidesOnNextStep() {
     auto form = loadForm(folder);
     resizeOuter(*form, 18000, 12000);
     goToStep(*form, 42);
-    QVERIFY(form->DataGrid1->isVisible());
+    QVERIFY(ui(form)->DataGrid1->isVisible());
     form->command3_Click();
-    QCOMPARE(form->Label9->text(), QStringLiteral("43"));
-    QVERIFY(!form->DataGrid1->isVisible());
-    QCOMPARE(form->placement.width(form->quest), 18000 - 2500);
-    QCOMPARE(form->placement.width(form->text1), 18000 - 2500);
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("43"));
+    QVERIFY(!ui(form)->DataGrid1->isVisible());
+    QCOMPARE(ui(form)->placement.width(ui(form)->quest), 18000 - 2500);
+    QCOMPARE(ui(form)->placement.width(ui(form)->text1), 18000 - 2500);
 }
 
 void LayoutTest::gridWritesFiguresThatSurviveRestart() {
@@ -158,13 +164,13 @@ void LayoutTest::gridWritesFiguresThatSurviveRestart() {
     {
         auto form = loadForm(folder);
         goToStep(*form, 66);
-        QSqlTableModel* grid = form->Adodc3->model();
-        QAbstractItemDelegate* cells = form->DataGrid1->itemDelegate();
+        QSqlTableModel* grid = ui(form)->Adodc3->model();
+        QAbstractItemDelegate* cells = ui(form)->DataGrid1->itemDelegate();
         // Types into a cell the way the grid's editor does, and commits it.
         auto typeInto = [&](int row, const char* column, const QString& keys) {
             const QModelIndex index = grid->index(row, grid->record().indexOf(column));
-            std::unique_ptr<QWidget> editor(
-                cells->createEditor(form->DataGrid1->viewport(), QStyleOptionViewItem(), index));
+            std::unique_ptr<QWidget> editor(cells->createEditor(ui(form)->DataGrid1->viewport(),
+                                                                QStyleOptionViewItem(), index));
             cells->setEditorData(editor.get(), index);
             QTest::keyClicks(editor.get(), keys);
             cells->setModelData(editor.get(), grid, index);
@@ -184,12 +190,12 @@ void LayoutTest::gridWritesFiguresThatSurviveRestart() {
     }
     auto form = loadForm(folder);
     goToStep(*form, 66);
-    QSqlTableModel* grid = form->Adodc3->model();
+    QSqlTableModel* grid = ui(form)->Adodc3->model();
     QCOMPARE(
         grid->data(grid->index(0, grid->record().indexOf(QStringLiteral("AssetOwned")))).toString(),
         QStringLiteral("Delivery van"));
     // The key column is not shown to the owner.
-    QVERIFY(form->DataGrid1->isColumnHidden(grid->record().indexOf(QStringLiteral("ID"))));
+    QVERIFY(ui(form)->DataGrid1->isColumnHidden(grid->record().indexOf(QStringLiteral("ID"))));
 }
 
 void LayoutTest::resizeWhileGridShowsRereadsTable() {
@@ -198,35 +204,37 @@ void LayoutTest::resizeWhileGridShowsRereadsTable() {
     resizeOuter(*form, 18000, 12000);
     goToStep(*form, 42);
     QVERIFY(folder.exec("UPDATE projections SET Month = 'June' WHERE ID = 1"));
-    QSqlTableModel* grid = form->Adodc3->model();
+    QSqlTableModel* grid = ui(form)->Adodc3->model();
     const int month = grid->record().indexOf(QStringLiteral("Month"));
     QVERIFY(grid->data(grid->index(0, month)).toString().isEmpty());
 
     resizeOuter(*form, 17010, 12510);
-    QCOMPARE(form->Adodc3->model()->data(form->Adodc3->model()->index(0, month)).toString(),
+    QCOMPARE(ui(form)->Adodc3->model()->data(ui(form)->Adodc3->model()->index(0, month)).toString(),
              QStringLiteral("June"));
-    QVERIFY(form->DataGrid1->isVisible());
+    QVERIFY(ui(form)->DataGrid1->isVisible());
     const int half = (form->outerWidthTwips() - 2500) / 2;
-    QCOMPARE(form->placement.width(form->quest), half);
-    QCOMPARE(form->placement.left(form->DataGrid1), form->placement.left(form->quest) + half + 30);
+    QCOMPARE(ui(form)->placement.width(ui(form)->quest), half);
+    QCOMPARE(ui(form)->placement.left(ui(form)->DataGrid1),
+             ui(form)->placement.left(ui(form)->quest) + half + 30);
 }
 
 void LayoutTest::resizeKeepsOverviewAndIllustration() {
     TestFolder folder;
     auto form = loadForm(folder);
     resizeOuter(*form, 18000, 12000);
-    QVERIFY(!form->text1->isVisible());
+    QVERIFY(!ui(form)->text1->isVisible());
     resizeOuter(*form, 16200, 11010);
-    QVERIFY(!form->text1->isVisible());
-    QCOMPARE(form->placement.height(form->quest), form->outerHeightTwips() - 3000);
+    QVERIFY(!ui(form)->text1->isVisible());
+    QCOMPARE(ui(form)->placement.height(ui(form)->quest), form->outerHeightTwips() - 3000);
 
     goToStep(*form, 89);
     resizeOuter(*form, 17010, 12000);
-    QVERIFY(form->Image6->isVisible());
+    QVERIFY(ui(form)->Image6->isVisible());
     const int half = (form->outerWidthTwips() - 2500) / 2;
-    QCOMPARE(form->placement.width(form->quest), half);
-    QCOMPARE(form->placement.width(form->text1), half);
-    QCOMPARE(form->placement.left(form->Image6), form->placement.left(form->quest) + half + 30);
+    QCOMPARE(ui(form)->placement.width(ui(form)->quest), half);
+    QCOMPARE(ui(form)->placement.width(ui(form)->text1), half);
+    QCOMPARE(ui(form)->placement.left(ui(form)->Image6),
+             ui(form)->placement.left(ui(form)->quest) + half + 30);
 }
 
 void LayoutTest::minimiseAndRestoreKeepLayout() {
@@ -253,8 +261,8 @@ void LayoutTest::tinyWindowSkipsImpossibleSizesSilently() {
     auto form = loadForm(folder);
     goToStep(*form, 90);
     resizeOuter(*form, 17010, 12000);
-    const int questHeight = form->placement.height(form->quest);
-    const int textHeight = form->placement.height(form->text1);
+    const int questHeight = ui(form)->placement.height(ui(form)->quest);
+    const int textHeight = ui(form)->placement.height(ui(form)->text1);
 
     MessageBoxWatcher watcher;
     form->setMinimumSize(0, 0);
@@ -264,11 +272,11 @@ void LayoutTest::tinyWindowSkipsImpossibleSizesSilently() {
     const int h = form->outerHeightTwips();
     QVERIFY(h - h / 2 - 1500 < 0);
     // The refused heights stay as they were; everything else still ran.
-    QCOMPARE(form->placement.height(form->quest), questHeight);
-    QCOMPARE(form->placement.top(form->command3), h - 1500);
-    QCOMPARE(form->placement.top(form->Line1), h - 1800);
-    QCOMPARE(form->placement.height(form->text1), h / 4 >= 0 ? h / 4 : textHeight);
-    QVERIFY(form->Image5->isVisible()); // the special layout still ran
+    QCOMPARE(ui(form)->placement.height(ui(form)->quest), questHeight);
+    QCOMPARE(ui(form)->placement.top(ui(form)->command3), h - 1500);
+    QCOMPARE(ui(form)->placement.top(ui(form)->Line1), h - 1800);
+    QCOMPARE(ui(form)->placement.height(ui(form)->text1), h / 4 >= 0 ? h / 4 : textHeight);
+    QVERIFY(ui(form)->Image5->isVisible()); // the special layout still ran
     QVERIFY(watcher.titles.isEmpty());
 }
 
@@ -291,21 +299,21 @@ void LayoutTest::illustrationsStayWholeBesideTheTitle() {
     resizeOuter(*form, width, height);
     goToStep(*form, step);
     QLabel* image = nullptr;
-    for (QLabel* l : {form->Image3, form->Image4, form->Image5, form->Image6})
+    for (QLabel* l : {ui(form)->Image3, ui(form)->Image4, ui(form)->Image5, ui(form)->Image6})
         if (l->isVisible())
             image = l;
     QVERIFY(image);
     // Nothing painted over the picture, and the title itself is not cut.
     const QRect picture = image->geometry();
-    QVERIFY2(!form->Label2->geometry().intersects(picture),
+    QVERIFY2(!ui(form)->Label2->geometry().intersects(picture),
              qPrintable(QStringLiteral("title %1,%2 %3x%4 over picture at %5")
-                            .arg(form->Label2->x())
-                            .arg(form->Label2->y())
-                            .arg(form->Label2->width())
-                            .arg(form->Label2->height())
+                            .arg(ui(form)->Label2->x())
+                            .arg(ui(form)->Label2->y())
+                            .arg(ui(form)->Label2->width())
+                            .arg(ui(form)->Label2->height())
                             .arg(picture.left())));
-    QVERIFY(QFontMetrics(form->Label2->font()).horizontalAdvance(form->Label2->text()) <=
-            form->Label2->width());
+    QVERIFY(QFontMetrics(ui(form)->Label2->font()).horizontalAdvance(ui(form)->Label2->text()) <=
+            ui(form)->Label2->width());
     const QWidget* client = image->parentWidget();
     for (const QWidget* sibling : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (sibling == image || !sibling->isVisible() || !sibling->geometry().intersects(picture))
@@ -319,7 +327,7 @@ void LayoutTest::illustrationsStayWholeBesideTheTitle() {
     }
     // Back on a plain step the title has its designed width again.
     goToStep(*form, 92);
-    QCOMPARE(form->placement.width(form->Label2), 10095);
+    QCOMPARE(ui(form)->placement.width(ui(form)->Label2), 10095);
 }
 
 QTEST_MAIN(LayoutTest)

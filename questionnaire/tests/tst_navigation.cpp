@@ -3,6 +3,7 @@
 
 #include "boundlabel.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "messageboxwatcher.h"
 #include "recordcursor.h"
 #include "testfolder.h"
@@ -39,14 +40,14 @@ void NavigationTest::nextStoresAnswerAndAdvances() {
     typeAnswer(*form, QStringLiteral("Bakery in the old town"));
     form->command3_Click();
 
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 3"));
-    QCOMPARE(form->ProgressBar1->value(), 3);
-    QCOMPARE(form->Label9->text(), QStringLiteral("3"));
-    QCOMPARE(form->Adodc2->position(), 2);
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 3"));
+    QCOMPARE(ui(form)->ProgressBar1->value(), 3);
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("3"));
+    QCOMPARE(ui(form)->Adodc2->position(), 2);
     QVERIFY(storedAnswer(folder, 2).startsWith(QStringLiteral("{\\rtf")));
     QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("Bakery in the old town")));
-    QVERIFY2(form->text1->toPlainText().isEmpty(), qPrintable(form->text1->toPlainText()));
-    QVERIFY(!form->text1->isHidden());
+    QVERIFY2(ui(form)->text1->toPlainText().isEmpty(), qPrintable(ui(form)->text1->toPlainText()));
+    QVERIFY(!ui(form)->text1->isHidden());
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, true, true}));
 }
 
@@ -54,19 +55,20 @@ void NavigationTest::nextOnLastStepBouncesWithoutStoring() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 93);
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 93"));
     typeAnswer(*form, QStringLiteral("closing words"));
 
     form->command3_Click();
-    QCOMPARE(form->Label9->text(), QStringLiteral("93"));
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
-    QCOMPARE(form->ProgressBar1->value(), 93);
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("93"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 93"));
+    QCOMPARE(ui(form)->ProgressBar1->value(), 93);
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
     QVERIFY(storedAnswer(folder, 93).isEmpty()); // a bounce stores nothing...
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("closing words")); // ...and loses nothing
+    QCOMPARE(ui(form)->text1->toPlainText(),
+             QStringLiteral("closing words")); // ...and loses nothing
 
     form->command4_Click();
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 92"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 92"));
     QVERIFY(storedAnswer(folder, 93).contains(QStringLiteral("closing words")));
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, true, true}));
 }
@@ -75,11 +77,11 @@ void NavigationTest::previousOnFirstStepBounces() {
     TestFolder folder;
     auto form = loadForm(folder);
     form->command4_Click();
-    QCOMPARE(form->Label9->text(), QStringLiteral("1"));
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 1"));
-    QCOMPARE(form->ProgressBar1->value(), 1);
-    QCOMPARE(form->Adodc1->position(), 0);
-    QCOMPARE(form->Adodc2->position(), 0);
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("1"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 1"));
+    QCOMPARE(ui(form)->ProgressBar1->value(), 1);
+    QCOMPARE(ui(form)->Adodc1->position(), 0);
+    QCOMPARE(ui(form)->Adodc2->position(), 0);
     QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
 }
 
@@ -92,24 +94,24 @@ void NavigationTest::lastAndFirstStoreTheEditedAnswer() {
     typeAnswer(*form, QStringLiteral("first answer"));
 
     form->Command8_Click();
-    QCOMPARE(form->Label9->text(), QStringLiteral("93"));
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
-    QCOMPARE(form->ProgressBar1->value(), 93);
-    QCOMPARE(form->Adodc2->position(), 92);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("final row"));
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("93"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 93"));
+    QCOMPARE(ui(form)->ProgressBar1->value(), 93);
+    QCOMPARE(ui(form)->Adodc2->position(), 92);
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("final row"));
     QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("first answer")));
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
 
-    form->text1->selectAll();
+    ui(form)->text1->selectAll();
     typeAnswer(*form, QStringLiteral(" and more"));
     form->Command7_Click();
-    QCOMPARE(form->Label9->text(), QStringLiteral("1"));
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 1"));
-    QCOMPARE(form->ProgressBar1->value(), 1);
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("1"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 1"));
+    QCOMPARE(ui(form)->ProgressBar1->value(), 1);
     QVERIFY(storedAnswer(folder, 93).contains(QStringLiteral("final row and more")));
     QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
     form->command3_Click();
-    QVERIFY(form->text1->toPlainText().contains(QStringLiteral("first answer")));
+    QVERIFY(ui(form)->text1->toPlainText().contains(QStringLiteral("first answer")));
 }
 
 void NavigationTest::answerSurvivesRestartAsRtf() {
@@ -117,7 +119,7 @@ void NavigationTest::answerSurvivesRestartAsRtf() {
     {
         auto form = loadForm(folder);
         goToStep(*form, 2);
-        QTextCursor c(form->text1->document());
+        QTextCursor c(ui(form)->text1->document());
         QTextCharFormat bold;
         bold.setFontWeight(QFont::Bold);
         c.insertText(QStringLiteral("We bake "), QTextCharFormat());
@@ -126,8 +128,8 @@ void NavigationTest::answerSurvivesRestartAsRtf() {
     }
     auto form = loadForm(folder);
     goToStep(*form, 2);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("We bake sourdough"));
-    QTextCursor c(form->text1->document());
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("We bake sourdough"));
+    QTextCursor c(ui(form)->text1->document());
     c.setPosition(10);
     QVERIFY(c.charFormat().fontWeight() >= QFont::Bold);
 }
@@ -162,7 +164,7 @@ void NavigationTest::viewingNeverRewritesAnAnswer() {
 
     auto form = loadForm(folder);
     goToStep(*form, 3); // reads it: no crash, no hang
-    QVERIFY(!form->text1->isReadOnly());
+    QVERIFY(!ui(form)->text1->isReadOnly());
     form->command3_Click();
     form->command4_Click();
     form->Command7_Click();
@@ -174,23 +176,23 @@ void NavigationTest::fewerAnswerRowsNeverReachPastTheLast() {
     QVERIFY(folder.exec(QStringList{"UPDATE Answers SET Answer = '{\\rtf1 row ' || AnswerID || '}'",
                                     "DELETE FROM Answers WHERE AnswerID > 90"}));
     auto form = loadForm(folder);
-    QCOMPARE(form->Adodc2->RecordCount(), 90);
+    QCOMPARE(ui(form)->Adodc2->RecordCount(), 90);
 
     form->Command8_Click();
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 93"));
-    QVERIFY(form->text1->toPlainText().isEmpty());
-    QVERIFY(form->text1->isReadOnly());
-    QTest::keyClicks(form->text1, QStringLiteral("lost?"));
-    QVERIFY(form->text1->toPlainText().isEmpty());
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 93"));
+    QVERIFY(ui(form)->text1->toPlainText().isEmpty());
+    QVERIFY(ui(form)->text1->isReadOnly());
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("lost?"));
+    QVERIFY(ui(form)->text1->toPlainText().isEmpty());
 
     form->command4_Click();
     form->command4_Click();
-    QCOMPARE(form->Label9->text(), QStringLiteral("91"));
-    QVERIFY(form->text1->isReadOnly());
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("91"));
+    QVERIFY(ui(form)->text1->isReadOnly());
     form->command4_Click();
-    QCOMPARE(form->Label9->text(), QStringLiteral("90"));
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("row 90"));
-    QVERIFY(!form->text1->isReadOnly());
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("90"));
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("row 90"));
+    QVERIFY(!ui(form)->text1->isReadOnly());
     typeAnswer(*form, QStringLiteral(" edited"));
     form->command3_Click();
     QVERIFY(storedAnswer(folder, 90).contains(QStringLiteral("row 90 edited")));
@@ -209,11 +211,11 @@ void NavigationTest::failedStoreKeepsEditAndStep() {
         form->command3_Click();
         QCOMPARE(watcher.titles, QStringList{QStringLiteral("Quillmark")});
     }
-    QCOMPARE(form->Label9->text(), QStringLiteral("2"));
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 2"));
-    QCOMPARE(form->Adodc2->position(), 1);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("precious words"));
-    QVERIFY(form->text1->document()->isModified());
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("2"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 2"));
+    QCOMPARE(ui(form)->Adodc2->position(), 1);
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("precious words"));
+    QVERIFY(ui(form)->text1->document()->isModified());
 }
 
 QTEST_MAIN(NavigationTest)

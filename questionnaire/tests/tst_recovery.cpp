@@ -4,6 +4,7 @@
 
 #include "boundlabel.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "messageboxwatcher.h"
 #include "recordcursor.h"
 #include "recoveryjournal.h"
@@ -141,22 +142,22 @@ void RecoveryTest::editIsJournalledWhenTypingPauses() {
     TestFolder folder;
     auto form = loadForm(folder);
     goToStep(*form, 3);
-    const RecoveryJournal& journal = form->recovery->journal();
+    const RecoveryJournal& journal = ui(form)->recovery->journal();
     // Not while typing goes on: each change starts the pause again. An hour's pause cannot
     // end while the test looks, however slow the machine.
-    form->recovery->setPauseMs(3600 * 1000);
+    ui(form)->recovery->setPauseMs(3600 * 1000);
     QTest::keyClicks(form->text1, QStringLiteral("first words"));
-    const int afterFirst = form->recovery->pauseRemainingMs();
+    const int afterFirst = ui(form)->recovery->pauseRemainingMs();
     QVERIFY(afterFirst > 0);
     // Past the timer's coarse rounding (under a second for an hour's timer), so that a
     // new start shows as more time left.
     QTRY_VERIFY(form->recovery->pauseRemainingMs() < afterFirst - 2000);
-    const int beforeMore = form->recovery->pauseRemainingMs();
+    const int beforeMore = ui(form)->recovery->pauseRemainingMs();
     QTest::keyClicks(form->text1, QStringLiteral(" and more"));
     QVERIFY(form->recovery->pauseRemainingMs() > beforeMore);
     QVERIFY(!journal.exists());
     // Back to the real pause, which then ends and writes the file.
-    form->recovery->setPauseMs(RecoveryKeeper::PauseMs);
+    ui(form)->recovery->setPauseMs(RecoveryKeeper::PauseMs);
     QTRY_VERIFY_WITH_TIMEOUT(journal.exists(), 5000);
     QCOMPARE(journalledText(folder), QStringLiteral("first words and more"));
     const auto entry = journal.read();
@@ -166,7 +167,7 @@ void RecoveryTest::editIsJournalledWhenTypingPauses() {
     // The database does not see it: nothing is stored before the move.
     QCOMPARE(storedAnswer(folder, 3), QString());
     // The next pause writes the newer text over it.
-    QTest::keyClicks(form->text1, QStringLiteral("!"));
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("!"));
     QTRY_COMPARE_WITH_TIMEOUT(journalledText(folder), QStringLiteral("first words and more!"),
                               5000);
 }
@@ -176,25 +177,25 @@ void RecoveryTest::storingOrUndoingRemovesTheFile() {
     auto form = loadForm(folder);
     goToStep(*form, 2);
     typeAnswer(*form, QStringLiteral("kept"));
-    form->recovery->journalNow();
-    QVERIFY(form->recovery->journal().exists());
+    ui(form)->recovery->journalNow();
+    QVERIFY(ui(form)->recovery->journal().exists());
     form->command3_Click();
     QVERIFY(storedAnswer(folder, 2).contains("kept"));
-    QTRY_VERIFY(!form->recovery->journal().exists());
+    QTRY_VERIFY(!ui(form)->recovery->journal().exists());
 
     // Undone back to what is stored: nothing is pending, the file goes.
-    QTest::keyClicks(form->text1, QStringLiteral("oops"));
-    form->recovery->journalNow();
-    QVERIFY(form->recovery->journal().exists());
-    while (form->text1->document()->isUndoAvailable())
-        form->text1->undo();
-    QVERIFY(!form->text1->document()->isModified());
-    QTRY_VERIFY(!form->recovery->journal().exists());
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("oops"));
+    ui(form)->recovery->journalNow();
+    QVERIFY(ui(form)->recovery->journal().exists());
+    while (ui(form)->text1->document()->isUndoAvailable())
+        ui(form)->text1->undo();
+    QVERIFY(!ui(form)->text1->document()->isModified());
+    QTRY_VERIFY(!ui(form)->recovery->journal().exists());
 
     // A store that fails keeps the file: the edit is still pending.
     QVERIFY(folder.refuseAnswerUpdates());
     typeAnswer(*form, QStringLiteral("precious"));
-    form->recovery->journalNow();
+    ui(form)->recovery->journalNow();
     {
         MessageBoxWatcher watcher;
         form->command3_Click();
@@ -210,10 +211,10 @@ void RecoveryTest::overviewStepsAreNeverJournalled() {
     TestFolder folder;
     auto form = loadForm(folder);
     form->Command7_Click();
-    QVERIFY(form->text1->isHidden());
+    QVERIFY(ui(form)->text1->isHidden());
     typeAnswer(*form, QStringLiteral("typed where no box is shown"));
-    form->recovery->journalNow();
-    QVERIFY(!form->recovery->journal().exists());
+    ui(form)->recovery->journalNow();
+    QVERIFY(!ui(form)->recovery->journal().exists());
 }
 
 void RecoveryTest::normalEndRemovesTheFileUnlessAnEditIsLost() {
@@ -222,8 +223,8 @@ void RecoveryTest::normalEndRemovesTheFileUnlessAnEditIsLost() {
         auto form = loadForm(folder);
         goToStep(*form, 2);
         typeAnswer(*form, QStringLiteral("soon stored"));
-        form->recovery->journalNow();
-        QVERIFY(form->recovery->journal().exists());
+        ui(form)->recovery->journalNow();
+        QVERIFY(ui(form)->recovery->journal().exists());
         // The close path stores the edit; the end removes the file.
         form->close();
         QVERIFY(storedAnswer(folder, 2).contains("soon stored"));
@@ -271,23 +272,23 @@ void RecoveryTest::killedProgramLeavesTheEditToRestore() {
     auto form = loadForm(folder);
     {
         BoxClicker restore(QStringLiteral("Restore"));
-        form->recovery->offerRestore();
+        ui(form)->recovery->offerRestore();
         QCOMPARE(restore.texts.size(), 1);
         QVERIFY(restore.texts[0].contains("step 5"));
         QVERIFY(restore.texts[0].contains("Our bakery opens at six"));
     }
-    QCOMPARE(form->Adodc1->position(), 4);
-    QCOMPARE(form->Adodc2->position(), 4);
-    QCOMPARE(form->Label6->text(), QStringLiteral(" 5"));
-    QCOMPARE(form->ProgressBar1->value(), 5);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("Our bakery opens at six"));
-    QVERIFY(form->text1->document()->isModified());
+    QCOMPARE(ui(form)->Adodc1->position(), 4);
+    QCOMPARE(ui(form)->Adodc2->position(), 4);
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 5"));
+    QCOMPARE(ui(form)->ProgressBar1->value(), 5);
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("Our bakery opens at six"));
+    QVERIFY(ui(form)->text1->document()->isModified());
     QCOMPARE(storedAnswer(folder, 5), QString());
     // Until it is stored the file stays; leaving the step stores it and the file goes.
-    QVERIFY(form->recovery->journal().exists());
+    QVERIFY(ui(form)->recovery->journal().exists());
     form->command3_Click();
     QVERIFY(storedAnswer(folder, 5).contains("Our bakery opens at six"));
-    QTRY_VERIFY(!form->recovery->journal().exists());
+    QTRY_VERIFY(!ui(form)->recovery->journal().exists());
 }
 
 void RecoveryTest::discardRemovesTheFile() {
@@ -298,16 +299,16 @@ void RecoveryTest::discardRemovesTheFile() {
     auto form = loadForm(folder);
     {
         BoxClicker discard(QStringLiteral("Discard"));
-        form->recovery->offerRestore();
+        ui(form)->recovery->offerRestore();
         QCOMPARE(discard.texts.size(), 1);
     }
-    QVERIFY(!form->recovery->journal().exists());
-    QCOMPARE(form->Adodc1->position(), 0);
+    QVERIFY(!ui(form)->recovery->journal().exists());
+    QCOMPARE(ui(form)->Adodc1->position(), 0);
     QCOMPARE(storedAnswer(folder, 6), QString());
 
     // No file, no question.
     MessageBoxWatcher watcher;
-    form->recovery->offerRestore();
+    ui(form)->recovery->offerRestore();
     QVERIFY(watcher.texts.isEmpty());
 }
 
@@ -322,20 +323,20 @@ void RecoveryTest::restoreRefusesAStepThatChanged() {
     };
     for (const RecoveryEntry& e : entries) {
         form->Command7_Click();
-        QVERIFY(!form->recovery->restore(e));
-        QVERIFY(!form->text1->document()->isModified());
+        QVERIFY(!ui(form)->recovery->restore(e));
+        QVERIFY(!ui(form)->text1->document()->isModified());
     }
     // Another copy still running on the folder wrote it: not left over from a crash.
     QProcess sleeper;
     sleeper.start("sleep", {"30"});
     QVERIFY(sleeper.waitForStarted());
-    QVERIFY(
-        form->recovery->journal().write({3, QVariant(3), "3", "{\\rtf1 theirs}",
-                                         QDateTime::currentDateTimeUtc(), sleeper.processId()}));
+    QVERIFY(ui(form)->recovery->journal().write({3, QVariant(3), "3", "{\\rtf1 theirs}",
+                                                 QDateTime::currentDateTimeUtc(),
+                                                 sleeper.processId()}));
     MessageBoxWatcher watcher;
-    form->recovery->offerRestore();
+    ui(form)->recovery->offerRestore();
     QVERIFY(watcher.texts.isEmpty());
-    QVERIFY(form->recovery->journal().exists());
+    QVERIFY(ui(form)->recovery->journal().exists());
     sleeper.kill();
     sleeper.waitForFinished();
 }

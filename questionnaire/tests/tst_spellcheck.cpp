@@ -6,6 +6,7 @@
 #include "answerzoom.h"
 #include "dictionarycatalog.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "messageboxwatcher.h"
 #include "personalwordlist.h"
 #include "recordcursor.h"
@@ -195,12 +196,12 @@ void SpellCheckTest::personalWordsAreKeptPerUser() {
 void SpellCheckTest::boxMarksMisspeltWordsOnly() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(form->spelling->load("en_US"));
-    QCOMPARE(form->spelling->dictionaryName(), QStringLiteral("en_US"));
+    QVERIFY(ui(form)->spelling->load("en_US"));
+    QCOMPARE(ui(form)->spelling->dictionaryName(), QStringLiteral("en_US"));
     goToStep(*form, 2);
-    QTest::keyClicks(form->text1, QStringLiteral("Fresh bakary bread"));
-    SpellHighlighter* h = form->spelling->highlighter();
-    const QString text = form->text1->toPlainText();
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("Fresh bakary bread"));
+    SpellHighlighter* h = ui(form)->spelling->highlighter();
+    const QString text = ui(form)->text1->toPlainText();
     QVERIFY(h->isMarked(int(text.indexOf("bakary"))));
     QVERIFY(h->isMarked(int(text.indexOf("bakary")) + 5));
     QVERIFY(!h->isMarked(int(text.indexOf("Fresh"))));
@@ -208,23 +209,23 @@ void SpellCheckTest::boxMarksMisspeltWordsOnly() {
     QVERIFY(!h->isMarked(int(text.indexOf(" "))));
 
     // Another dictionary judges again at once.
-    QTest::keyClicks(form->text1, QStringLiteral(" colour"));
-    const int colour = int(form->text1->toPlainText().indexOf("colour"));
+    QTest::keyClicks(ui(form)->text1, QStringLiteral(" colour"));
+    const int colour = int(ui(form)->text1->toPlainText().indexOf("colour"));
     QVERIFY(h->isMarked(colour));
-    QVERIFY(form->spelling->useDictionary("en_GB"));
+    QVERIFY(ui(form)->spelling->useDictionary("en_GB"));
     QVERIFY(!h->isMarked(colour));
     QVERIFY(h->isMarked(int(text.indexOf("bakary"))));
     QString error;
-    QVERIFY(!form->spelling->useDictionary("xx_XX", &error));
-    QCOMPARE(form->spelling->dictionaryName(), QStringLiteral("en_GB"));
+    QVERIFY(!ui(form)->spelling->useDictionary("xx_XX", &error));
+    QCOMPARE(ui(form)->spelling->dictionaryName(), QStringLiteral("en_GB"));
 }
 
 void SpellCheckTest::contextMenuSuggestsAndAdds() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(form->spelling->load("en_US"));
+    QVERIFY(ui(form)->spelling->load("en_US"));
     goToStep(*form, 2);
-    QTest::keyClicks(form->text1, QStringLiteral("We bake for ofices and Crumbton folk."));
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("We bake for ofices and Crumbton folk."));
     QTest::qWait(10);
 
     auto titles = [](QMenu* menu) {
@@ -234,7 +235,8 @@ void SpellCheckTest::contextMenuSuggestsAndAdds() {
         return t;
     };
     // On a misspelt word: its suggestions first, then "Add to dictionary", then the box's own.
-    std::unique_ptr<QMenu> menu(form->spelling->createContextMenu(pointOn(form->text1, "ofices")));
+    std::unique_ptr<QMenu> menu(
+        ui(form)->spelling->createContextMenu(pointOn(ui(form)->text1, "ofices")));
     QStringList t = titles(menu.get());
     QVERIFY2(t.indexOf("offices") == 0 || t.indexOf("offices") == 1, qPrintable(t.join('|')));
     QVERIFY(t.contains("Add to dictionary"));
@@ -244,22 +246,23 @@ void SpellCheckTest::contextMenuSuggestsAndAdds() {
     for (QAction* a : menu->actions())
         if (a->text() == "offices")
             a->trigger();
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("We bake for offices and Crumbton folk."));
+    QCOMPARE(ui(form)->text1->toPlainText(),
+             QStringLiteral("We bake for offices and Crumbton folk."));
 
     // On a correct word: no spelling entries.
-    menu.reset(form->spelling->createContextMenu(pointOn(form->text1, "bake")));
+    menu.reset(ui(form)->spelling->createContextMenu(pointOn(ui(form)->text1, "bake")));
     t = titles(menu.get());
     QVERIFY(!t.contains("Add to dictionary"));
 
     // "Add to dictionary": the mark goes, the word is in the owner's list and known to a
     // new window too.
-    const int crumbton = int(form->text1->toPlainText().indexOf("Crumbton"));
-    QVERIFY(form->spelling->highlighter()->isMarked(crumbton));
-    menu.reset(form->spelling->createContextMenu(pointOn(form->text1, "Crumbton")));
+    const int crumbton = int(ui(form)->text1->toPlainText().indexOf("Crumbton"));
+    QVERIFY(ui(form)->spelling->highlighter()->isMarked(crumbton));
+    menu.reset(ui(form)->spelling->createContextMenu(pointOn(ui(form)->text1, "Crumbton")));
     for (QAction* a : menu->actions())
         if (a->text() == "Add to dictionary")
             a->trigger();
-    QVERIFY(!form->spelling->highlighter()->isMarked(crumbton));
+    QVERIFY(!ui(form)->spelling->highlighter()->isMarked(crumbton));
     QVERIFY(PersonalWordList().contains("Crumbton"));
 
     form->command3_Click();
@@ -267,10 +270,10 @@ void SpellCheckTest::contextMenuSuggestsAndAdds() {
 
     TestFolder other;
     auto second = loadForm(other);
-    QVERIFY(second->spelling->load("en_US"));
+    QVERIFY(ui(second)->spelling->load("en_US"));
     goToStep(*second, 2);
-    QTest::keyClicks(second->text1, QStringLiteral("Crumbton"));
-    QVERIFY(!second->spelling->highlighter()->isMarked(0));
+    QTest::keyClicks(ui(second)->text1, QStringLiteral("Crumbton"));
+    QVERIFY(!ui(second)->spelling->highlighter()->isMarked(0));
 }
 
 void SpellCheckTest::checkingAndZoomNeverChangeTheStoredAnswer() {
@@ -281,12 +284,12 @@ void SpellCheckTest::checkingAndZoomNeverChangeTheStoredAnswer() {
     QVERIFY(folder.exec(QStringLiteral("UPDATE Answers SET Answer = '%1' WHERE AnswerID = 2")
                             .arg(QString::fromLatin1(rtf))));
     auto form = loadForm(folder);
-    QVERIFY(form->spelling->load("en_US"));
+    QVERIFY(ui(form)->spelling->load("en_US"));
     goToStep(*form, 2);
-    auto* box = static_cast<quill::rtf::RtfTextEdit*>(form->text1);
-    QVERIFY(form->spelling->highlighter()->isMarked(0));
-    form->zoom->setPercent(200);
-    QCOMPARE(form->spelling->highlighter()->scale(), 2.0);
+    auto* box = static_cast<quill::rtf::RtfTextEdit*>(ui(form)->text1);
+    QVERIFY(ui(form)->spelling->highlighter()->isMarked(0));
+    ui(form)->zoom->setPercent(200);
+    QCOMPARE(ui(form)->spelling->highlighter()->scale(), 2.0);
     QVERIFY(!box->document()->isModified());
     QCOMPARE(box->rtf(), rtf);
     // The zoom is drawn: the layout's sizes double, the document's stay.
@@ -318,21 +321,21 @@ void SpellCheckTest::zoomByKeysAndWheel() {
     goToStep(*form, 2);
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    form->text1->setFocus();
-    QCOMPARE(form->zoom->percent(), 100);
+    ui(form)->text1->setFocus();
+    QCOMPARE(ui(form)->zoom->percent(), 100);
     QTest::keyClick(form->windowHandle(), Qt::Key_Plus, Qt::ControlModifier);
-    QCOMPARE(form->zoom->percent(), 110);
+    QCOMPARE(ui(form)->zoom->percent(), 110);
     QTest::keyClick(form->windowHandle(), Qt::Key_Equal, Qt::ControlModifier);
-    QCOMPARE(form->zoom->percent(), 120);
+    QCOMPARE(ui(form)->zoom->percent(), 120);
     QTest::keyClick(form->windowHandle(), Qt::Key_Minus, Qt::ControlModifier);
-    QCOMPARE(form->zoom->percent(), 110);
+    QCOMPARE(ui(form)->zoom->percent(), 110);
     QTest::keyClick(form->windowHandle(), Qt::Key_0, Qt::ControlModifier);
-    QCOMPARE(form->zoom->percent(), 100);
+    QCOMPARE(ui(form)->zoom->percent(), 100);
 
     // Ctrl+wheel over the box: one notch one step, small deltas add up; the box's own
     // font zoom never runs.
-    const QFont before = form->text1->font();
-    QWidget* viewport = form->text1->viewport();
+    const QFont before = ui(form)->text1->font();
+    QWidget* viewport = ui(form)->text1->viewport();
     auto wheel = [&](int delta) {
         const QPointF at(viewport->width() / 2.0, viewport->height() / 2.0);
         QWheelEvent e(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
@@ -340,35 +343,35 @@ void SpellCheckTest::zoomByKeysAndWheel() {
         QApplication::sendEvent(viewport, &e);
     };
     wheel(120);
-    QCOMPARE(form->zoom->percent(), 110);
+    QCOMPARE(ui(form)->zoom->percent(), 110);
     wheel(60);
-    QCOMPARE(form->zoom->percent(), 110);
+    QCOMPARE(ui(form)->zoom->percent(), 110);
     wheel(60);
-    QCOMPARE(form->zoom->percent(), 120);
+    QCOMPARE(ui(form)->zoom->percent(), 120);
     wheel(-240);
-    QCOMPARE(form->zoom->percent(), 100);
-    QCOMPARE(form->text1->font(), before);
+    QCOMPARE(ui(form)->zoom->percent(), 100);
+    QCOMPARE(ui(form)->text1->font(), before);
     for (int i = 0; i < 40; ++i)
-        form->zoom->zoomIn();
-    QCOMPARE(form->zoom->percent(), AnswerZoom::MaxPercent);
+        ui(form)->zoom->zoomIn();
+    QCOMPARE(ui(form)->zoom->percent(), AnswerZoom::MaxPercent);
     for (int i = 0; i < 40; ++i)
-        form->zoom->zoomOut();
-    QCOMPARE(form->zoom->percent(), AnswerZoom::MinPercent);
+        ui(form)->zoom->zoomOut();
+    QCOMPARE(ui(form)->zoom->percent(), AnswerZoom::MinPercent);
 }
 
 void SpellCheckTest::wordCountInTheStatusLine() {
     TestFolder folder;
     auto form = loadForm(folder);
-    StatusLine* line = form->statusLine;
+    StatusLine* line = ui(form)->statusLine;
     // Step 1 is an overview: no box, no count.
     QCOMPARE(line->countText(), QString());
     goToStep(*form, 2);
     QCOMPARE(line->text(), QStringLiteral("0 words"));
-    QTest::keyClicks(form->text1, QStringLiteral("One"));
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("One"));
     QCOMPARE(line->text(), QStringLiteral("1 word"));
-    QTest::keyClicks(form->text1, QStringLiteral(" well-known bakery."));
+    QTest::keyClicks(ui(form)->text1, QStringLiteral(" well-known bakery."));
     QCOMPARE(line->words(), 3);
-    form->zoom->setPercent(150);
+    ui(form)->zoom->setPercent(150);
     QCOMPARE(line->countText(), QStringLiteral("3 words    Zoom 150 %"));
     form->command3_Click();
     QCOMPARE(line->words(), 0);
@@ -384,9 +387,9 @@ void SpellCheckTest::wordCountInTheStatusLine() {
     // no designed control.
     for (const QSize size : {QSize(1024, 768), QSize(1400, 900), QSize(900, 700)}) {
         form->resize(size);
-        QTRY_COMPARE(line->y(), form->cmdEnd->y());
-        QCOMPARE(line->height(), form->cmdEnd->height());
-        QVERIFY(line->x() > form->cmdEnd->geometry().right());
+        QTRY_COMPARE(line->y(), ui(form)->cmdEnd->y());
+        QCOMPARE(line->height(), ui(form)->cmdEnd->height());
+        QVERIFY(line->x() > ui(form)->cmdEnd->geometry().right());
         QVERIFY(line->geometry().right() < line->parentWidget()->width());
         for (QWidget* w :
              form->centralWidget()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))

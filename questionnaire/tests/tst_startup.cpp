@@ -3,6 +3,7 @@
 
 #include "boundlabel.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "messageboxwatcher.h"
 #include "module1.h"
 #include "recordcursor.h"
@@ -43,25 +44,27 @@ void StartupTest::loadsFirstStepOfShippedDatabase() {
     mainForm form(folder.path());
     QVERIFY2(form.Form_Load(), qPrintable(form.loadError()));
 
-    QCOMPARE(form.Label6->text(), QStringLiteral(" 1"));
-    QCOMPARE(form.Label7->text(), QStringLiteral("of  93"));
-    QCOMPARE(form.ProgressBar1->minimum(), 0);
-    QCOMPARE(form.ProgressBar1->maximum(), 93);
-    QCOMPARE(form.ProgressBar1->value(), 1);
-    QCOMPARE(form.Adodc1->RecordCount(), 93);
-    QCOMPARE(form.Label9->text(), QStringLiteral("1"));
-    QCOMPARE(form.Label2->text(), folder.value("SELECT Heading FROM Headings WHERE HeadingID = 1"));
-    QVERIFY(!form.quest->text().isEmpty());
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 1"));
+    QCOMPARE(ui(form)->Label7->text(), QStringLiteral("of  93"));
+    QCOMPARE(ui(form)->ProgressBar1->minimum(), 0);
+    QCOMPARE(ui(form)->ProgressBar1->maximum(), 93);
+    QCOMPARE(ui(form)->ProgressBar1->value(), 1);
+    QCOMPARE(ui(form)->Adodc1->RecordCount(), 93);
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("1"));
+    QCOMPARE(ui(form)->Label2->text(),
+             folder.value("SELECT Heading FROM Headings WHERE HeadingID = 1"));
+    QVERIFY(!ui(form)->quest->text().isEmpty());
 
     // Laid out as an overview: no answer box, the question gets the full height.
-    QCOMPARE(form.Label1->text(), QStringLiteral("1"));
-    QVERIFY(form.text1->isHidden());
-    QCOMPARE(form.placement.height(form.quest), form.outerHeightTwips() - 3000);
-    for (QPushButton* b : {form.Command7, form.command4, form.command3, form.Command8})
+    QCOMPARE(ui(form)->Label1->text(), QStringLiteral("1"));
+    QVERIFY(ui(form)->text1->isHidden());
+    QCOMPARE(ui(form)->placement.height(ui(form)->quest), form.outerHeightTwips() - 3000);
+    for (QPushButton* b :
+         {ui(form)->Command7, ui(form)->command4, ui(form)->command3, ui(form)->Command8})
         QVERIFY(b->isEnabled());
-    QCOMPARE(form.command3->text(), QStringLiteral("&Next   >"));
-    QCOMPARE(form.Command7->text(), QStringLiteral("|<<   &First"));
-    QCOMPARE(form.Command8->text(), QStringLiteral("&Last   >>|"));
+    QCOMPARE(ui(form)->command3->text(), QStringLiteral("&Next   >"));
+    QCOMPARE(ui(form)->Command7->text(), QStringLiteral("|<<   &First"));
+    QCOMPARE(ui(form)->Command8->text(), QStringLiteral("&Last   >>|"));
     QVERIFY(form.windowTitle().startsWith(QStringLiteral("Quillmark")));
 }
 
@@ -120,9 +123,9 @@ void StartupTest::overviewFlagIsExactText() {
     mainForm form(folder.path());
     QVERIFY(form.Form_Load());
     form.command3_Click();
-    QCOMPARE(form.Label9->text(), QStringLiteral("2"));
-    QCOMPARE(form.Label1->text(), flag);
-    QCOMPARE(form.text1->isHidden(), overview);
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("2"));
+    QCOMPARE(ui(form)->Label1->text(), flag);
+    QCOMPARE(ui(form)->text1->isHidden(), overview);
 }
 
 void StartupTest::questionWithoutSectionIsNoStep() {
@@ -148,16 +151,16 @@ void StartupTest::questionWithoutSectionIsNoStep() {
     mainForm form(folder.path());
     QVERIFY(form.Form_Load());
     const int steps = 93 - 1 - removed;
-    QCOMPARE(form.Adodc1->RecordCount(), steps);
-    QCOMPARE(form.Label7->text(),
+    QCOMPARE(ui(form)->Adodc1->RecordCount(), steps);
+    QCOMPARE(ui(form)->Label7->text(),
              QStringLiteral("of ") + QLatin1Char(' ') + QString::number(steps));
     // Steps keep pairing with answer rows by position: the fifth step is question 6 and shows
     // answer row 5.
     for (int i = 1; i < 5; ++i)
         form.command3_Click();
-    QCOMPARE(form.Label9->text(), QStringLiteral("6"));
-    QCOMPARE(form.text1->toPlainText(), QStringLiteral("row 5"));
-    QCOMPARE(form.Label6->text(), QStringLiteral(" 5"));
+    QCOMPARE(ui(form)->Label9->text(), QStringLiteral("6"));
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("row 5"));
+    QCOMPARE(ui(form)->Label6->text(), QStringLiteral(" 5"));
 }
 
 void StartupTest::folderNameWithUriCharacters() {
@@ -169,7 +172,7 @@ void StartupTest::folderNameWithUriCharacters() {
     {
         mainForm form(odd);
         QVERIFY2(form.Form_Load(), qPrintable(form.loadError()));
-        QCOMPARE(form.Adodc1->RecordCount(), 93);
+        QCOMPARE(ui(form)->Adodc1->RecordCount(), 93);
     }
     {
         mainForm form(odd + QStringLiteral("/missing"));

@@ -5,6 +5,7 @@
 
 #include "boundlabel.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "modalkeys.h"
 #include "testfolder.h"
 #include "testform.h"
@@ -18,7 +19,7 @@
 namespace {
 
 int step(const mainForm& form) {
-    return form.Label9->text().toInt();
+    return ui(form)->Label9->text().toInt();
 }
 
 void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -47,7 +48,8 @@ void next(mainForm& form) {
     // After a message box the focus comes back to the window first.
     QTRY_VERIFY(QApplication::focusWidget());
     bool clicked = false;
-    const auto c = QObject::connect(form.command3, &QPushButton::clicked, [&] { clicked = true; });
+    const auto c =
+        QObject::connect(ui(form)->command3, &QPushButton::clicked, [&] { clicked = true; });
     pressAtFocus(Qt::Key_N, Qt::AltModifier);
     QTRY_VERIFY_WITH_TIMEOUT(clicked, 30000);
     QObject::disconnect(c);
@@ -68,8 +70,8 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QCOMPARE(form->otherCopyProcess(), 0);
     goToStep(*form, 2);
-    QTRY_COMPARE(QApplication::focusWidget(), form->text1);
-    QVERIFY(form->text1->toPlainText().isEmpty());
+    QTRY_COMPARE(QApplication::focusWidget(), ui(form)->text1);
+    QVERIFY(ui(form)->text1->toPlainText().isEmpty());
 
     // The other copy starts while we have the file open, says so, and stores step 2.
     const QString other = otherCopy(folder, 2, QStringLiteral("written by the other copy"));
@@ -92,7 +94,7 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
                  qPrintable(keys.texts[0]));
     }
     QCOMPARE(step(*form), 2);
-    QCOMPARE(form->text1->toPlainText(), QStringLiteral("written here"));
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("written here"));
     QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("written by the other copy")));
     QVERIFY(!storedAnswer(folder, 2).contains(QStringLiteral("written here")));
 
@@ -115,7 +117,7 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
         ModalKeys keys({});
         next(*form);
         QCOMPARE(step(*form), 4);
-        QCOMPARE(form->text1->toPlainText(), QStringLiteral("four from the other copy"));
+        QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("four from the other copy"));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(", and ours"));
         next(*form);
         QCOMPARE(keys.texts, QStringList());

@@ -1,18 +1,17 @@
 #include "gomenu.h"
 
-#include "mainform.h"
-#include "recordcursor.h"
 #include "sectionindex.h"
+#include "stephost.h"
 
 #include <QAction>
-#include <QDataWidgetMapper>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTextDocument>
 #include <QTextEdit>
 
-GoMenu::GoMenu(mainForm* form) : QObject(form), m_form(form) {
+GoMenu::GoMenu(StepHost* host) : QObject(host->hostWindow()), m_host(host) {
+    QMainWindow* form = host->hostWindow();
     m_menu = form->menuBar()->addMenu(QStringLiteral("&Go"));
     // Keys that no text box uses: Ctrl+Home and Ctrl+End belong to the caret in the box.
     m_first = new QAction(QStringLiteral("First step"), this);
@@ -24,28 +23,23 @@ GoMenu::GoMenu(mainForm* form) : QObject(form), m_form(form) {
         form->addAction(a);
     }
     // As the buttons: a disabled First or Last does nothing.
-    connect(m_first, &QAction::triggered, form, [form] {
-        if (form->Command7->isEnabled())
-            form->Command7_Click();
-    });
-    connect(m_last, &QAction::triggered, form, [form] {
-        if (form->Command8->isEnabled())
-            form->Command8_Click();
-    });
+    connect(m_first, &QAction::triggered, form, [host] { host->goToFirstStep(); });
+    connect(m_last, &QAction::triggered, form, [host] { host->goToLastStep(); });
     connect(m_menu, &QMenu::aboutToShow, this, &GoMenu::refresh);
     refresh();
 }
 
 void GoMenu::refresh() {
     m_menu->clear();
-    const QAbstractItemModel* questions = m_form->Adodc1->mapper()->model();
-    const QAbstractItemModel* answers = m_form->Adodc2->mapper()->model();
+    const QAbstractItemModel* questions = m_host->questionRows();
+    const QAbstractItemModel* answers = m_host->answerRows();
     if (questions && answers) {
         // The edit in the box counts as the owner sees it.
-        const QString pending = m_form->text1->toPlainText();
-        const bool edited = m_form->text1->document()->isModified() && !m_form->text1->isHidden();
+        const QTextEdit* box = m_host->answerBox();
+        const QString pending = box->toPlainText();
+        const bool edited = box->document()->isModified() && !box->isHidden();
         const QList<SectionEntry> sections = SectionIndex::read(
-            *questions, *answers, m_form->Adodc1->position() + 1, edited ? &pending : nullptr);
+            *questions, *answers, m_host->currentStep(), edited ? &pending : nullptr);
         for (qsizetype i = 0; i < sections.size(); ++i) {
             const SectionEntry& s = sections[i];
             QString number = QString::number(i + 1);
@@ -57,8 +51,8 @@ void GoMenu::refresh() {
                                         .arg(s.answered)
                                         .arg(s.questions);
             const int step = s.firstStep;
-            connect(m_menu->addAction(caption), &QAction::triggered, m_form,
-                    [form = m_form, step] { form->goToStep(step); });
+            connect(m_menu->addAction(caption), &QAction::triggered, m_host->hostWindow(),
+                    [host = m_host, step] { host->goToStep(step); });
         }
     }
     m_menu->addSeparator();

@@ -5,7 +5,7 @@
 
 class QAction;
 class QMenu;
-class mainForm;
+class StepHost;
 
 // The "&Go" menu beside "&File": the sections with how many of their questions are
 // answered, each taking the owner to the section's first step; and "First step" and "Last
@@ -18,8 +18,8 @@ public:
     static constexpr QKeyCombination FirstStepKey = Qt::AltModifier | Qt::Key_Home;
     static constexpr QKeyCombination LastStepKey = Qt::AltModifier | Qt::Key_End;
 
-    // Adds the menu to the form's menu bar, after the menus already there.
-    explicit GoMenu(mainForm* form);
+    // Adds the menu to the window's menu bar, after the menus already there.
+    explicit GoMenu(StepHost* host);
 
     QMenu* menu() const { return m_menu; }
     QAction* firstStep() const { return m_first; }
@@ -29,7 +29,7 @@ public:
     void refresh();
 
 private:
-    mainForm* m_form;
+    StepHost* m_host;
     QMenu* m_menu;
     QAction* m_first;
     QAction* m_last;

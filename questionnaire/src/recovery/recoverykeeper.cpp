@@ -1,13 +1,11 @@
 #include "recoverykeeper.h"
 
 #include "answermodel.h"
-#include "boundlabel.h"
-#include "mainform.h"
-#include "recordcursor.h"
 #include "rtfreader.h"
+#include "stephost.h"
 
 #include <QCoreApplication>
-#include <QDataWidgetMapper>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMetaProperty>
 #include <QPushButton>
@@ -22,8 +20,8 @@
 
 namespace {
 
-const AnswerModel* answers(const mainForm& form) {
-    return qobject_cast<const AnswerModel*>(form.Adodc2->mapper()->model());
+const AnswerModel* answers(const StepHost& host) {
+    return qobject_cast<const AnswerModel*>(host.answerRows());
 }
 
 // Whether the program that wrote an entry is still running (another copy on the same
@@ -51,25 +49,25 @@ QString preview(const QByteArray& rtf) {
 
 } // namespace
 
-RecoveryKeeper::RecoveryKeeper(mainForm* form)
-    : QObject(form), m_form(form), m_journal(form->programFolder()) {
+RecoveryKeeper::RecoveryKeeper(StepHost* host)
+    : QObject(host->hostWindow()), m_host(host), m_journal(host->programFolder()) {
     m_pause.setSingleShot(true);
     m_pause.setInterval(PauseMs);
     connect(&m_pause, &QTimer::timeout, this, &RecoveryKeeper::journalNow);
-    QTextDocument* doc = form->text1->document();
+    QTextDocument* doc = host->answerBox()->document();
     connect(doc, &QTextDocument::contentsChanged, this, &RecoveryKeeper::contentsChanged);
     connect(doc, &QTextDocument::modificationChanged, this, &RecoveryKeeper::modificationChanged);
 }
 
 bool RecoveryKeeper::editPending() const {
-    const QTextEdit* box = m_form->text1;
+    const QTextEdit* box = m_host->answerBox();
     return box->document()->isModified() && !box->isHidden() && !box->isReadOnly() &&
-           m_form->Adodc2->onRow() && answers(*m_form);
+           m_host->answerRowShown() && answers(*m_host);
 }
 
 void RecoveryKeeper::contentsChanged() {
     // Each change restarts the wait, so the file is written once typing pauses.
-    if (m_form->text1->document()->isModified())
+    if (m_host->answerBox()->document()->isModified())
         m_pause.start();
 }
 
@@ -86,7 +84,7 @@ void RecoveryKeeper::modificationChanged(bool modified) {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (!m_form->text1->document()->isModified())
+            if (!m_host->answerBox()->document()->isModified())
                 removeOurs();
         },
         Qt::QueuedConnection);
@@ -104,11 +102,11 @@ void RecoveryKeeper::journalNow() {
         return;
     }
     RecoveryEntry e;
-    e.step = m_form->Adodc2->position() + 1;
-    e.answerKey = answers(*m_form)->key(m_form->Adodc2->position());
-    e.questionNumber = m_form->Label9->text();
-    e.rtf =
-        m_form->text1->property(m_form->text1->metaObject()->userProperty().name()).toByteArray();
+    const QTextEdit* box = m_host->answerBox();
+    e.step = m_host->answerRow() + 1;
+    e.answerKey = answers(*m_host)->key(m_host->answerRow());
+    e.questionNumber = m_host->questionNumber();
+    e.rtf = box->property(box->metaObject()->userProperty().name()).toByteArray();
     e.savedAt = QDateTime::currentDateTimeUtc();
     e.processId = QCoreApplication::applicationPid();
     QString error;
@@ -139,7 +137,7 @@ void RecoveryKeeper::offerRestore() {
                                    "answer box of that step, or discard it?")
                         .arg(entry->step)
                         .arg(preview(entry->rtf)),
-                    QMessageBox::NoButton, m_form);
+                    QMessageBox::NoButton, m_host->hostWindow());
     QPushButton* restoreButton = box.addButton(QStringLiteral("Restore"), QMessageBox::AcceptRole);
     QPushButton* discardButton =
         box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
@@ -153,7 +151,7 @@ void RecoveryKeeper::offerRestore() {
     if (box.clickedButton() != restoreButton)
         return;
     if (!restore(*entry)) {
-        QMessageBox::warning(m_form, QStringLiteral("Quillmark"),
+        QMessageBox::warning(m_host->hostWindow(), QStringLiteral("Quillmark"),
                              QStringLiteral("The step of the unsaved text is no longer in the "
                                             "database as it was, so the text cannot be put "
                                             "back. The recovery file stays as it is: %1")
@@ -162,18 +160,18 @@ void RecoveryKeeper::offerRestore() {
 }
 
 bool RecoveryKeeper::restore(const RecoveryEntry& entry) {
-    const AnswerModel* model = answers(*m_form);
+    const AnswerModel* model = answers(*m_host);
     const int row = entry.step - 1;
-    if (!model || row < 0 || row >= model->rowCount() || row >= m_form->Adodc1->RecordCount() ||
+    if (!model || row < 0 || row >= model->rowCount() || row >= m_host->stepCount() ||
         (entry.answerKey.isValid() && model->key(row) != entry.answerKey))
         return false;
-    if (!m_form->goToStep(entry.step))
+    if (!m_host->goToStep(entry.step))
         return false;
-    if (m_form->text1->isHidden() || m_form->text1->isReadOnly())
+    QTextEdit* box = m_host->answerBox();
+    if (box->isHidden() || box->isReadOnly())
         return false;
     // The text comes back as a pending edit, stored when the owner leaves the step; until
     // then the file stays, so a second crash loses nothing either.
-    QTextEdit* box = m_form->text1;
     box->setProperty(box->metaObject()->userProperty().name(), entry.rtf);
     box->document()->setModified(true);
     m_written = true;

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QTimer>
 
-class mainForm;
+class StepHost;
 
 // Keeps the answer box's pending edit in the recovery file while it is not stored.
 //
@@ -22,7 +22,7 @@ class RecoveryKeeper : public QObject {
 public:
     static constexpr int PauseMs = 1000;
 
-    explicit RecoveryKeeper(mainForm* form);
+    explicit RecoveryKeeper(StepHost* host);
 
     const RecoveryJournal& journal() const { return m_journal; }
 
@@ -57,7 +57,7 @@ private:
     bool editPending() const;
     void removeOurs();
 
-    mainForm* m_form;
+    StepHost* m_host;
     RecoveryJournal m_journal;
     QTimer m_pause;
     bool m_written = false; // the file holds an edit of this run

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "placement.h"
+#include "stephost.h"
 
 #include <QLockFile>
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <memory>
 
 class AnswerModel;
+class QAbstractItemModel;
 class AnswerZoom;
 class BoundLabel;
 class FocusKeeper;
@@ -31,69 +33,10 @@ class RecoveryKeeper;
 class SpellCheck;
 class StatusLine;
 
-// The main window: one step of the business-plan questionnaire at a time.
-//
-// It shows the section title, the question or overview text, the answer box and, on a few
-// steps, an illustration or the figure grid, with four buttons that move through the steps.
-// Two cursors move in step: Adodc1 over the question set and Adodc2 over the answer rows;
-// after every completed move, step k of the questions stands beside answer row k. The
-// answer box is bound to the answer row under Adodc2, and an edit is written to the database
-// before Adodc2 moves, never otherwise.
-//
-// Controls keep their design names and are placed in twips (`placement`), as designed.
-// Handlers keep the event names; they share no state beyond the controls and the cursors.
-//
-// The handlers of the Report, Help and Exit buttons, of the File menu and of closing the
-// window live in mainformactions.cpp.
-class mainForm : public QMainWindow {
-    Q_OBJECT
-
-public:
-    // The section title's designed type size.
-    static constexpr qreal SectionTitlePoints = 14.25;
-
-    // `programFolder` is where "0002.mdb" lies (the executable's folder, no trailing "/").
-    explicit mainForm(const QString& programFolder, QWidget* parent = nullptr);
-    ~mainForm() override;
-
-    // The load handler: opens the database, binds the controls and lays out the first step.
-    // Returns false when the database cannot be used; loadError() then says why, and the
-    // file has not been created or changed.
-    bool Form_Load();
-    QString loadError() const { return m_loadError; }
-
-    QString programFolder() const { return m_programFolder; }
-    // The database file: the program's folder + "/0002.mdb".
-    QString databasePath() const;
-
-    // Writes the answer box's pending edit to its answer row (no-op without one). On a
-    // database error it tells the user, keeps the edit in the box and returns false.
-    bool storePendingAnswer();
-    // The same without telling the user: on failure `why` says what went wrong.
-    bool writePendingAnswer(QString* why);
-    // Before the program ends (Exit, the close box): stores the pending answer; when that
-    // fails, asks once whether to end anyway (No by default), the reason beside the question.
-    // True when the program may end; the edit that could not be stored then stays pending,
-    // so the recovery file keeps it for the next start.
-    bool storeBeforeEnding();
-
-    // Goes to a 1-based step in one move (the Go menu, a restored edit): stores the pending
-    // answer first and stops, returning false, when it cannot; then moves both cursors and
-    // leaves the counter, the progress bar and the buttons as First, Last or the moves
-    // between them would (navigation/mainformgoto.cpp).
-    bool goToStep(int step);
-
-    // The process id of another copy of the program that had the database open when this
-    // one loaded it; 0 when there was none.
-    qint64 otherCopyProcess() const { return m_otherCopy; }
-
-    // Whether the owner closed the window (the close was accepted).
-    bool closedByOwner() const { return m_closed; }
-
-    // The window's current outer size (frame, title and menu bar included) in twips.
-    int outerWidthTwips() const;
-    int outerHeightTwips() const;
-
+// The window's controls under their design names, its data controls and the writing comfort
+// beside them. mainForm keeps them to itself (a private base, as a form's designed part);
+// tests and benchmarks reach them through mainFormProbe (mainformprobe.h).
+struct mainFormControls {
     // Designed controls.
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* Label4 = nullptr;     // "Section:"
@@ -150,6 +93,88 @@ public:
     RecoveryKeeper* recovery = nullptr;
     FocusKeeper* focusKeeper = nullptr;
     FormatKeys* formatKeys = nullptr;
+};
+
+// The main window: one step of the business-plan questionnaire at a time.
+//
+// It shows the section title, the question or overview text, the answer box and, on a few
+// steps, an illustration or the figure grid, with four buttons that move through the steps.
+// Two cursors move in step: Adodc1 over the question set and Adodc2 over the answer rows;
+// after every completed move, step k of the questions stands beside answer row k. The
+// answer box is bound to the answer row under Adodc2, and an edit is written to the database
+// before Adodc2 moves, never otherwise.
+//
+// Controls keep their design names and are placed in twips (`placement`), as designed.
+// Handlers keep the event names; they share no state beyond the controls and the cursors.
+//
+// The handlers of the Report, Help and Exit buttons, of the File menu and of closing the
+// window live in mainformactions.cpp.
+class mainForm : public QMainWindow, public StepHost, private mainFormControls {
+    Q_OBJECT
+
+public:
+    // The section title's designed type size.
+    static constexpr qreal SectionTitlePoints = 14.25;
+
+    // `programFolder` is where "0002.mdb" lies (the executable's folder, no trailing "/").
+    explicit mainForm(const QString& programFolder, QWidget* parent = nullptr);
+    ~mainForm() override;
+
+    // The load handler: opens the database, binds the controls and lays out the first step.
+    // Returns false when the database cannot be used; loadError() then says why, and the
+    // file has not been created or changed.
+    bool Form_Load();
+    QString loadError() const { return m_loadError; }
+
+    QString programFolder() const override { return m_programFolder; }
+    // The database file: the program's folder + "/0002.mdb".
+    QString databasePath() const;
+
+    // Writes the answer box's pending edit to its answer row (no-op without one). On a
+    // database error it tells the user, keeps the edit in the box and returns false.
+    bool storePendingAnswer();
+    // The same without telling the user: on failure `why` says what went wrong.
+    bool writePendingAnswer(QString* why);
+    // Before the program ends (Exit, the close box): stores the pending answer; when that
+    // fails, asks once whether to end anyway (No by default), the reason beside the question.
+    // True when the program may end; the edit that could not be stored then stays pending,
+    // so the recovery file keeps it for the next start.
+    bool storeBeforeEnding();
+
+    // Goes to a 1-based step in one move (the Go menu, a restored edit): stores the pending
+    // answer first and stops, returning false, when it cannot; then moves both cursors and
+    // leaves the counter, the progress bar and the buttons as First, Last or the moves
+    // between them would (mainformgoto.cpp).
+    bool goToStep(int step) override;
+
+    // The rest of what the Go menu and the recovery file see of the window
+    // (mainformgoto.cpp).
+    QMainWindow* hostWindow() override { return this; }
+    const QAbstractItemModel* questionRows() const override;
+    const QAbstractItemModel* answerRows() const override;
+    int stepCount() const override;
+    int currentStep() const override;
+    int answerRow() const override;
+    bool answerRowShown() const override;
+    QString questionNumber() const override;
+    QTextEdit* answerBox() const override { return text1; }
+    void goToFirstStep() override;
+    void goToLastStep() override;
+
+    // The process id of another copy of the program that had the database open when this
+    // one loaded it; 0 when there was none.
+    qint64 otherCopyProcess() const { return m_otherCopy; }
+
+    // Whether the owner closed the window (the close was accepted).
+    bool closedByOwner() const { return m_closed; }
+
+    // The window's current outer size (frame, title and menu bar included) in twips.
+    int outerWidthTwips() const;
+    int outerHeightTwips() const;
+
+    // At start, once the window is shown: offers back an edit that a crash kept from being
+    // stored (mainformcomfort.cpp).
+    void offerRestore();
 
 public slots:
     // Navigation.
@@ -178,6 +203,8 @@ protected:
     void closeEvent(QCloseEvent* event) override; // mainformactions.cpp
 
 private:
+    friend struct mainFormProbe;
+
     void createControls();
     void createMenu();
     void createWritingComfort();

@@ -42,3 +42,7 @@ void mainForm::createWritingComfort() {
     // The dictionary loads once the window can be seen, so it never delays the start.
     QTimer::singleShot(0, spelling, [s = spelling] { s->load(QLocale::system().name()); });
 }
+
+void mainForm::offerRestore() {
+    recovery->offerRestore();
+}

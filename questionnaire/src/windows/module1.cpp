@@ -1,7 +1,6 @@
 #include "module1.h"
 
 #include "mainform.h"
-#include "recoverykeeper.h"
 #include "welcome.h"
 
 #include <QApplication>
@@ -40,7 +39,7 @@ std::unique_ptr<mainForm> Main(const QString& programFolder) {
                 .arg(form->otherCopyProcess()));
     }
     if (!form->closedByOwner())
-        form->recovery->offerRestore();
+        form->offerRestore();
     return form;
 }
 

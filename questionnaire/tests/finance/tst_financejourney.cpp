@@ -5,6 +5,7 @@
 #include "financetext.h"
 #include "financewindow.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "reportdocument.h"
 #include "reportengine.h"
 #include "reportexporter.h"
@@ -114,21 +115,21 @@ void tst_FinanceJourney::forecastToExports() {
     {
         auto form = loadForm(folder);
         goToStep(*form, 42);
-        QSqlTableModel* table = form->Adodc3->model();
+        QSqlTableModel* table = ui(form)->Adodc3->model();
         const int product = table->record().indexOf(QStringLiteral("ProductOrService"));
         const int sales = table->record().indexOf(QStringLiteral("SalesAmount"));
         const int month = table->record().indexOf(QStringLiteral("Month"));
         for (int m = 1; m <= 12; ++m) {
-            typeInto(form->DataGrid1, m - 1, product, QStringLiteral("Bread"));
-            typeInto(form->DataGrid1, m - 1, month, QString::number(m));
-            typeInto(form->DataGrid1, m - 1, sales, QString::number(2400 + 35 * m) + ".50");
+            typeInto(ui(form)->DataGrid1, m - 1, product, QStringLiteral("Bread"));
+            typeInto(ui(form)->DataGrid1, m - 1, month, QString::number(m));
+            typeInto(ui(form)->DataGrid1, m - 1, sales, QString::number(2400 + 35 * m) + ".50");
         }
-        typeInto(form->DataGrid1, 12, product, QStringLiteral("Cakes"));
-        typeInto(form->DataGrid1, 12, month, QStringLiteral("March"));
-        typeInto(form->DataGrid1, 12, sales, QStringLiteral("780"));
+        typeInto(ui(form)->DataGrid1, 12, product, QStringLiteral("Cakes"));
+        typeInto(ui(form)->DataGrid1, 12, month, QStringLiteral("March"));
+        typeInto(ui(form)->DataGrid1, 12, sales, QStringLiteral("780"));
         goToStep(*form, 66);
-        typeInto(form->DataGrid1, 0,
-                 form->Adodc3->model()->record().indexOf(QStringLiteral("RequiredCost")),
+        typeInto(ui(form)->DataGrid1, 0,
+                 ui(form)->Adodc3->model()->record().indexOf(QStringLiteral("RequiredCost")),
                  QStringLiteral("6000"));
 
         FinanceWindow* w = openFinance(*form);
@@ -195,7 +196,7 @@ void tst_FinanceJourney::forecastToExports() {
     QVERIFY(w->inputsUsable());
     QCOMPARE(FinanceText::money(w->figures().statements.years[0].sales), expected[0]);
     w->close();
-    QTest::mouseClick(form->cmdReport, Qt::LeftButton);
+    QTest::mouseClick(ui(form)->cmdReport, Qt::LeftButton);
     auto* engine = form->findChild<ReportEngine*>(QStringLiteral("PR1"));
 
     QTRY_VERIFY_WITH_TIMEOUT(engine && engine->previews().size() == 1, 20000);

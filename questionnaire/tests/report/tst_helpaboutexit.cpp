@@ -5,6 +5,7 @@
 #include "frmabout.h"
 #include "frmhelp.h"
 #include "mainform.h"
+#include "mainformprobe.h"
 #include "modalanswerer.h"
 #include "reportdocument.h"
 #include "reportengine.h"
@@ -67,9 +68,9 @@ bool endsTheProgram(const std::function<void()>& action) {
 }
 
 void typeAnswer(mainForm& form, const QString& text) {
-    form.text1->setFocus();
-    form.text1->selectAll();
-    QTest::keyClicks(form.text1, text);
+    ui(form)->text1->setFocus();
+    ui(form)->text1->selectAll();
+    QTest::keyClicks(ui(form)->text1, text);
 }
 
 } // namespace
@@ -175,16 +176,16 @@ void TestHelpAboutExit::helpWindowIsModelessAndSingle() {
     helps.front()->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(form_->findChildren<frmHelp*>().isEmpty());
-    form_->mnuHelp->trigger();
+    ui(form_)->mnuHelp->trigger();
     QCOMPARE(form_->findChildren<frmHelp*>().size(), 1);
 }
 
 void TestHelpAboutExit::f1AndF9FromAnywhere() {
     form_->command3_Click(); // a question step: the answer box is shown and can take focus
-    QVERIFY(form_->text1->isVisible());
-    form_->text1->setFocus();
+    QVERIFY(ui(form_)->text1->isVisible());
+    ui(form_)->text1->setFocus();
     QApplication::setActiveWindow(form_.get());
-    QTest::keyClick(form_->text1, Qt::Key_F1);
+    QTest::keyClick(ui(form_)->text1, Qt::Key_F1);
     QCOMPARE(form_->findChildren<frmHelp*>().size(), 1);
 
     ModalAnswerer answerer;
@@ -196,8 +197,8 @@ void TestHelpAboutExit::f1AndF9FromAnywhere() {
         }
     };
     QApplication::setActiveWindow(form_.get());
-    form_->cmdReport->setFocus();
-    QTest::keyClick(form_->cmdReport, Qt::Key_F9);
+    ui(form_)->cmdReport->setFocus();
+    QTest::keyClick(ui(form_)->cmdReport, Qt::Key_F9);
     QCOMPARE(seen, QStringLiteral("About Quillmark"));
     QVERIFY(answerer.texts.isEmpty());
 }
@@ -295,8 +296,8 @@ void TestHelpAboutExit::reportShowsStoredAnswersOnly() {
     QVERIFY(!text.contains(QStringLiteral("Typed but not yet stored")));
     // The preview does not block the main window, which keeps its step and its edit.
     QVERIFY(!QApplication::activeModalWidget());
-    QCOMPARE(form_->Label6->text(), QStringLiteral(" 3"));
-    QVERIFY(form_->text1->toPlainText().contains(QStringLiteral("Typed but not yet stored")));
+    QCOMPARE(ui(form_)->Label6->text(), QStringLiteral(" 3"));
+    QVERIFY(ui(form_)->text1->toPlainText().contains(QStringLiteral("Typed but not yet stored")));
 }
 
 void TestHelpAboutExit::missingReportFileLeavesTheWindowAsItWas() {
@@ -311,10 +312,10 @@ void TestHelpAboutExit::missingReportFileLeavesTheWindowAsItWas() {
     QCOMPARE(answerer.buttons.front(), QMessageBox::StandardButtons(QMessageBox::Ok));
     ReportEngine* engine = form_->findChild<ReportEngine*>(QStringLiteral("PR1"));
     QVERIFY(!engine || engine->previews().isEmpty());
-    QCOMPARE(form_->Label6->text(), QStringLiteral(" 2"));
-    QCOMPARE(form_->text1->toPlainText(), QStringLiteral("still here"));
+    QCOMPARE(ui(form_)->Label6->text(), QStringLiteral(" 2"));
+    QCOMPARE(ui(form_)->text1->toPlainText(), QStringLiteral("still here"));
     QVERIFY(storedAnswer(db_, 2).isNull());
-    QVERIFY(form_->isEnabled() && form_->cmdReport->isEnabled());
+    QVERIFY(form_->isEnabled() && ui(form_)->cmdReport->isEnabled());
 }
 
 void TestHelpAboutExit::missingFigureTableIsReportedAndTheRestRenders() {
@@ -344,8 +345,8 @@ void TestHelpAboutExit::missingFigureTableIsReportedAndTheRestRenders() {
 void TestHelpAboutExit::exitYesOnFirstAndLastStepStores() {
     // First step: Previous bounces and Next moves on. It is an overview, with no answer box,
     // so whatever reached the hidden box is not the owner's answer and is not stored.
-    form_->text1->setPlainText(QStringLiteral("first step words"));
-    form_->text1->document()->setModified(true);
+    ui(form_)->text1->setPlainText(QStringLiteral("first step words"));
+    ui(form_)->text1->document()->setModified(true);
     {
         ModalAnswerer answerer(QMessageBox::Yes);
         QVERIFY(endsTheProgram([&] { form_->cmdEnd_Click(); }));
@@ -371,7 +372,7 @@ void TestHelpAboutExit::exitYesOnFirstAndLastStepStores() {
     form_->Command8_Click();
     typeAnswer(*form_, QStringLiteral("last step words"));
     ModalAnswerer answerer(QMessageBox::Yes);
-    QVERIFY(endsTheProgram([&] { form_->mnuExit->trigger(); }));
+    QVERIFY(endsTheProgram([&] { ui(form_)->mnuExit->trigger(); }));
     QVERIFY(storedAnswer(db_, 93).toString().contains(QStringLiteral("last step words")));
 }
 
@@ -383,8 +384,8 @@ void TestHelpAboutExit::exitNoAndCancelStoreNothing() {
         QVERIFY(!endsTheProgram([&] { form_->cmdEnd_Click(); }));
         QCOMPARE(answerer.texts.size(), 1);
         QVERIFY(storedAnswer(db_, 2).isNull());
-        QCOMPARE(form_->Label6->text(), QStringLiteral(" 2"));
-        QCOMPARE(form_->text1->toPlainText(), QStringLiteral("not yet"));
+        QCOMPARE(ui(form_)->Label6->text(), QStringLiteral(" 2"));
+        QCOMPARE(ui(form_)->text1->toPlainText(), QStringLiteral("not yet"));
     }
 }
 

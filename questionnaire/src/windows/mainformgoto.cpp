@@ -1,11 +1,13 @@
 // Going straight to a step (the Go menu, a restored edit): the same rules as the moves of
-// the four buttons, in one move.
+// the four buttons, in one move; and the rest of what those helpers see of the window.
 
 #include "mainform.h"
 
+#include "boundlabel.h"
 #include "numbertext.h"
 #include "recordcursor.h"
 
+#include <QDataWidgetMapper>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -37,4 +39,43 @@ bool mainForm::goToStep(int step) {
     Label6->setText(signedNumberText(step));
     focusStep();
     return true;
+}
+
+const QAbstractItemModel* mainForm::questionRows() const {
+    return Adodc1->mapper()->model();
+}
+
+const QAbstractItemModel* mainForm::answerRows() const {
+    return Adodc2->mapper()->model();
+}
+
+int mainForm::stepCount() const {
+    return Adodc1->RecordCount();
+}
+
+int mainForm::currentStep() const {
+    return Adodc1->position() + 1;
+}
+
+int mainForm::answerRow() const {
+    return Adodc2->position();
+}
+
+bool mainForm::answerRowShown() const {
+    return Adodc2->onRow();
+}
+
+QString mainForm::questionNumber() const {
+    return Label9->text();
+}
+
+void mainForm::goToFirstStep() {
+    // As the button: a disabled First does nothing.
+    if (Command7->isEnabled())
+        Command7_Click();
+}
+
+void mainForm::goToLastStep() {
+    if (Command8->isEnabled())
+        Command8_Click();
 }
