@@ -146,15 +146,15 @@ void RecoveryTest::editIsJournalledWhenTypingPauses() {
     // Not while typing goes on: each change starts the pause again. An hour's pause cannot
     // end while the test looks, however slow the machine.
     ui(form)->recovery->setPauseMs(3600 * 1000);
-    QTest::keyClicks(form->text1, QStringLiteral("first words"));
+    QTest::keyClicks(ui(form)->text1, QStringLiteral("first words"));
     const int afterFirst = ui(form)->recovery->pauseRemainingMs();
     QVERIFY(afterFirst > 0);
     // Past the timer's coarse rounding (under a second for an hour's timer), so that a
     // new start shows as more time left.
-    QTRY_VERIFY(form->recovery->pauseRemainingMs() < afterFirst - 2000);
+    QTRY_VERIFY(ui(form)->recovery->pauseRemainingMs() < afterFirst - 2000);
     const int beforeMore = ui(form)->recovery->pauseRemainingMs();
-    QTest::keyClicks(form->text1, QStringLiteral(" and more"));
-    QVERIFY(form->recovery->pauseRemainingMs() > beforeMore);
+    QTest::keyClicks(ui(form)->text1, QStringLiteral(" and more"));
+    QVERIFY(ui(form)->recovery->pauseRemainingMs() > beforeMore);
     QVERIFY(!journal.exists());
     // Back to the real pause, which then ends and writes the file.
     ui(form)->recovery->setPauseMs(RecoveryKeeper::PauseMs);
@@ -202,8 +202,8 @@ void RecoveryTest::storingOrUndoingRemovesTheFile() {
         QCOMPARE(watcher.titles.size(), 1);
     }
     // The keeper looks again once the storing handler has returned: let that run.
-    QCoreApplication::sendPostedEvents(form->recovery, QEvent::MetaCall);
-    QVERIFY(form->recovery->journal().exists());
+    QCoreApplication::sendPostedEvents(ui(form)->recovery, QEvent::MetaCall);
+    QVERIFY(ui(form)->recovery->journal().exists());
     QCOMPARE(journalledText(folder), QStringLiteral("precious"));
 }
 
