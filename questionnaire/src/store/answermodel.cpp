@@ -171,8 +171,8 @@ bool AnswerModel::writeRow(int row, const QVariant& answer) {
         m_db.rollback();
         return false;
     }
-    // The row now holds exactly what was bound: no need to read 20 KB back to know it.
-    m_rows[row].setValue(m_answerColumn, answer);
+    if (!readRow(row))
+        m_rows[row].setValue(m_answerColumn, answer); // stored all the same
     return true;
 }
 
