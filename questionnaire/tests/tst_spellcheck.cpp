@@ -71,6 +71,7 @@ private slots:
     void realDictionariesJudgeWords();
     void personalWordsAreKeptPerUser();
     void boxMarksMisspeltWordsOnly();
+    void dictionaryReadBesideTheShownWindow();
     void contextMenuSuggestsAndAdds();
     void checkingAndZoomNeverChangeTheStoredAnswer();
     void zoomByKeysAndWheel();
@@ -218,6 +219,29 @@ void SpellCheckTest::boxMarksMisspeltWordsOnly() {
     QString error;
     QVERIFY(!ui(form)->spelling->useDictionary("xx_XX", &error));
     QCOMPARE(ui(form)->spelling->dictionaryName(), QStringLiteral("en_GB"));
+}
+
+void SpellCheckTest::dictionaryReadBesideTheShownWindow() {
+    // Read on a worker after the window is up: typing goes on meanwhile, and the marks come
+    // once the dictionary is there. A load asked for meanwhile waits for it; a window that
+    // closes meanwhile lets the reader finish first.
+    for (const bool askAgain : {false, true}) {
+        TestFolder folder;
+        auto form = loadForm(folder);
+        form->show();
+        goToStep(*form, 2);
+        QTest::keyClicks(form->text1, QStringLiteral("Fresh bakary bread"));
+        form->spelling->loadInBackground(QStringLiteral("en_US"));
+        if (askAgain)
+            QVERIFY(form->spelling->load(QStringLiteral("en_GB")));
+        QTRY_COMPARE(form->spelling->dictionaryName(), QStringLiteral("en_US"));
+        QVERIFY(form->spelling->highlighter()->isMarked(
+            int(form->text1->toPlainText().indexOf("bakary"))));
+    }
+    TestFolder folder;
+    auto closing = loadForm(folder);
+    closing->spelling->loadInBackground(QStringLiteral("en_US"));
+    closing.reset();
 }
 
 void SpellCheckTest::contextMenuSuggestsAndAdds() {

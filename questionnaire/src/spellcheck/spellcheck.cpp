@@ -9,6 +9,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QThread>
 
 #include <algorithm>
 
@@ -19,13 +20,22 @@ SpellCheck::SpellCheck(QTextEdit* box, PersonalWordList words)
     connect(m_box, &QWidget::customContextMenuRequested, this, &SpellCheck::showContextMenu);
 }
 
+struct SpellCheck::Pending {
+    std::unique_ptr<SpellDictionary> dictionary;
+    QString error;
+};
+
 SpellCheck::~SpellCheck() {
+    // A reader still running writes into what it shares with us: let it finish first.
+    if (m_loader)
+        m_loader->wait();
     // The highlighter belongs to the document, which may go before or after us; when it is
     // still there, it must not keep checking against a dictionary that is gone.
     delete m_highlighter.data();
 }
 
 bool SpellCheck::load(const QString& localeName) {
+    finishBackgroundLoad();
     if (m_dictionary)
         return true;
     m_installed = DictionaryCatalog::installed();
@@ -43,7 +53,42 @@ bool SpellCheck::load(const QString& localeName) {
     return true;
 }
 
+void SpellCheck::loadInBackground(const QString& localeName) {
+    if (m_dictionary || m_loader)
+        return;
+    m_installed = DictionaryCatalog::installed();
+    const auto chosen = DictionaryCatalog::forLocale(m_installed, localeName);
+    if (!chosen) {
+        emit problem(QStringLiteral("No spelling dictionary is installed, so spelling is not "
+                                    "checked."));
+        return;
+    }
+    m_pending = std::make_shared<Pending>();
+    m_loader = QThread::create([files = *chosen, pending = m_pending] {
+        pending->dictionary = SpellDictionary::load(files, &pending->error);
+    });
+    m_loader->setParent(this);
+    connect(m_loader, &QThread::finished, this, &SpellCheck::finishBackgroundLoad);
+    m_loader->start(QThread::LowPriority);
+}
+
+void SpellCheck::finishBackgroundLoad() {
+    if (!m_loader)
+        return;
+    m_loader->wait();
+    delete m_loader;
+    m_loader = nullptr;
+    const std::shared_ptr<Pending> pending = std::move(m_pending);
+    if (m_dictionary)
+        return; // chosen meanwhile
+    if (pending->dictionary)
+        install(std::move(pending->dictionary));
+    else
+        emit problem(QStringLiteral("The spelling dictionary cannot be read: ") + pending->error);
+}
+
 bool SpellCheck::useDictionary(const QString& name, QString* error) {
+    finishBackgroundLoad();
     if (m_installed.isEmpty())
         m_installed = DictionaryCatalog::installed();
     const auto it = std::find_if(m_installed.cbegin(), m_installed.cend(),
@@ -56,13 +101,17 @@ bool SpellCheck::useDictionary(const QString& name, QString* error) {
     std::unique_ptr<SpellDictionary> loaded = SpellDictionary::load(*it, error);
     if (!loaded)
         return false;
+    install(std::move(loaded));
+    return true;
+}
+
+void SpellCheck::install(std::unique_ptr<SpellDictionary> loaded) {
     for (const QString& w : m_words.words())
         loaded->addWord(w);
     // The highlighter lets go of the old dictionary before it goes.
     m_highlighter->setDictionary(nullptr);
     m_dictionary = std::move(loaded);
     m_highlighter->setDictionary(m_dictionary.get());
-    return true;
 }
 
 QString SpellCheck::dictionaryName() const {

@@ -13,6 +13,7 @@
 
 class QMenu;
 class QTextEdit;
+class QThread;
 class SpellDictionary;
 
 // Spell-checking of a rich-text box as the owner types: misspelt words underlined, and on
@@ -30,6 +31,10 @@ public:
     // Loads the dictionary of a locale name ("en_GB.UTF-8"), falling back to en_US; does
     // nothing when one is in use already. False when no dictionary could be loaded.
     bool load(const QString& localeName);
+    // As load(), but the dictionary is read on a worker thread and checking starts when it
+    // is ready, so a window being shown never waits for it. A load() or useDictionary()
+    // meanwhile takes precedence; a dictionary read too late is dropped.
+    void loadInBackground(const QString& localeName);
     // Switches to an installed dictionary by name. False, with the reason, when it fails;
     // the dictionary in use stays.
     bool useDictionary(const QString& name, QString* error = nullptr);
@@ -65,10 +70,17 @@ signals:
 
 private:
     void showContextMenu(const QPoint& viewportPos);
+    void install(std::unique_ptr<SpellDictionary> loaded);
+    // Waits for a background load still running and installs what it read.
+    void finishBackgroundLoad();
+
+    struct Pending;
 
     QTextEdit* m_box;
     QPointer<SpellHighlighter> m_highlighter;
     PersonalWordList m_words;
     QList<DictionaryCatalog::Dictionary> m_installed;
     std::unique_ptr<SpellDictionary> m_dictionary;
+    QThread* m_loader = nullptr;
+    std::shared_ptr<Pending> m_pending;
 };

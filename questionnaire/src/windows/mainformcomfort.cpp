@@ -39,8 +39,9 @@ void mainForm::createWritingComfort() {
 
     connect(spelling, &SpellCheck::problem, statusLine, &StatusLine::showMessage);
     connect(recovery, &RecoveryKeeper::problem, statusLine, &StatusLine::showMessage);
-    // The dictionary loads once the window can be seen, so it never delays the start.
-    QTimer::singleShot(0, spelling, [s = spelling] { s->load(QLocale::system().name()); });
+    // The dictionary is read beside the window being shown, so it never delays the start.
+    QTimer::singleShot(0, spelling,
+                       [s = spelling] { s->loadInBackground(QLocale::system().name()); });
 }
 
 void mainForm::offerRestore() {
