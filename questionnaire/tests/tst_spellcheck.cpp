@@ -230,17 +230,17 @@ void SpellCheckTest::dictionaryReadBesideTheShownWindow() {
         auto form = loadForm(folder);
         form->show();
         goToStep(*form, 2);
-        QTest::keyClicks(form->text1, QStringLiteral("Fresh bakary bread"));
-        form->spelling->loadInBackground(QStringLiteral("en_US"));
+        QTest::keyClicks(ui(form)->text1, QStringLiteral("Fresh bakary bread"));
+        ui(form)->spelling->loadInBackground(QStringLiteral("en_US"));
         if (askAgain)
-            QVERIFY(form->spelling->load(QStringLiteral("en_GB")));
-        QTRY_COMPARE(form->spelling->dictionaryName(), QStringLiteral("en_US"));
-        QVERIFY(form->spelling->highlighter()->isMarked(
-            int(form->text1->toPlainText().indexOf("bakary"))));
+            QVERIFY(ui(form)->spelling->load(QStringLiteral("en_GB")));
+        QTRY_COMPARE(ui(form)->spelling->dictionaryName(), QStringLiteral("en_US"));
+        QVERIFY(ui(form)->spelling->highlighter()->isMarked(
+            int(ui(form)->text1->toPlainText().indexOf("bakary"))));
     }
     TestFolder folder;
     auto closing = loadForm(folder);
-    closing->spelling->loadInBackground(QStringLiteral("en_US"));
+    ui(closing)->spelling->loadInBackground(QStringLiteral("en_US"));
     closing.reset();
 }
 
