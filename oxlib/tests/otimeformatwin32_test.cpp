@@ -2,11 +2,11 @@
 // GetTimeFormatA share the picture letters of dates and of clocks, so each
 // picture here is a date picture and a clock picture, formatted by Windows in
 // the user's locale at the local time SystemTimeToTzSpecificLocalTime gives.
+#include "windowszones.h"
+
 #include <oxlib/otime.h>
 
 #include <gtest/gtest.h>
-
-#include <windows.h>
 
 #include <string>
 
@@ -14,15 +14,6 @@ namespace {
 
 std::string fmt(const ODateTime& dt, const std::string& picture, const OTimeZone& zone) {
     return dt.Format(OString(picture.c_str()), zone).c_str();
-}
-
-SYSTEMTIME systemTimeOf(int64_t seconds) {
-    ULARGE_INTEGER ticks;
-    ticks.QuadPart = static_cast<ULONGLONG>(seconds + 11644473600LL) * 10000000ULL;
-    FILETIME file{ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME st{};
-    FileTimeToSystemTime(&file, &st);
-    return st;
 }
 
 std::string windowsText(const SYSTEMTIME& local, const char* datePicture, const char* separator,
@@ -59,39 +50,14 @@ const Pair kPairs[] = {
     {"g yyyy", "", nullptr}, // Wine writes the era once per letter of "gg"
 };
 
-struct Zone {
-    const char* text;
-    LONG bias;
-    LONG daylightBias;
-    SYSTEMTIME daylightStart, standardStart;
-};
-
-SYSTEMTIME ruleDate(WORD month, WORD week, WORD hour) {
-    SYSTEMTIME st{};
-    st.wMonth = month;
-    st.wDay = week; // of Sundays
-    st.wHour = hour;
-    return st;
-}
-
 } // namespace
 
 TEST(ODateTimeFormat, AgreesWithGetDateFormatAndGetTimeFormatInTheUserLocale) {
-    const Zone zones[] = {
-        {"UTC,0", 0, 0, {}, {}},
-        {"CET,-60,CEST,-60;3,5,0/2,0,10,5,0/3,0", -60, -60, ruleDate(3, 5, 2), ruleDate(10, 5, 3)},
-        {"AEST,-600,AEDT,-60;10,1,0/2,0,4,1,0/3,0", -600, -60, ruleDate(10, 1, 2),
-         ruleDate(4, 1, 3)},
-    };
+    const WindowsZone* zones[] = {&kUtcZone, &kCetZone, &kAestZone};
     const bool english = timeNames.weekdayName(0, true) == "Sunday";
     int compared = 0;
-    for (const Zone& z : zones) {
-        const OTimeZone zone{OString(z.text)};
-        TIME_ZONE_INFORMATION windows{};
-        windows.Bias = z.bias;
-        windows.DaylightBias = z.daylightBias;
-        windows.DaylightDate = z.daylightStart;
-        windows.StandardDate = z.standardStart;
+    for (const WindowsZone* z : zones) {
+        const OTimeZone zone{OString(z->text)};
         // About 2700 instants over 1971-2037, never on a change of the daylight
         // rule (those fall on whole hours; this step keeps clear of them).
         const int64_t step = 7 * 86400 + 7 * 3600 + 13 * 60 + 17;
@@ -99,7 +65,7 @@ TEST(ODateTimeFormat, AgreesWithGetDateFormatAndGetTimeFormatInTheUserLocale) {
             const ODateTime dt = epoch + OTimeSpan::fromMilliseconds(t * 1000);
             const SYSTEMTIME utc = systemTimeOf(t);
             SYSTEMTIME local{};
-            ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(&windows, &utc, &local));
+            ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(&z->record, &utc, &local));
             for (const Pair& pair : kPairs) {
                 if (pair.englishOnly && !english)
                     continue;
@@ -110,7 +76,7 @@ TEST(ODateTimeFormat, AgreesWithGetDateFormatAndGetTimeFormatInTheUserLocale) {
                     pair.separator[0] == '\'' ? "   " : std::string(pair.separator);
                 ASSERT_EQ(fmt(dt, picture, zone),
                           windowsText(local, pair.datePicture, separator.c_str(), pair.timePicture))
-                    << picture << " at " << t << " in " << z.text;
+                    << picture << " at " << t << " in " << z->text;
                 ++compared;
             }
         }
