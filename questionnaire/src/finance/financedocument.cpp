@@ -1,8 +1,10 @@
 #include "financedocument.h"
 
+#include "figuretable.h"
 #include "financecalculator.h"
 #include "financechart.h"
 #include "financestore.h"
+#include "reportstyle.h"
 
 #include <QTextCursor>
 #include <QTextDocument>
@@ -13,20 +15,12 @@ namespace FinanceDocument {
 
 namespace {
 
-const QColor kHeadingColour(0x80, 0x40, 0x00);
-const QColor kTableHeader(0xFF, 0xE0, 0xC0);
-const QColor kTableTotal(0xFF, 0xF0, 0xE0);
+using ReportStyle::kHeadingColour;
 const QColor kWarning(0xB0, 0x30, 0x20);
 
 QTextCharFormat chars(const Style& style, double scale, bool bold = false, bool italic = false,
                       const QColor& colour = Qt::black) {
-    QTextCharFormat f;
-    f.setFontFamilies({style.fontFamily});
-    f.setFontPointSize(style.fontSize * scale);
-    f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-    f.setFontItalic(italic);
-    f.setForeground(colour);
-    return f;
+    return ReportStyle::text(style.fontFamily, style.fontSize * scale, bold, italic, colour);
 }
 
 void paragraph(QTextCursor& c, const QString& text, const QTextCharFormat& format, double after = 4,
@@ -41,14 +35,7 @@ void paragraph(QTextCursor& c, const QString& text, const QTextCharFormat& forma
 void table(QTextCursor& c, const FinanceTables::Table& t, const Style& style) {
     paragraph(c, t.title, chars(style, 1.0, true, false, kHeadingColour), 3);
     const int columns = int(t.headings.size());
-    QTextTableFormat format;
-    format.setBorder(0.5);
-    format.setBorderBrush(QColor(0x90, 0x90, 0x90));
-    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setCellSpacing(0);
-    format.setCellPadding(2);
-    format.setHeaderRowCount(1);
-    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    QTextTableFormat format = FigureTable::format(2);
     // The labels take the room they need; the figures share the rest.
     QList<QTextLength> widths;
     const double label = columns > 4 ? 28 : 46;
@@ -59,23 +46,14 @@ void table(QTextCursor& c, const FinanceTables::Table& t, const Style& style) {
     QTextTable* tt = c.insertTable(int(t.rows.size()) + 1, columns, format);
     const double scale = columns > 4 ? 0.72 : 0.85;
     auto put = [&](int r, int col, const QString& s, bool bold, const QColor& background) {
-        QTextTableCell cell = tt->cellAt(r, col);
-        if (background.isValid()) {
-            QTextCharFormat cf = cell.format();
-            cf.setBackground(background);
-            cell.setFormat(cf);
-        }
-        QTextCursor in = cell.firstCursorPosition();
-        QTextBlockFormat bf;
-        bf.setAlignment(col == 0 ? Qt::AlignLeft : Qt::AlignRight);
-        in.setBlockFormat(bf);
-        in.insertText(s, chars(style, scale, bold));
+        FigureTable::fill(tt, r, col, s, chars(style, scale, bold), background,
+                          col == 0 ? Qt::AlignLeft : Qt::AlignRight);
     };
     for (int col = 0; col < columns; ++col)
-        put(0, col, t.headings[col], true, kTableHeader);
+        put(0, col, t.headings[col], true, FigureTable::kHeaderBackground);
     for (int r = 0; r < t.rows.size(); ++r) {
         const FinanceTables::Row& row = t.rows[r];
-        const QColor background = row.total ? kTableTotal : QColor();
+        const QColor background = row.total ? FigureTable::kTotalBackground : QColor();
         put(r + 1, 0, row.label, row.total, background);
         for (int col = 1; col < columns; ++col)
             put(r + 1, col, row.cells.value(col - 1), row.total, background);

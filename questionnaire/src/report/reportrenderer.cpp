@@ -2,10 +2,12 @@
 
 #include "documentwalk.h"
 #include "figurechart.h"
+#include "figuretable.h"
 #include "reportdatabase.h"
 #include "reportdocument.h"
 #include "reporterror.h"
 #include "reportstepcontent.h"
+#include "reportstyle.h"
 #include "rtfpicture.h"
 #include "rtfreader.h"
 #include "rtftextproperties.h"
@@ -28,11 +30,9 @@
 
 namespace {
 
-const QColor kHeadingColour(0x80, 0x40, 0x00);  // the program's brown
+using ReportStyle::kHeadingColour;
 const QColor kQuestionColour(0x40, 0x40, 0x80); // question text colour of the main window
 const QColor kOpenColour(0xB0, 0x30, 0x20);
-const QColor kTableHeader(0xFF, 0xE0, 0xC0); // pale peach
-const QColor kTableTotal(0xFF, 0xF0, 0xE0);
 
 struct Chapter {
     QString title;
@@ -262,13 +262,7 @@ public:
 private:
     QTextCharFormat text(double scale = 1.0, bool bold = false, bool italic = false,
                          const QColor& colour = Qt::black) const {
-        QTextCharFormat f;
-        f.setFontFamilies({def_.fontFamily});
-        f.setFontPointSize(def_.fontSize * scale);
-        f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
-        f.setFontItalic(italic);
-        f.setForeground(colour);
-        return f;
+        return ReportStyle::text(def_.fontFamily, def_.fontSize * scale, bold, italic, colour);
     }
     void block(const QTextBlockFormat& format, const QTextCharFormat& chars, const QString& s) {
         if (first_) {
@@ -506,34 +500,15 @@ void Builder::figures(const SubreportDefinition& sub) {
     const bool anyTotal = f.totalled.contains(true);
     const int columns = f.captions.size();
     const int rows = 1 + std::max<int>(f.cells.size(), 1) + (anyTotal ? 1 : 0);
-    QTextTableFormat format;
-    format.setBorder(0.5);
-    format.setBorderBrush(QColor(0x90, 0x90, 0x90));
-    format.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-    format.setCellSpacing(0);
-    format.setCellPadding(3);
-    format.setHeaderRowCount(1);
-    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QTextTable* table = cursor_.insertTable(rows, columns, format);
-
+    QTextTable* table = cursor_.insertTable(rows, columns, FigureTable::format(3));
     auto put = [&](int r, int c, const QString& s, const QTextCharFormat& chars,
                    const QColor& background, Qt::Alignment align) {
-        QTextTableCell cell = table->cellAt(r, c);
-        if (background.isValid()) {
-            QTextCharFormat cf = cell.format();
-            cf.setBackground(background);
-            cell.setFormat(cf);
-        }
-        QTextCursor in = cell.firstCursorPosition();
-        QTextBlockFormat bf;
-        bf.setAlignment(align);
-        in.setBlockFormat(bf);
-        in.insertText(s, chars);
+        FigureTable::fill(table, r, c, s, chars, background, align);
     };
     const QTextCharFormat body = text(0.9);
     const QTextCharFormat bold = text(0.9, true);
     for (int c = 0; c < columns; ++c)
-        put(0, c, f.captions[c], bold, kTableHeader, Qt::AlignLeft);
+        put(0, c, f.captions[c], bold, FigureTable::kHeaderBackground, Qt::AlignLeft);
     if (f.cells.isEmpty()) {
         table->mergeCells(1, 0, 1, columns);
         put(1, 0, sub.emptyText, text(0.9, false, true), QColor(), Qt::AlignLeft);
@@ -550,7 +525,8 @@ void Builder::figures(const SubreportDefinition& sub) {
                 s = QStringLiteral("Total");
             else if (f.totalled[c])
                 s = formatNumber(f.totals[c], f.money[c], f.totalsFractional[c]);
-            put(last, c, s, bold, kTableTotal, f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
+            put(last, c, s, bold, FigureTable::kTotalBackground,
+                f.totalled[c] ? Qt::AlignRight : Qt::AlignLeft);
         }
     }
     cursor_.movePosition(QTextCursor::End);
