@@ -1,10 +1,13 @@
 #include "testform.h"
 
+#include "boundlabel.h"
 #include "mainform.h"
 #include "mainformprobe.h"
 #include "testfolder.h"
 
+#include <QApplication>
 #include <QPushButton>
+#include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
 
@@ -31,6 +34,16 @@ void typeAnswer(mainForm& form, const QString& text) {
 QString storedAnswer(const TestFolder& folder, int row) {
     return folder.value(QStringLiteral("SELECT Answer FROM Answers WHERE AnswerID = %1").arg(row))
         .toString();
+}
+
+int shownStep(const mainForm& form) {
+    return ui(form)->Label9->text().toInt();
+}
+
+void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QWidget* target = QApplication::focusWidget();
+    QVERIFY(target);
+    QTest::keyClick(target, key, modifiers);
 }
 
 QList<bool> stepButtons(const mainForm& form) {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <Qt>
 
 #include <memory>
 
@@ -21,6 +22,13 @@ void typeAnswer(mainForm& form, const QString& text);
 
 // The answer the folder's database holds for AnswerID `row`.
 QString storedAnswer(const TestFolder& folder, int row);
+
+// The 1-based step the form's counter shows.
+int shownStep(const mainForm& form);
+
+// Presses a key at the widget that has the focus, as the keyboard does; fails the test
+// when nothing has it.
+void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
 // Whether Previous, First, Next and Last are enabled, in that order.
 QList<bool> stepButtons(const mainForm& form);

@@ -21,16 +21,6 @@
 
 namespace {
 
-int step(const mainForm& form) {
-    return ui(form)->Label9->text().toInt();
-}
-
-void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget();
-    QVERIFY(target);
-    QTest::keyClick(target, key, modifiers);
-}
-
 // Presses a button's Alt key at the focus and runs the event loop until the button's handler
 // has returned. True when the handler ended the program.
 bool endsTheProgram(QPushButton* button, Qt::Key altKey) {
@@ -118,7 +108,7 @@ void EndingTest::exitWithAnAnswerThatCannotBeStored() {
         QVERIFY2(keys.texts[1].startsWith(unstored + u'\n'), qPrintable(keys.texts[1]));
         QCOMPARE(keys.defaults[1], QStringLiteral("No"));
     }
-    QCOMPARE(step(*form), 2);
+    QCOMPARE(shownStep(*form), 2);
     QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("words worth keeping"));
     QVERIFY(ui(form)->text1->document()->isModified());
 

@@ -18,11 +18,11 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QMimeData>
 #include <QPainter>
-#include <QDir>
-#include <QFileInfo>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -56,10 +56,6 @@ void expectRows(const TestFolder& folder, const QMap<int, QStringList>& expected
                                     .arg(words, rows.value(it.key()).left(400))));
 }
 
-int step(const mainForm& form) {
-    return ui(form)->Label9->text().toInt();
-}
-
 // Types at the caret of whatever has the focus, as the keyboard would.
 void typeAtFocus(const QString& text) {
     QWidget* target = QApplication::focusWidget();
@@ -82,7 +78,8 @@ QString readWithSqlite3(const QString& path, const QString& sql) {
     QProcess p;
     p.start(QStringLiteral("sqlite3"), {path, sql});
     if (!p.waitForFinished(15000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("sqlite3 failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
+        return QStringLiteral("sqlite3 failed: ") +
+               QString::fromLocal8Bit(p.readAllStandardError());
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
@@ -121,12 +118,12 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
 
         // Step 2 by the mouse, plain words typed at the caret.
         QTest::mouseClick(ui(form)->command3, Qt::LeftButton);
-        QCOMPARE(step(*form), 2);
+        QCOMPARE(shownStep(*form), 2);
         typeAtFocus(QStringLiteral("alpha two"));
 
         // Step 3 by the keyboard, with bold text and a list.
         altKey(Qt::Key_N);
-        QCOMPARE(step(*form), 3);
+        QCOMPARE(shownStep(*form), 3);
         typeAtFocus(QStringLiteral("alpha three "));
         {
             QTextCursor c = ui(form)->text1->textCursor();
@@ -142,7 +139,7 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
         }
         form->command3_Click();
         form->command3_Click();
-        QCOMPARE(step(*form), 5);
+        QCOMPARE(shownStep(*form), 5);
         typeAtFocus(QStringLiteral("gamma five"));
         form->command4_Click();
         expectRows(folder, {{2, {"alpha two"}},
@@ -151,12 +148,12 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
 
         // Every button and both bounces, checking the file each time.
         form->Command8_Click();
-        QCOMPARE(step(*form), 93);
+        QCOMPARE(shownStep(*form), 93);
         form->command3_Click(); // bounce at the end
-        QCOMPARE(step(*form), 93);
+        QCOMPARE(shownStep(*form), 93);
         form->Command7_Click();
         form->command4_Click(); // bounce at the start
-        QCOMPARE(step(*form), 1);
+        QCOMPARE(shownStep(*form), 1);
         QCOMPARE(ui(form)->Adodc2->position(), 0);
         expectRows(folder, {{2, {"alpha two"}},
                             {3, {"alpha three", "bold words", "first item"}},
@@ -220,8 +217,7 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
                                             "'%before the others%'")),
              QStringLiteral("1"));
     QProcess second;
-    second.start(QStringLiteral(QUILLMARK_SECOND_COPY), {folder.path()},
-                 QIODevice::ReadOnly);
+    second.start(QStringLiteral(QUILLMARK_SECOND_COPY), {folder.path()}, QIODevice::ReadOnly);
     QVERIFY(second.waitForFinished(30000));
     QCOMPARE(second.exitCode(), 0);
     QVERIFY2(QFileInfo::exists(folder.databasePath() + QStringLiteral("-wal")),
@@ -239,8 +235,9 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
     // The report's own connection opens and closes the file while we run, too.
     {
         ReportDatabase report(folder.databasePath());
-        QCOMPARE(report.select(QStringLiteral("SELECT count(*) FROM Answers WHERE Answer "
-                                              "IS NOT NULL"))
+        QCOMPARE(report
+                     .select(QStringLiteral("SELECT count(*) FROM Answers WHERE Answer "
+                                            "IS NOT NULL"))
                      .rows.value(0)
                      .value(0)
                      .toInt(),
@@ -253,9 +250,10 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
     form.reset();
     QVERIFY(storedAnswer(folder, 3).contains(QStringLiteral("after the others")));
     QVERIFY(storedAnswer(folder, 4).contains(QStringLiteral("last words")));
-    QCOMPARE(readWithSqlite3(folder.databasePath(),
-                             QStringLiteral("SELECT count(*) FROM Answers WHERE Answer IS NOT NULL")),
-             QStringLiteral("3"));
+    QCOMPARE(
+        readWithSqlite3(folder.databasePath(),
+                        QStringLiteral("SELECT count(*) FROM Answers WHERE Answer IS NOT NULL")),
+        QStringLiteral("3"));
 }
 
 void JourneyTest::keystrokesOnAnOverviewReachNoRow() {
@@ -266,16 +264,16 @@ void JourneyTest::keystrokesOnAnOverviewReachNoRow() {
     ui(form)->text1->setFocus();
     typeAtFocus(QStringLiteral("seven"));
     altKey(Qt::Key_N);
-    QCOMPARE(step(*form), 8);
+    QCOMPARE(shownStep(*form), 8);
     QVERIFY(ui(form)->text1->isHidden());
     typeAtFocus(QStringLiteral("strayKeys"));
     // Even text that reaches the hidden box by other means is never stored.
     ui(form)->text1->insertPlainText(QStringLiteral("hidden text"));
     form->command3_Click();
-    QCOMPARE(step(*form), 9);
+    QCOMPARE(shownStep(*form), 9);
     expectRows(folder, {{7, {"seven"}}});
     form->Command7_Click();
-    QCOMPARE(step(*form), 1);
+    QCOMPARE(shownStep(*form), 1);
     expectRows(folder, {{7, {"seven"}}});
 }
 
@@ -286,26 +284,26 @@ void JourneyTest::focusAfterEveryKindOfMove() {
     // Step 1 is an overview: Next has the focus, and Space moves on.
     QCOMPARE(QApplication::focusWidget(), ui(form)->command3);
     QTest::keyClick(ui(form)->command3, Qt::Key_Space);
-    QCOMPARE(step(*form), 2);
+    QCOMPARE(shownStep(*form), 2);
     QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
 
     QTest::mouseClick(ui(form)->command3, Qt::LeftButton);
-    QCOMPARE(step(*form), 3);
+    QCOMPARE(shownStep(*form), 3);
     QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
     QTest::mouseClick(ui(form)->command4, Qt::LeftButton);
-    QCOMPARE(step(*form), 2);
+    QCOMPARE(shownStep(*form), 2);
     QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
     altKey(Qt::Key_L);
-    QCOMPARE(step(*form), 93);
+    QCOMPARE(shownStep(*form), 93);
     QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
     altKey(Qt::Key_N); // the bounce
     QCOMPARE(QApplication::focusWidget(), ui(form)->text1);
     QTest::mouseClick(ui(form)->Command7, Qt::LeftButton); // Alt+F is also the File menu's
-    QCOMPARE(step(*form), 1);
+    QCOMPARE(shownStep(*form), 1);
     QCOMPARE(QApplication::focusWidget(), ui(form)->command3);
     goToStep(*form, 7);
     altKey(Qt::Key_N);
-    QCOMPARE(step(*form), 8);
+    QCOMPARE(shownStep(*form), 8);
     QCOMPARE(QApplication::focusWidget(), ui(form)->command3);
 }
 
@@ -354,7 +352,7 @@ void JourneyTest::storeWaitingOnAnotherWriterSaysSo() {
                      watcher.texts[0].contains(QLatin1String("still in the answer box")),
                  qPrintable(watcher.texts[0]));
     }
-    QCOMPARE(step(*form), 2);
+    QCOMPARE(shownStep(*form), 2);
     QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("kept while locked"));
     QVERIFY(!QGuiApplication::overrideCursor());
 
@@ -363,7 +361,7 @@ void JourneyTest::storeWaitingOnAnotherWriterSaysSo() {
     writer.closeWriteChannel();
     QVERIFY(writer.waitForFinished(10000));
     form->command3_Click();
-    QCOMPARE(step(*form), 3);
+    QCOMPARE(shownStep(*form), 3);
     expectRows(folder, {{2, {"kept while locked"}}});
 }
 

@@ -30,19 +30,13 @@
 
 namespace {
 
-int step(const mainForm& form) {
-    return ui(form)->Label9->text().toInt();
-}
-
 QWidget* focused() {
     return QApplication::focusWidget();
 }
 
 // Sends a key combination to the widget that has the focus, as the keyboard does.
 void press(QKeyCombination key) {
-    QWidget* target = focused();
-    QVERIFY(target);
-    QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    pressAtFocus(key.key(), key.keyboardModifiers());
 }
 
 // Types text at the focus; "\n" is the Return key.
@@ -132,14 +126,14 @@ void KeysTest::editingKeysActOnTheText() {
         press(key);
     type(QStringLiteral(" more"));
 
-    QCOMPARE(step(*form), 3);
+    QCOMPARE(shownStep(*form), 3);
     QCOMPARE(ui(form)->text1->toPlainText(), plain.toPlainText());
     QCOMPARE(ui(form)->text1->textCursor().position(), plain.textCursor().position());
     const QString expected = ui(form)->text1->toPlainText();
 
     // Stored in row 3, and nowhere else.
     press(QKeyCombination(Qt::AltModifier, Qt::Key_N));
-    QTRY_COMPARE(step(*form), 4);
+    QTRY_COMPARE(shownStep(*form), 4);
     form->Command7_Click();
     goToStep(*form, 3);
     QCOMPARE(ui(form)->text1->toPlainText(), expected);
@@ -172,14 +166,14 @@ void KeysTest::firstAndLastStepKeysWhereverTheFocusIs() {
     // From the answer box: the last step, the answer stored.
     type(QStringLiteral("four"));
     press(GoMenu::LastStepKey);
-    QCOMPARE(step(*form), 93);
+    QCOMPARE(shownStep(*form), 93);
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
     QVERIFY(storedAnswer(folder, 4).contains("four"));
     QCOMPARE(focused(), ui(form)->text1);
 
     type(QStringLiteral("ninety-three"));
     press(GoMenu::FirstStepKey);
-    QCOMPARE(step(*form), 1);
+    QCOMPARE(shownStep(*form), 1);
     QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
     QVERIFY(storedAnswer(folder, 93).contains("ninety-three"));
 
@@ -187,9 +181,9 @@ void KeysTest::firstAndLastStepKeysWhereverTheFocusIs() {
     // does nothing, as the button.
     QCOMPARE(focused(), ui(form)->command3);
     press(GoMenu::LastStepKey);
-    QCOMPARE(step(*form), 93);
+    QCOMPARE(shownStep(*form), 93);
     press(GoMenu::LastStepKey);
-    QCOMPARE(step(*form), 93);
+    QCOMPARE(shownStep(*form), 93);
 }
 
 enum class Away { About, HelpClosed, HelpLeft, Preview, MessageBox, GoMenu };
@@ -253,7 +247,7 @@ void KeysTest::typingGoesOnAfterAnotherWindow() {
         press(QKeyCombination(Qt::AltModifier, Qt::Key_N));
         QTRY_COMPARE(keys.texts.size(), 1);
         QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(step(*form), 2);
+        QCOMPARE(shownStep(*form), 2);
         break;
     }
     case Away::GoMenu:
@@ -363,7 +357,7 @@ void KeysTest::writingKeysStoredRestartedAndReported() {
         QVERIFY(format->actions().contains(ui(form)->formatKeys->bold()));
         QVERIFY(format->actions().contains(ui(form)->formatKeys->clearFormatting()));
         press(QKeyCombination(Qt::AltModifier, Qt::Key_N));
-        QTRY_COMPARE(step(*form), 3);
+        QTRY_COMPARE(shownStep(*form), 3);
     }
     QVERIFY(storedAnswer(folder, 2).startsWith(QStringLiteral("{\\rtf")));
 

@@ -18,16 +18,6 @@
 
 namespace {
 
-int step(const mainForm& form) {
-    return ui(form)->Label9->text().toInt();
-}
-
-void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::focusWidget();
-    QVERIFY(target);
-    QTest::keyClick(target, key, modifiers);
-}
-
 // Whether the other copy's output ends with its "stored".
 bool stored(const QString& output) {
     const QStringList lines = output.split(u'\n', Qt::SkipEmptyParts);
@@ -93,7 +83,7 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
                                                          "another copy of Quillmark")),
                  qPrintable(keys.texts[0]));
     }
-    QCOMPARE(step(*form), 2);
+    QCOMPARE(shownStep(*form), 2);
     QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("written here"));
     QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("written by the other copy")));
     QVERIFY(!storedAnswer(folder, 2).contains(QStringLiteral("written here")));
@@ -107,7 +97,7 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
         QCOMPARE(keys.texts.size(), 3);
         QCOMPARE(keys.texts[1], QStringLiteral("written by the other copy"));
     }
-    QCOMPARE(step(*form), 3);
+    QCOMPARE(shownStep(*form), 3);
     QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("written here")));
     QVERIFY(!storedAnswer(folder, 2).contains(QStringLiteral("other copy")));
 
@@ -116,13 +106,13 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
     {
         ModalKeys keys({});
         next(*form);
-        QCOMPARE(step(*form), 4);
+        QCOMPARE(shownStep(*form), 4);
         QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("four from the other copy"));
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(", and ours"));
         next(*form);
         QCOMPARE(keys.texts, QStringList());
     }
-    QCOMPARE(step(*form), 5);
+    QCOMPARE(shownStep(*form), 5);
     QVERIFY(storedAnswer(folder, 4).contains(QStringLiteral("four from the other copy, and ours")));
 
     // Once we have gone, a copy that starts finds no other.
