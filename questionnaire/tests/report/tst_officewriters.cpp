@@ -7,6 +7,7 @@
 #include "exportpage.h"
 #include "odtwriter.h"
 #include "rtftextproperties.h"
+#include "zipreader.h"
 
 #include <QDir>
 #include <QImage>
@@ -20,42 +21,10 @@
 #include <QTextTable>
 #include <QXmlStreamReader>
 
-#include <zip.h>
-
 namespace {
 
-// The entries of a zip archive in memory, by name, in their order.
-QList<QPair<QString, QByteArray>> unzip(const QByteArray& bytes) {
-    QList<QPair<QString, QByteArray>> entries;
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.constData(), bytes.size(), 0, &error);
-    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-    if (!archive) {
-        zip_source_free(source);
-        return entries;
-    }
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        zip_stat_t st;
-        zip_stat_index(archive, i, 0, &st);
-        QByteArray data(qsizetype(st.size), '\0');
-        zip_file_t* f = zip_fopen_index(archive, i, 0);
-        if (f) {
-            zip_fread(f, data.data(), st.size);
-            zip_fclose(f);
-        }
-        entries.append({QString::fromUtf8(st.name), data});
-    }
-    zip_close(archive);
-    return entries;
-}
-
-QByteArray entry(const QList<QPair<QString, QByteArray>>& entries, const QString& name) {
-    for (const auto& [n, data] : entries)
-        if (n == name)
-            return data;
-    return {};
-}
+using ZipReader::entry;
+using ZipReader::unzip;
 
 std::unique_ptr<QTextDocument> sample() {
     auto doc = std::make_unique<QTextDocument>();

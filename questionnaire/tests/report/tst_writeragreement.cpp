@@ -9,6 +9,7 @@
 #include "rtfreader.h"
 #include "rtftextproperties.h"
 #include "rtfwriter.h"
+#include "zipreader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -25,35 +26,13 @@
 #include <QTextDocumentFragment>
 #include <QXmlStreamReader>
 
-#include <zip.h>
-
 #include <algorithm>
 #include <functional>
 #include <memory>
 
 namespace {
 
-QByteArray unzipEntry(const QByteArray& bytes, const char* name) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.constData(), bytes.size(), 0, &error);
-    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-    if (!archive) {
-        zip_source_free(source);
-        return {};
-    }
-    QByteArray data;
-    zip_stat_t st;
-    if (zip_stat(archive, name, 0, &st) == 0) {
-        data.resize(qsizetype(st.size));
-        if (zip_file_t* f = zip_fopen(archive, name, 0)) {
-            zip_fread(f, data.data(), st.size);
-            zip_fclose(f);
-        }
-    }
-    zip_close(archive);
-    return data;
-}
+using ZipReader::unzipEntry;
 
 // What a file says, in units every format can express.
 struct Facts {
