@@ -10,7 +10,7 @@
 
 #include <oxlib/ostring.h>
 
-#include "sys/osys.h"
+#include "sys/osyssocket.h"
 
 #include <cstdint>
 

@@ -6,6 +6,8 @@
 #include "tempregistry.h"
 #include "testserver.h"
 
+#include "sys/osys.h"
+
 #include <oxlib/olog.h>
 
 #include <gtest/gtest.h>

@@ -17,6 +17,9 @@ constexpr const char* kIsValid = "IsValid()";
 // The first Gregorian day, 1582-10-15, as the date constructor's key y*10000+m*100+d.
 constexpr int64_t kGregorianKey = 15821015;
 constexpr int32_t kEpochDayNumber = 2440587; // 1970-01-01
+// The day number plus one of -4712-01-01, the first day whose decomposition
+// needs no shift.
+constexpr int64_t kFirstFormulaDay = 366;
 
 bool isLeapYear(int32_t year) {
     if (year >= 1582)
@@ -75,20 +78,23 @@ ODate::ODate(int16_t year, uint8_t nMonth, uint8_t nDay) {
     if (nDay == lastDayOfMonth)
         nDay = cDaysInMonth;
 
-    // The ranges in the comments hold for the supported dates, -4712-01-01 to 9999-12-31.
-    int64_t y = year < 0 ? year + 1 : year; // [-4711, 9999], year 0 standing for -1
+    // The ranges in the comments hold for every year of the type. Before year 1
+    // the quotient of 1461 * y truncates toward zero rather than down; that is
+    // what makes the years -4, -8, ... leap and leaves out the year 0.
+    int64_t y = year < 0 ? year + 1 : year; // [-32767, 32767], year 0 standing for -1
     int64_t m = nMonth;                     // [1, 12]
     if (m <= 2) {
-        y -= 1;  // [-4712, 9998]: the year counts from March
+        y -= 1;  // [-32768, 32766]: the year counts from March
         m += 12; // [13, 14]
     }
     // m: [3, 14]
-    int64_t b = 0; // [-73, 0]: the days the Gregorian calendar drops
+    int64_t b = 0; // [-244, 0]: the days the Gregorian calendar drops
     if (y * 10000 + m * 100 + nDay >= kGregorianKey) {
-        const int64_t a = y / 100; // [15, 99]: trunc(y * 0.01)
-        b = 2 - a + a / 4;         // [-73, -10]
+        const int64_t a = y / 100; // [15, 327]: trunc(y * 0.01)
+        b = 2 - a + a / 4;         // [-244, -10]
     }
-    // trunc(365.25 * y) + trunc(30.6001 * (m + 1)), in whole numbers: [365, 5373483].
+    // trunc(365.25 * y) + trunc(30.6001 * (m + 1)), in whole numbers:
+    // [-11968084, 11968543]; the day number: [-10247089, 13689324].
     m_dayNumber =
         static_cast<int32_t>((1461 * y) / 4 + (306001 * (m + 1)) / 10000 + nDay + 1720994 + b);
 }
@@ -105,22 +111,35 @@ ODate::Civil ODate::decompose() const {
     if (m_dayNumber == lastDayNumber && m_dayNumber != kInvalidTimeValue)
         return lastCivil;
 
-    // The ranges in the comments hold for the supported dates, -4712-01-01 to 9999-12-31;
-    // the quotients truncate as floors would only while the dividends are not negative.
-    const int64_t z = int64_t{m_dayNumber} + 1; // [366, 5373484]
-    int64_t a = z;                              // [366, 5373557]
+    // The steps below are the classic formula, whose quotients truncate as floors
+    // would only while the dividends are not negative, that is from -4712-01-01
+    // (z = 366) on. An earlier day is first moved forward by whole four-year
+    // cycles: before year 1 every fourth year leaps (-4, -8, ...), so 1461 days
+    // later is the same month and day four years later, and the year is moved
+    // back at the end.
+    int64_t z = int64_t{m_dayNumber} + 1; // [INT32_MIN + 1, INT32_MAX + 1]
+    int64_t cycles = 0;                   // [0, 1469873]: for z down to INT32_MIN + 1
+    if (z < kFirstFormulaDay) {
+        cycles = (kFirstFormulaDay - z + 1460) / 1461;
+        z += cycles * 1461; // [366, 1826]: -4712-01-01 to -4709-12-31
+    }
+    // The ranges below hold for z up to that of 32767-12-31 (13689325), the last
+    // day of the type's years.
+    int64_t a = z; // [366, 13689569]
     if (z >= 2299161) {
-        // [11, 95]: (z - 1867216.25) / 36524.25, the Gregorian centuries so far
+        // [11, 323]: (z - 1867216.25) / 36524.25, the Gregorian centuries so far
         const int64_t alpha = (4 * z - 7468865) / 146097;
         a = z + 1 + alpha - alpha / 4;
     }
-    const int64_t b = a > 1721423 ? a + 1524 : a + 1158;  // [1524, 5375081]
-    const int64_t c = (100 * b - 12210) / 36525;          // [3, 14715]: (b - 122.1) / 365.25
-    const int64_t d = (1461 * c) / 4;                     // [1095, 5374653]: c * 365.25
-    const int64_t e = (10000 * (b - d)) / 306001;         // [4, 15]: (b - d) / 30.6001
-    const int64_t day = b - (306001 * e) / 10000 - d;     // [1, 31]
-    const int64_t month = e < 14 ? e - 1 : e - 13;        // [1, 12]
-    const int64_t year = month > 2 ? c - 4716 : c - 4715; // [-4712, 9999], never 0
+    const int64_t b = a > 1721423 ? a + 1524 : a + 1158; // [1524, 13691093]
+    const int64_t c = (100 * b - 12210) / 36525;         // [3, 37483]: (b - 122.1) / 365.25
+    const int64_t d = (1461 * c) / 4;                    // [1095, 13690665]: c * 365.25
+    const int64_t e = (10000 * (b - d)) / 306001;        // [4, 15]: (b - d) / 30.6001
+    const int64_t day = b - (306001 * e) / 10000 - d;    // [1, 31]
+    const int64_t month = e < 14 ? e - 1 : e - 13;       // [1, 12]
+    // [-4712, 32767], never 0; with the cycles put back [INT16_MIN, 32767] for the
+    // day numbers of the type's years.
+    const int64_t year = (month > 2 ? c - 4716 : c - 4715) - 4 * cycles;
     lastCivil = {static_cast<int32_t>(year), static_cast<int32_t>(month),
                  static_cast<int32_t>(day)};
     lastDayNumber = m_dayNumber;
@@ -152,7 +171,9 @@ void ODate::GetYearMonthDay(int16_t& year, uint8_t& month, uint8_t& day) const {
 
 uint8_t ODate::GetDayOfWeek() const {
     OX_ASSERT_AT(IsValid(), kFile, "210", kIsValid);
-    return static_cast<uint8_t>((int64_t{m_dayNumber} + 2) % 7);
+    // Floored: days before -4712 have negative numbers.
+    const int64_t weekday = (int64_t{m_dayNumber} + 2) % 7; // [-6, 6]
+    return static_cast<uint8_t>(weekday < 0 ? weekday + 7 : weekday);
 }
 
 ODate& ODate::operator+=(const OTimeSpan& span) {

@@ -287,6 +287,21 @@ int32_t valueFrom(Store& s, Query& q, uint32_t* type, unsigned char* data, uint3
     return kErrSuccess;
 }
 
+// Opens `key`'s store for reading a value: a store file that is not there
+// holds no value.
+int32_t connectToRead(Store& s, const KeyHandle& key) {
+    const int32_t rc = s.file.connect(key.store, Need::Read, key.root);
+    return rc == kErrFileNotFound ? fail(rc, "the value does not exist") : rc;
+}
+
+// Value `name` of the key in row `keyId`, copied as valueFrom copies it.
+int32_t valueOfKey(Store& s, int64_t keyId, const char* name, uint32_t* type, unsigned char* data,
+                   uint32_t* size) {
+    Query q(s.file.connection(), "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2");
+    q.bind(1, keyId).bind(2, foldName(name ? name : ""));
+    return valueFrom(s, q, type, data, size);
+}
+
 } // namespace
 
 int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
@@ -300,11 +315,9 @@ int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned cha
         return rc;
     if (data != nullptr && size == nullptr)
         return fail(kErrInvalidParameter, "a data buffer without a size");
-    if (int32_t rc = s.file.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
-        return rc == kErrFileNotFound ? fail(rc, "the value does not exist") : rc;
-    Query q(s.file.connection(), "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2");
-    q.bind(1, k.id).bind(2, foldName(name ? name : ""));
-    return valueFrom(s, q, type, data, size);
+    if (int32_t rc = connectToRead(s, k); rc != kErrSuccess)
+        return rc;
+    return valueOfKey(s, k.id, name, type, data, size);
 }
 
 // One statement, so one read of the store, where opening the key and querying
@@ -319,16 +332,12 @@ int32_t regGetValue(RegKey parent, const char* subKey, const char* name, uint32_
     if (data != nullptr && size == nullptr)
         return fail(kErrInvalidParameter, "a data buffer without a size");
     const auto& [base, parts, path] = t;
-    if (int32_t rc = s.file.connect(base.store, Need::Read, base.root); rc != kErrSuccess)
-        return rc == kErrFileNotFound ? fail(rc, "the value does not exist") : rc;
-    Connection& c = s.file.connection();
-    if (parts.empty()) {
-        Query q(c, "SELECT type, data FROM vals WHERE key = ?1 AND folded = ?2");
-        q.bind(1, base.id).bind(2, foldName(name ? name : ""));
-        return valueFrom(s, q, type, data, size);
-    }
-    Query q(c, "SELECT v.type, v.data FROM keys k JOIN vals v ON v.key = k.id"
-               " WHERE k.path = ?1 AND v.folded = ?2");
+    if (int32_t rc = connectToRead(s, base); rc != kErrSuccess)
+        return rc;
+    if (parts.empty())
+        return valueOfKey(s, base.id, name, type, data, size);
+    Query q(s.file.connection(), "SELECT v.type, v.data FROM keys k JOIN vals v ON v.key = k.id"
+                                 " WHERE k.path = ?1 AND v.folded = ?2");
     q.bind(1, path).bind(2, foldName(name ? name : ""));
     return valueFrom(s, q, type, data, size);
 }
@@ -438,7 +447,7 @@ int32_t regEnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameSize) {
     if (int32_t rc = s.file.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
         return rc == kErrFileNotFound ? kErrNoMoreItems : rc;
     Query q(s.file.connection(), "SELECT name FROM keys WHERE parent = ?1 ORDER BY path LIMIT 1 "
-                            "OFFSET ?2");
+                                 "OFFSET ?2");
     q.bind(1, k.id).bind(2, int64_t{index});
     const int rc = q.step();
     if (rc == SQLITE_DONE)
@@ -468,7 +477,7 @@ int32_t regEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameSize,
     if (int32_t rc = s.file.connect(k.store, Need::Read, k.root); rc != kErrSuccess)
         return rc == kErrFileNotFound ? kErrNoMoreItems : rc;
     Query q(s.file.connection(), "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id "
-                            "LIMIT 1 OFFSET ?2");
+                                 "LIMIT 1 OFFSET ?2");
     q.bind(1, k.id).bind(2, int64_t{index});
     const int rc = q.step();
     if (rc == SQLITE_DONE)
