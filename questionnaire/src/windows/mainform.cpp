@@ -416,6 +416,10 @@ void mainForm::showAnswerRow() {
 }
 
 bool mainForm::storePendingAnswer() {
+    // Figures left unstored after another copy changed their row are settled first: the
+    // step does not change while the owner keeps them.
+    if (!FigureGrid::storePending(DataGrid1, Adodc3))
+        return false;
     QString why;
     if (writePendingAnswer(&why))
         return true;
