@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QTableView;
 class TestFolder;
 class mainForm;
 
@@ -24,3 +25,7 @@ QString storedAnswer(const TestFolder& folder, int row);
 
 // Whether Previous, First, Next and Last are enabled, in that order.
 QList<bool> stepButtons(const mainForm& form);
+
+// Types into a cell of the figure grid through the grid's own editor (emptied first) and
+// commits it, as the owner would.
+void typeInto(QTableView* grid, int row, int column, const QString& keys);
