@@ -1,10 +1,13 @@
 // Another copy of the program for the tests: starts as the program does (splash, main
 // window, the notices at start) on the folder given as the first argument, goes to the step
 // given as the second, types the third argument into the answer box as the keyboard would
-// and moves on with Alt+N, which stores it. Each message box it meets is printed as
+// and moves on with Alt+N, which stores it. With a fourth argument "grid" the text goes into
+// the first row's first text cell of the step's figure grid instead (a click, F2, the keys,
+// Enter). Each message box it meets is printed as
 // "box: TEXT" and answered with Enter. Prints "stored" when the step changed, then exits.
 
 #include "boundlabel.h"
+#include "figuretablemodel.h"
 #include "mainform.h"
 #include "mainformprobe.h"
 #include "modalkeys.h"
@@ -12,6 +15,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTableView>
 #include <QTest>
 #include <QTextEdit>
 
@@ -29,7 +33,17 @@ int main(int argc, char** argv) {
         return 3;
     if (!QTest::qWaitForWindowActive(form.get()))
         return 4;
-    QTest::keyClicks(QApplication::focusWidget(), QString::fromLocal8Bit(argv[3]));
+    if (argc > 4 && QByteArray(argv[4]) == "grid") {
+        QTableView* grid = ui(form)->DataGrid1;
+        const auto* figures = qobject_cast<FigureTableModel*>(grid->model());
+        const QModelIndex cell = figures->index(0, figures->labelColumn());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+        QTest::keyClick(grid, Qt::Key_F2);
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLocal8Bit(argv[3]));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    } else {
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromLocal8Bit(argv[3]));
+    }
     const QString before = ui(form)->Label9->text();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::AltModifier);
     QElapsedTimer clock;

@@ -5,8 +5,12 @@
 #include "mainformprobe.h"
 #include "testfolder.h"
 
+#include <QAbstractItemDelegate>
 #include <QApplication>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionViewItem>
+#include <QTableView>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextEdit>
@@ -49,4 +53,16 @@ void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers) {
 QList<bool> stepButtons(const mainForm& form) {
     return {ui(form)->command4->isEnabled(), ui(form)->Command7->isEnabled(),
             ui(form)->command3->isEnabled(), ui(form)->Command8->isEnabled()};
+}
+
+void typeInto(QTableView* grid, int row, int column, const QString& keys) {
+    const QModelIndex index = grid->model()->index(row, column);
+    QAbstractItemDelegate* cells = grid->itemDelegate();
+    std::unique_ptr<QWidget> editor(
+        cells->createEditor(grid->viewport(), QStyleOptionViewItem(), index));
+    cells->setEditorData(editor.get(), index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor.get()))
+        line->clear();
+    QTest::keyClicks(editor.get(), keys);
+    cells->setModelData(editor.get(), grid->model(), index);
 }

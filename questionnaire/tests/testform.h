@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QTableView;
 class TestFolder;
 class mainForm;
 
@@ -32,3 +33,7 @@ void pressAtFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 
 // Whether Previous, First, Next and Last are enabled, in that order.
 QList<bool> stepButtons(const mainForm& form);
+
+// Types into a cell of the figure grid through the grid's own editor (emptied first) and
+// commits it, as the owner would.
+void typeInto(QTableView* grid, int row, int column, const QString& keys);

@@ -22,23 +22,6 @@
 #include <QTableView>
 #include <QtTest>
 
-namespace {
-
-// Types into a cell through the grid's own editor and commits it, as the owner would.
-void typeInto(QTableView* grid, int row, int column, const QString& keys) {
-    const QModelIndex index = grid->model()->index(row, column);
-    QAbstractItemDelegate* cells = grid->itemDelegate();
-    std::unique_ptr<QWidget> editor(
-        cells->createEditor(grid->viewport(), QStyleOptionViewItem(), index));
-    cells->setEditorData(editor.get(), index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor.get()))
-        line->clear();
-    QTest::keyClicks(editor.get(), keys);
-    cells->setModelData(editor.get(), grid->model(), index);
-}
-
-} // namespace
-
 class FigureGridTest : public QObject {
     Q_OBJECT
 private slots:

@@ -61,6 +61,7 @@ class KeysTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void altWithAFreeLetterTypesNothing();
     void editingKeysActOnTheText_data();
     void editingKeysActOnTheText();
     void firstAndLastStepKeysWhereverTheFocusIs();
@@ -69,6 +70,36 @@ private slots:
     void writingKeysStoredRestartedAndReported();
     void everyReachableControlIsNamed();
 };
+
+void KeysTest::altWithAFreeLetterTypesNothing() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    goToStep(*form, 2);
+    QTRY_COMPARE(focused(), ui(form)->text1);
+    // Alt with letters no menu claims; AltGr (no Alt reported) and plain keys still type.
+    type(QStringLiteral("ab"));
+    for (Qt::Key k : {Qt::Key_Q, Qt::Key_J, Qt::Key_Z})
+        press(QKeyCombination(Qt::AltModifier, k));
+    QTest::keyClick(focused(), '@', Qt::GroupSwitchModifier);
+    QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("ab@"));
+    // A mnemonic still acts: Alt+N moves on.
+    press(QKeyCombination(Qt::AltModifier, Qt::Key_N));
+    QTRY_COMPARE(step(*form), 3);
+
+    // The same in a cell editor of the figure grid.
+    goToStep(*form, 42);
+    QTableView* grid = ui(form)->DataGrid1;
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    QTRY_COMPARE(focused(), grid);
+    press(QKeyCombination(Qt::Key_F2));
+    QTRY_VERIFY(focused() != grid);
+    type(QStringLiteral("x"));
+    press(QKeyCombination(Qt::AltModifier, Qt::Key_Q));
+    press(QKeyCombination(Qt::Key_Return));
+    QTRY_COMPARE(grid->model()->index(0, 1).data().toString(), QStringLiteral("x"));
+}
 
 void KeysTest::editingKeysActOnTheText_data() {
     QTest::addColumn<Keys>("keys");

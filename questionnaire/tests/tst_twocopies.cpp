@@ -4,6 +4,7 @@
 // has the file open says so.
 
 #include "boundlabel.h"
+#include "figuretablemodel.h"
 #include "mainform.h"
 #include "mainformprobe.h"
 #include "modalkeys.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -25,9 +27,12 @@ bool stored(const QString& output) {
 }
 
 // Runs the other copy to completion; its output.
-QString otherCopy(const TestFolder& folder, int step, const QString& text) {
+QString otherCopy(const TestFolder& folder, int step, const QString& text, bool grid = false) {
     QProcess p;
-    p.start(QStringLiteral(QUILLMARK_OTHER_COPY), {folder.path(), QString::number(step), text});
+    QStringList args{folder.path(), QString::number(step), text};
+    if (grid)
+        args << QStringLiteral("grid");
+    p.start(QStringLiteral(QUILLMARK_OTHER_COPY), args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return QStringLiteral("failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
     return QString::fromLocal8Bit(p.readAllStandardOutput());
@@ -52,6 +57,7 @@ class TwoCopiesTest : public QObject {
 
 private slots:
     void storeOverAnotherCopysAnswerNeedsTheOwnersWord();
+    void anotherCopysFiguresNeedTheOwnersWord();
 };
 
 void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
@@ -118,6 +124,90 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
     // Once we have gone, a copy that starts finds no other.
     form.reset();
     QVERIFY(!otherCopy(folder, 6, QStringLiteral("alone")).contains(QStringLiteral("box:")));
+}
+
+void TwoCopiesTest::anotherCopysFiguresNeedTheOwnersWord() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    goToStep(*form, 42);
+    QTableView* grid = ui(form)->DataGrid1;
+    const auto* figures = qobject_cast<FigureTableModel*>(grid->model());
+    const QModelIndex cell = figures->index(0, figures->labelColumn());
+    const auto storedProduct = [&] {
+        return folder.value("SELECT ProductOrService FROM projections ORDER BY ID LIMIT 1")
+            .toString();
+    };
+    const auto typeIntoCell = [&](const QString& text) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+        QTRY_COMPARE(QApplication::focusWidget(), grid);
+        QTest::keyClick(grid, Qt::Key_F2);
+        QTRY_VERIFY(QApplication::focusWidget() != grid);
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+
+    // The other copy stores a figure in the row this copy still shows empty.
+    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Bread"), true)));
+    QCOMPARE(storedProduct(), QStringLiteral("Bread"));
+
+    // Ours is refused; Enter keeps it in the grid, unstored, and the file keeps theirs.
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Return)});
+        typeIntoCell(QStringLiteral("Cakes"));
+        QTRY_COMPARE(keys.texts.size(), 1);
+        QVERIFY2(keys.texts[0].startsWith(QStringLiteral("The figures in row 1 were changed by "
+                                                         "another copy of Quillmark")),
+                 qPrintable(keys.texts[0]));
+        QVERIFY2(keys.texts[0].contains(QStringLiteral("Bread")), qPrintable(keys.texts[0]));
+        QCOMPARE(keys.defaults[0].remove(u'&'), QStringLiteral("Keep my figures"));
+    }
+    QCOMPARE(cell.data().toString(), QStringLiteral("Cakes"));
+    QCOMPARE(storedProduct(), QStringLiteral("Bread"));
+
+    // Moving on asks again, and the step stays while ours are kept; Replace (Alt+R) stores.
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Escape)});
+        next(*form);
+        QTRY_COMPARE(keys.texts.size(), 1);
+    }
+    QCOMPARE(step(*form), 42);
+    QCOMPARE(storedProduct(), QStringLiteral("Bread"));
+    {
+        ModalKeys keys({QKeyCombination(Qt::AltModifier, Qt::Key_R)});
+        next(*form);
+        QCOMPARE(keys.texts.size(), 1);
+    }
+    QCOMPARE(storedProduct(), QStringLiteral("Cakes"));
+    QCOMPARE(step(*form), 43);
+
+    // Back at the grid: the other copy changes the row again and Reload (Alt+L) shows theirs.
+    goToStep(*form, 42);
+    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Pies"), true)));
+    {
+        ModalKeys keys({QKeyCombination(Qt::AltModifier, Qt::Key_L)});
+        typeIntoCell(QStringLiteral("Tarts"));
+        QTRY_COMPARE(keys.texts.size(), 1);
+    }
+    QTRY_COMPARE(figures->index(0, figures->labelColumn()).data().toString(),
+                 QStringLiteral("Pies"));
+    QCOMPARE(storedProduct(), QStringLiteral("Pies"));
+
+    // A row the other copy changed is not removed on Ctrl+- without the owner's word.
+    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Buns"), true)));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(grid->currentIndex().row(), 0);
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Y), QKeyCombination(Qt::Key_Return)});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Minus, Qt::ControlModifier);
+        QTRY_COMPARE(keys.texts.size(), 2);
+        QVERIFY2(keys.texts[1].contains(QStringLiteral("has not been removed")),
+                 qPrintable(keys.texts[1]));
+    }
+    QTRY_VERIFY(figures->index(0, figures->labelColumn()).data().toString() ==
+                QLatin1String("Buns"));
+    QCOMPARE(storedProduct(), QStringLiteral("Buns"));
 }
 
 QTEST_MAIN(TwoCopiesTest)

@@ -1,5 +1,7 @@
 #include "figuredelegate.h"
 
+#include "altletterguard.h"
+
 #include <QAbstractProxyModel>
 #include <QDoubleValidator>
 #include <QIntValidator>
@@ -35,9 +37,14 @@ Kind kindOf(QModelIndex index) {
 QWidget* FigureDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                       const QModelIndex& index) const {
     const Kind kind = kindOf(index);
-    if (kind == Kind::Text)
-        return QStyledItemDelegate::createEditor(parent, option, index);
+    if (kind == Kind::Text) {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor)
+            AltLetterGuard::install(editor);
+        return editor;
+    }
     auto* edit = new QLineEdit(parent);
+    AltLetterGuard::install(edit);
     edit->setFrame(false);
     if (kind == Kind::Whole) {
         edit->setValidator(new QIntValidator(edit));

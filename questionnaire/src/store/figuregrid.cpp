@@ -1,5 +1,6 @@
 #include "figuregrid.h"
 
+#include "figurerows.h"
 #include "figuretablemodel.h"
 #include "griddatacontrol.h"
 #include "questionstore.h"
@@ -8,6 +9,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlIndex>
@@ -43,9 +45,112 @@ protected:
     }
 };
 
+// The figures of a row as the owner reads them, the key left out.
+QString figuresText(const FigureRows* rows, const QSqlRecord& record) {
+    QStringList cells;
+    for (int c = 0; c < record.count(); ++c) {
+        if (rows->primaryKey().contains(record.fieldName(c)))
+            continue;
+        const QString text = record.value(c).toString().trimmed();
+        const QString caption = rows->headerData(c, Qt::Horizontal).toString();
+        cells << caption + QStringLiteral(": ") +
+                     (text.isEmpty() ? QStringLiteral("(empty)") : text);
+    }
+    return cells.join(QStringLiteral("; "));
+}
+
 } // namespace
 
 namespace FigureGrid {
+
+bool resolveConflict(QWidget* parent, GridDataControl* control) {
+    FigureRows* rows = control->model();
+    if (!rows || !rows->conflict())
+        return !rows || !rows->isDirty();
+    const FigureRows::Conflict conflict = *rows->conflict();
+    const int shown = conflict.row + 1;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillmark"), QString(),
+                    QMessageBox::NoButton, parent);
+    QPushButton* keep = nullptr;
+    QPushButton* reload = nullptr;
+    QPushButton* replace = nullptr;
+    if (conflict.removal) {
+        box.setText(QStringLiteral("Row %1 was changed by another copy of Quillmark since this "
+                                   "one showed it, so it has not been removed.")
+                        .arg(shown));
+        box.setInformativeText(
+            QStringLiteral("It holds now: %1").arg(figuresText(rows, conflict.stored)));
+        reload = box.addButton(QStringLiteral("&Keep the row and show its figures"),
+                               QMessageBox::RejectRole);
+        replace = box.addButton(QStringLiteral("&Remove it anyway"), QMessageBox::AcceptRole);
+        box.setDefaultButton(reload);
+        box.setEscapeButton(reload);
+    } else {
+        box.setText(
+            conflict.gone
+                ? QStringLiteral("Row %1 was removed by another copy of Quillmark since this one "
+                                 "showed it, so your figures have not been stored. They are "
+                                 "still in the grid.")
+                      .arg(shown)
+                : QStringLiteral("The figures in row %1 were changed by another copy of Quillmark "
+                                 "since this one showed them, so yours have not been stored. "
+                                 "They are still in the grid.")
+                      .arg(shown));
+        box.setInformativeText(
+            conflict.gone
+                ? QStringLiteral("Keep your figures in the grid (unstored for now), reload the "
+                                 "stored figures (yours are dropped), or store the row again "
+                                 "with your figures.")
+                : QStringLiteral("Stored now: %1\n\nKeep your figures in the grid (unstored for "
+                                 "now), reload the stored figures (yours are dropped), or "
+                                 "replace the stored figures with yours.")
+                      .arg(figuresText(rows, conflict.stored)));
+        keep = box.addButton(QStringLiteral("&Keep my figures"), QMessageBox::RejectRole);
+        reload =
+            box.addButton(QStringLiteral("Re&load the stored figures"), QMessageBox::ActionRole);
+        replace = box.addButton(conflict.gone ? QStringLiteral("&Store the row again")
+                                              : QStringLiteral("&Replace the stored figures"),
+                                QMessageBox::AcceptRole);
+        box.setDefaultButton(keep);
+        box.setEscapeButton(keep);
+    }
+    box.exec();
+    QString error;
+    if (box.clickedButton() == replace) {
+        bool ok = true;
+        if (conflict.gone) {
+            ok = rows->restoreRow(conflict.row);
+        } else {
+            rows->takeAsRead(conflict.row, conflict.stored);
+            ok = rows->submitAll();
+            if (!ok && rows->conflict())
+                return resolveConflict(parent, control); // changed once more meanwhile
+        }
+        if (!ok) {
+            QMessageBox::warning(parent, QStringLiteral("Quillmark"),
+                                 QStringLiteral("The figures could not be stored.\n\n%1")
+                                     .arg(rows->lastError().text()));
+            return false;
+        }
+        rows->revertAll();
+        return control->refresh(&error);
+    }
+    if (box.clickedButton() == reload) {
+        rows->revertAll();
+        return control->refresh(&error);
+    }
+    Q_UNUSED(keep);
+    return false; // kept, unstored
+}
+
+bool storePending(QWidget* parent, GridDataControl* control) {
+    FigureRows* rows = control->model();
+    if (!rows || !rows->isDirty())
+        return true;
+    if (rows->submitAll())
+        return true;
+    return resolveConflict(parent, control);
+}
 
 bool addRow(GridDataControl* control, QString* error) {
     QSqlTableModel* table = control->model();
@@ -79,7 +184,10 @@ bool removeRow(GridDataControl* control, int row, QString* error) {
                 ok = table->setData(table->index(row, c), QVariant(fields.field(c).metaType()));
     }
     if (!ok) {
-        *error = table->lastError().text();
+        // A removal refused because another copy changed the row is the owner's to decide
+        // (resolveConflict); other failures are told here.
+        if (!control->model()->conflict())
+            *error = table->lastError().text();
         return false;
     }
     return control->refresh(error);
@@ -170,6 +278,11 @@ void attach(QTableView* view, GridDataControl* control) {
         }
         QString error;
         report(removeRow(control, row, &error), error);
+    });
+    // A refused write is answered once the edit that caused it has returned.
+    QObject::connect(control->model(), &FigureRows::refused, view, [view, control] {
+        if (control->model()->conflict())
+            resolveConflict(view, control);
     });
     view->addAction(add);
     view->addAction(remove);

@@ -3,6 +3,7 @@
 class GridDataControl;
 class QString;
 class QTableView;
+class QWidget;
 
 // Makes a table view the figure grid of a data control: the table shown through a
 // FigureTableModel (words above the columns, numbers right-aligned in the user's locale, a
@@ -19,6 +20,13 @@ void attach(QTableView* view, GridDataControl* control);
 // The edits behind the menu: false with `error` set when the table refused them.
 bool addRow(GridDataControl* control, QString* error);
 bool removeRow(GridDataControl* control, int row, QString* error);
+// A write refused because another copy changed or removed the row since this copy read it:
+// asks the owner to keep the typed figures (unstored), reload the stored ones or replace
+// them. True when nothing is left unstored.
+bool resolveConflict(QWidget* parent, GridDataControl* control);
+// Stores figures left unstored by an earlier refusal, asking again when it is refused once
+// more; true when nothing is left unstored.
+bool storePending(QWidget* parent, GridDataControl* control);
 // Hides the key column of the grid's table (shows the others).
 void hideKeyColumns(QTableView* view);
 

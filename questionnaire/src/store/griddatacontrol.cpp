@@ -1,5 +1,6 @@
 #include "griddatacontrol.h"
 
+#include "figurerows.h"
 #include "questionstore.h"
 
 #include <QSqlDatabase>
@@ -23,7 +24,7 @@ bool GridDataControl::refresh(QString* error) {
     if (!m_model) {
         if (!QuestionStore::open(m_connectionString, m_connectionName, error))
             return false;
-        m_model = new QSqlTableModel(this, QSqlDatabase::database(m_connectionName));
+        m_model = new FigureRows(this, QSqlDatabase::database(m_connectionName));
         m_model->setEditStrategy(QSqlTableModel::OnFieldChange);
     }
     m_model->setTable(m_recordSource);

@@ -3,11 +3,12 @@
 #include <QObject>
 #include <QString>
 
-class QSqlTableModel;
+#include "figurerows.h"
 
 // The figure grid's data control: its own connection, opened by connection string, and a
 // table named as its record source. refresh() re-reads the whole named table; the grid
-// writes each edited cell back to the table at once. The columns are headed by the captions
+// writes each edited cell back to the table at once, refused when another copy changed the
+// row since it was read (FigureRows). The columns are headed by the captions
 // the database keeps for them in GridColumns, where it has that table.
 class GridDataControl : public QObject {
     Q_OBJECT
@@ -26,7 +27,7 @@ public:
     bool refresh(QString* error);
 
     // The table's rows; valid after the first refresh, empty before.
-    QSqlTableModel* model() const { return m_model; }
+    FigureRows* model() const { return m_model; }
 
 private:
     void applyCaptions();
@@ -34,5 +35,5 @@ private:
     QString m_connectionString;
     QString m_recordSource;
     QString m_connectionName;
-    QSqlTableModel* m_model = nullptr;
+    FigureRows* m_model = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "mainform.h"
 
+#include "altletterguard.h"
 #include "answerconflict.h"
 #include "answerdelegate.h"
 #include "answermodel.h"
@@ -232,6 +233,7 @@ void mainForm::createControls() {
     placement.place(ProgressBar1, 1680, 120, 10095, 255);
 
     text1 = new quill::rtf::RtfTextEdit(client);
+    AltLetterGuard::install(text1);
     placement.place(text1, 1680, 6000, 11415, 3255);
 
     DataGrid1 = new QTableView(client);
@@ -416,6 +418,10 @@ void mainForm::showAnswerRow() {
 }
 
 bool mainForm::storePendingAnswer() {
+    // Figures left unstored after another copy changed their row are settled first: the
+    // step does not change while the owner keeps them.
+    if (!FigureGrid::storePending(DataGrid1, Adodc3))
+        return false;
     QString why;
     if (writePendingAnswer(&why))
         return true;

@@ -37,19 +37,6 @@
 
 namespace {
 
-// Types into a cell of the figure grid through its own editor, as the owner would.
-void typeInto(QTableView* grid, int row, int column, const QString& keys) {
-    const QModelIndex index = grid->model()->index(row, column);
-    QAbstractItemDelegate* cells = grid->itemDelegate();
-    std::unique_ptr<QWidget> editor(
-        cells->createEditor(grid->viewport(), QStyleOptionViewItem(), index));
-    cells->setEditorData(editor.get(), index);
-    if (auto* line = qobject_cast<QLineEdit*>(editor.get()))
-        line->clear();
-    QTest::keyClicks(editor.get(), keys);
-    cells->setModelData(editor.get(), grid->model(), index);
-}
-
 // Opens the Finance window from the menu bar with the keyboard: Alt+I, then S.
 FinanceWindow* openFinance(mainForm& form) {
     form.activateWindow();
