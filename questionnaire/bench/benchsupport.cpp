@@ -1,5 +1,6 @@
 #include "benchsupport.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtGlobal>
@@ -15,10 +16,17 @@ void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& msg)
 
 } // namespace
 
-void prepareWindowBench() {
+int runWindowBenchmarks(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietHandler);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    std::printf("platform %s; ratio = time / baseline_s, both over the same iterations\n",
+                qPrintable(QGuiApplication::platformName()));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 bool copyShippedDatabase(const QTemporaryDir& folder) {

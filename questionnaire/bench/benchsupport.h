@@ -10,9 +10,10 @@ class QTemporaryDir;
 
 // What the window benchmarks share, so their figures are taken the same way.
 
-// Call before the QApplication is made: runs offscreen unless a display is set, and keeps
-// the offscreen platform's warning about size hints (one per window) out of the output.
-void prepareWindowBench();
+// The whole main() of a window benchmark: makes the application (offscreen unless a display
+// is set, without the offscreen platform's warning about size hints, one per window), runs
+// the benchmarks the command line selects and says how the ratio is taken.
+int runWindowBenchmarks(int argc, char** argv);
 
 // The folder made ready as a program folder with a copy of the shipped database; false,
 // with the reason printed, when the copy fails.

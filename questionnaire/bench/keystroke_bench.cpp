@@ -18,8 +18,6 @@
 #include <QTemporaryDir>
 #include <QTextCursor>
 
-#include <cstdio>
-
 namespace {
 
 const char* const Sentence =
@@ -106,12 +104,5 @@ BENCHMARK(Keystroke)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisec
 } // namespace
 
 int main(int argc, char** argv) {
-    prepareWindowBench();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    std::printf("platform %s; ratio = time / baseline_s, both over the same iterations\n",
-                qPrintable(QGuiApplication::platformName()));
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv);
 }

@@ -18,8 +18,6 @@
 #include <QTemporaryDir>
 #include <QTextCursor>
 
-#include <cstdio>
-
 namespace {
 
 // About 20 KB of the formatting a pasted answer carries.
@@ -129,12 +127,5 @@ BENCHMARK(CommitFloor)->UseManualTime()->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    prepareWindowBench();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    std::printf("platform %s; ratio = time / baseline_s, both over the same iterations\n",
-                qPrintable(QGuiApplication::platformName()));
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv);
 }

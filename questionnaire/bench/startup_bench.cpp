@@ -13,7 +13,6 @@
 #include <QMainWindow>
 #include <QTemporaryDir>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -63,12 +62,5 @@ BENCHMARK(MainWindowReady)->UseManualTime()->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    prepareWindowBench();
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    std::printf("platform %s; ratio = time / baseline_s, both over the same iterations\n",
-                qPrintable(QGuiApplication::platformName()));
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWindowBenchmarks(argc, argv);
 }
