@@ -36,7 +36,7 @@ QList<QAction*> sectionActions(const mainForm& form) {
 }
 
 // The step every cursor and counter agrees on; fails the test when they disagree.
-int shownStep(const mainForm& form) {
+int agreedStep(const mainForm& form) {
     const int step = ui(form)->Adodc1->position() + 1;
     if (ui(form)->Adodc2->position() + 1 != step || ui(form)->ProgressBar1->value() != step ||
         ui(form)->Label6->text() != QStringLiteral(" %1").arg(step))
@@ -106,7 +106,7 @@ void GoMenuTest::goingStoresAndKeepsTheCursorsInStep() {
     sectionActions(*form)[3]->trigger();
 
     QVERIFY(storedAnswer(folder, 2).contains("answer of step two"));
-    QCOMPARE(shownStep(*form), target);
+    QCOMPARE(agreedStep(*form), target);
     QCOMPARE(ui(form)->Label2->text(), index[3].title);
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, true, true}));
     // The section opens with its overview: no box, focus on Next.
@@ -114,21 +114,21 @@ void GoMenuTest::goingStoresAndKeepsTheCursorsInStep() {
 
     // From there the buttons go on as from any step reached by moving.
     form->command3_Click();
-    QCOMPARE(shownStep(*form), target + 1);
+    QCOMPARE(agreedStep(*form), target + 1);
     QVERIFY(!ui(form)->text1->isHidden());
     typeAnswer(*form, QStringLiteral("answer after going"));
     form->command4_Click();
     QVERIFY(storedAnswer(folder, target + 1).contains("answer after going"));
-    QCOMPARE(shownStep(*form), target);
+    QCOMPARE(agreedStep(*form), target);
 
     // The answer row shown is the one of the step: going back shows what was stored.
     QVERIFY(form->goToStep(2));
-    QCOMPARE(shownStep(*form), 2);
+    QCOMPARE(agreedStep(*form), 2);
     QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("answer of step two"));
     QVERIFY(!ui(form)->text1->document()->isModified());
     QVERIFY(!form->goToStep(0));
     QVERIFY(!form->goToStep(94));
-    QCOMPARE(shownStep(*form), 2);
+    QCOMPARE(agreedStep(*form), 2);
 }
 
 void GoMenuTest::goingToTheFirstSectionIsFirst() {
@@ -137,12 +137,12 @@ void GoMenuTest::goingToTheFirstSectionIsFirst() {
     goToStep(*form, 7);
     typeAnswer(*form, QStringLiteral("seven"));
     sectionActions(*form)[0]->trigger();
-    QCOMPARE(shownStep(*form), 1);
+    QCOMPARE(agreedStep(*form), 1);
     QCOMPARE(stepButtons(*form), (QList<bool>{false, false, true, true}));
     QVERIFY(storedAnswer(folder, 7).contains("seven"));
     // The last step is Last itself.
     QVERIFY(form->goToStep(93));
-    QCOMPARE(shownStep(*form), 93);
+    QCOMPARE(agreedStep(*form), 93);
     QCOMPARE(stepButtons(*form), (QList<bool>{true, true, false, false}));
 }
 
@@ -157,7 +157,7 @@ void GoMenuTest::failedStoreStaysOnTheStep() {
         sectionActions(*form)[5]->trigger();
         QCOMPARE(watcher.titles, QStringList{QStringLiteral("Quillmark")});
     }
-    QCOMPARE(shownStep(*form), 3);
+    QCOMPARE(agreedStep(*form), 3);
     QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("precious"));
     QVERIFY(ui(form)->text1->document()->isModified());
 }
