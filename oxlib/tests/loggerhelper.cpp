@@ -14,11 +14,13 @@
 //   eventlog N TEXT                 N reports of the logger's own (34402, TEXT)
 //                                   straight to the event sink
 //   bindings                        "bindings N" (the libraries in use)
+//   strings                         "strings [PATH]" (the message library found)
 //   source                          "source NAME" (the event source name)
 //
 // The logger shuts down (Term, unload) when the helper exits.
 #include <oxlib/olog.h>
 #include <oxlib/ologimp.h>
+#include <oxlib/oresmanager.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +134,9 @@ int main() {
         } else if (command == "bindings") {
             logLevel();
             std::cout << "bindings " << theLogger.bindingCount() << "\n";
+        } else if (command == "strings") {
+            logLevel();
+            std::cout << "strings [" << getStringLibraryPath().c_str() << "]\n";
         } else if (command == "source") {
             std::cout << "source " << logSourceName.c_str() << "\n";
         }
