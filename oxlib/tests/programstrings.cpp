@@ -14,8 +14,9 @@ void setProgramFallbackTemplate(bool present) {
     g_fallbackTemplate = present;
 }
 
-void setProgramTemplate(const char* text) {
+uint32_t setProgramTemplate(const char* text) {
     g_settable = text;
+    return kProgramSettableId;
 }
 
 extern "C" __attribute__((visibility("default"))) const char* oxStringTable(uint32_t id) {

@@ -21,6 +21,10 @@ constexpr const char* kStandInTemplate =
 constexpr const char* kStandInTemplate = "No text for message %1 (%2 strings).";
 #endif
 
-// A template a test sets (null: none) under kProgramSettableId.
+// A template a test needs in the program's table (null: none): the id that
+// holds it. On Linux the test sets it under kProgramSettableId; on Windows the
+// STRINGTABLE holds the formatter tests' templates from kProgramTemplatesId
+// on, and 0 means that `text` is not among them.
 constexpr uint32_t kProgramSettableId = 60005;
-void setProgramTemplate(const char* text);
+constexpr uint32_t kProgramTemplatesId = 60010;
+uint32_t setProgramTemplate(const char* text);

@@ -30,5 +30,14 @@ void setProgramFallbackTemplate(bool present) {
     initStringResources();
 }
 
-// A STRINGTABLE cannot change at run time: the test that sets templates runs on Linux only.
-void setProgramTemplate(const char*) {}
+// A STRINGTABLE cannot change at run time: the templates are in it already.
+uint32_t setProgramTemplate(const char* text) {
+    if (text == nullptr)
+        return 0;
+    char held[257];
+    for (uint32_t id = kProgramTemplatesId;
+         LoadStringA(GetModuleHandleA(nullptr), id, held, sizeof held) > 0; ++id)
+        if (std::string(held) == text)
+            return id;
+    return 0;
+}
