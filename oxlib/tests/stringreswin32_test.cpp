@@ -3,10 +3,19 @@
 // the registry names and read with LoadStringA. The library picks the language
 // from the user's locale, so CTest runs this program once in English and once
 // in German (Wine takes the locale from LC_ALL); each test checks the language
-// it was run for and skips in the other. Each DLL also carries the same
+// it was run for and skips in the other. The search copies the DLLs into a
+// folder of its own: the registry's folder, the English fallback, the one
+// report when nothing is found, and LoadLibraryA's search by bare name (a
+// loaded library answers to its bare name, so the logger's start-up searches
+// before anything can be found). Each DLL also carries the same
 // messages as a MESSAGETABLE, where the event log's readers find an event's
 // text; on NT the event sink reports to the event log, not to event.log.
+#include "logcapture.h"
+
+#include "oresmanagerstate.h"
+
 #include <oxlib/oeventlog.h>
+#include <oxlib/olog.h>
 #include <oxlib/oregistry.h>
 #include <oxlib/oresmanager.h>
 
@@ -69,6 +78,81 @@ TEST_F(StringResources, GermanFoundWithoutRegardToCase) {
     EXPECT_EQ(std::string(loadResourceString(33009).c_str()),
               "Interne Pr\xFC"
               "fung fehlgeschlagen: %3 (%1, Zeile %2). %4");
+}
+
+// The search over a folder of this test's own, into which tests copy the
+// built libraries.
+class StringResourceSearch : public StringResources {
+protected:
+    void SetUp() override {
+        // The logger's own start-up searches first, before there is anything
+        // to find: a library it loaded would answer to its bare name.
+        logLevel();
+        StringResources::SetUp();
+        forgetStringResources();
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("oxstrings-" + std::to_string(GetCurrentProcessId()));
+        std::filesystem::create_directories(folder_);
+        ASSERT_TRUE(strings_.writeString("Path", folder_.string().c_str()));
+    }
+    void TearDown() override {
+        // The library stays loaded for the process's life; its file can go
+        // only once it is unloaded.
+        if (const HMODULE loaded = GetModuleHandleA(getStringLibraryPath().c_str()))
+            FreeLibrary(loaded);
+        forgetStringResources();
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(folder_);
+        StringResources::TearDown();
+    }
+    void ship(const char* dllName) {
+        std::filesystem::copy_file(libraryFolder() + "\\" + dllName, folder_ / dllName);
+    }
+    bool foundIn(const std::filesystem::path& file) const {
+        std::error_code error;
+        return std::filesystem::equivalent(getStringLibraryPath().c_str(), file, error);
+    }
+
+    std::filesystem::path folder_;
+    std::filesystem::path previous_ = std::filesystem::current_path();
+};
+
+TEST_F(StringResourceSearch, GermanUserGetsTheEnFileWhenTheFolderHasNoDeFile) {
+    expectLanguage("DE");
+    ship("stringres_en.dll");
+    initStringResources();
+    EXPECT_TRUE(foundIn(folder_ / "stringres_en.dll")) << getStringLibraryPath().c_str();
+    EXPECT_EQ(std::string(loadResourceString(33009).c_str()),
+              "Internal check failed: %3 (%1, line %2). %4");
+}
+
+TEST_F(StringResourceSearch, EnglishUserToldOnceOfNoLibraryWhileEachCallSearchesAgain) {
+    expectLanguage("EN");
+    LogCapture log;
+    initStringResources();
+    initStringResources();
+    EXPECT_TRUE(getStringLibraryPath().isEmpty());
+    EXPECT_EQ(log.assertions(), std::vector<std::string>{"oresmanager.cpp:105:resHandle:Could "
+                                                         "not find string resource DLL. Some "
+                                                         "strings may not appear."});
+    // The next call finds what has been installed since.
+    ship("stringres_en.dll");
+    initStringResources();
+    EXPECT_TRUE(foundIn(folder_ / "stringres_en.dll")) << getStringLibraryPath().c_str();
+    EXPECT_EQ(log.events().size(), 1u);
+}
+
+// Without the registry's folder the name alone is loaded, by the system's
+// search order, which takes in the current folder.
+TEST_F(StringResourceSearch, EnglishUserWithoutTheRegistryValueLoadsByTheSearchOrder) {
+    expectLanguage("EN");
+    ASSERT_EQ(RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Corvane Software"), ERROR_SUCCESS);
+    ship("stringres_en.dll");
+    std::filesystem::current_path(folder_);
+    LogCapture log;
+    initStringResources();
+    EXPECT_TRUE(foundIn(folder_ / "stringres_en.dll")) << getStringLibraryPath().c_str();
+    EXPECT_TRUE(log.events().empty());
 }
 
 // Every string of the STRINGTABLE is in the MESSAGETABLE with the same text
