@@ -222,9 +222,8 @@ TEST_F(FormatLogMessage, FillsTemplatesAsTheFormatterDoes) {
             OString expected = formatter.build();
             expected.trimLeft();
             expected.trimRight();
-            EXPECT_EQ(
-                std::string(formatLogMessage(id, count, strings, true).c_str()),
-                expected.c_str());
+            EXPECT_EQ(std::string(formatLogMessage(id, count, strings, true).c_str()),
+                      expected.c_str());
         }
     }
     setProgramTemplate(nullptr);
