@@ -38,6 +38,7 @@ public:
 
     qsizetype size() const { return qsizetype(out_.size()); }
     QByteArray bytes() const { return QByteArray(out_.data(), qsizetype(out_.size())); }
+    void appendTo(QByteArray& target) const { target.append(out_.data(), qsizetype(out_.size())); }
 
 private:
     // Called for every byte written: kept inline and on a std::string, whose append of a
