@@ -74,6 +74,7 @@ private slots:
     void dictionaryReadBesideTheShownWindow();
     void contextMenuSuggestsAndAdds();
     void checkingAndZoomNeverChangeTheStoredAnswer();
+    void markKeepsEachCharactersZoomedSize();
     void zoomByKeysAndWheel();
     void wordCountInTheStatusLine();
 
@@ -337,6 +338,34 @@ void SpellCheckTest::checkingAndZoomNeverChangeTheStoredAnswer() {
     QVERIFY(after.contains("\\fs36"));
     QVERIFY(!after.contains("\\fs72"));
     QVERIFY(!after.contains("\\ulwave"));
+}
+
+// A misspelt word in two type sizes, zoomed: every character is underlined and drawn at
+// twice its own size.
+void SpellCheckTest::markKeepsEachCharactersZoomedSize() {
+    QTextEdit box;
+    auto* spelling = new SpellCheck(&box);
+    QVERIFY(spelling->load("en_US"));
+    QTextCursor c(box.document());
+    QTextCharFormat small, large;
+    small.setFontPointSize(10);
+    large.setFontPointSize(18);
+    c.insertText(QStringLiteral("Fresh bak"), small);
+    c.insertText(QStringLiteral("ary"), large);
+    c.insertText(QStringLiteral(" bread"), small);
+    spelling->highlighter()->setScale(2.0);
+
+    const QTextBlock block = box.document()->firstBlock();
+    const QString text = block.text();
+    for (int i = 0; i < text.size(); ++i) {
+        const bool inWord = i >= text.indexOf("bakary") && i < text.indexOf(" bread");
+        QCOMPARE(spelling->highlighter()->isMarked(i), inWord);
+        qreal drawn = 0;
+        for (const QTextLayout::FormatRange& r : block.layout()->formats())
+            if (i >= r.start && i < r.start + r.length)
+                drawn = r.format.fontPointSize();
+        QCOMPARE(drawn, i >= text.indexOf("ary") && i < text.indexOf(" bread") ? 36.0 : 20.0);
+    }
 }
 
 void SpellCheckTest::zoomByKeysAndWheel() {

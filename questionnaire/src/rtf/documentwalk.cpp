@@ -111,7 +111,10 @@ std::vector<Run> DocumentWalk::runs(const QTextBlock& block) {
         const QTextFragment fragment = it.fragment();
         const QTextCharFormat chars = fragment.charFormat();
         Run run;
-        run.format = format(chars);
+        auto known = formats_.constFind(fragment.charFormatIndex());
+        if (known == formats_.cend())
+            known = formats_.insert(fragment.charFormatIndex(), format(chars));
+        run.format = *known;
         run.link = chars.isAnchor() ? chars.anchorHref() : QString();
         for (const QString& name : chars.anchorNames()) {
             if (!name.isEmpty() && !bookmarks_.contains(name)) {

@@ -123,6 +123,9 @@ private:
     double defaultPoints_;
     QSet<QString> bookmarks_;
     QHash<QString, PictureData> pictures_;
+    // format() of each character format the document holds, by its index: a long answer
+    // has thousands of fragments but only a handful of formats.
+    QHash<int, RunFormat> formats_;
 };
 
 } // namespace quill::rtf

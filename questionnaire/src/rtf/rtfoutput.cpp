@@ -3,6 +3,7 @@
 #include "rtfdecoders.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace quill::rtf {
 namespace {
@@ -23,8 +24,10 @@ void RtfOutput::word(std::string_view name) {
 
 void RtfOutput::word(std::string_view name, int32_t param) {
     word(name);
-    for (const char c : QByteArray::number(param))
-        put(c);
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, param).ptr;
+    out_.append(digits, end);
+    column_ += static_cast<int>(end - digits);
 }
 
 void RtfOutput::open() {
@@ -115,9 +118,9 @@ void RtfOutput::hex(const QByteArray& data) {
     newline();
     constexpr qsizetype perLine = 128;
     const QByteArray digits = data.toHex();
-    out_.reserve(out_.size() + digits.size() + digits.size() / perLine + 1);
+    reserve(digits.size() + digits.size() / perLine + 1);
     for (qsizetype i = 0; i < digits.size(); i += perLine) {
-        out_.append(digits.constData() + i, std::min(perLine, digits.size() - i));
+        out_.append(digits.constData() + i, std::size_t(std::min(perLine, digits.size() - i)));
         out_ += '\n';
     }
     column_ = 0;
@@ -125,24 +128,11 @@ void RtfOutput::hex(const QByteArray& data) {
 }
 
 void RtfOutput::append(const QByteArray& rtf) {
-    out_ += rtf;
+    out_.append(rtf.constData(), std::size_t(rtf.size()));
     const qsizetype lf = rtf.lastIndexOf('\n');
     column_ =
         lf < 0 ? column_ + static_cast<int>(rtf.size()) : static_cast<int>(rtf.size() - lf - 1);
     needDelimiter_ = false;
-}
-
-void RtfOutput::put(char c) {
-    out_ += c;
-    ++column_;
-}
-
-void RtfOutput::putText(char c) {
-    if (needDelimiter_) {
-        put(' ');
-        needDelimiter_ = false;
-    }
-    put(c);
 }
 
 } // namespace quill::rtf

@@ -13,6 +13,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quill::rtf {
@@ -32,14 +33,29 @@ public:
     // Binary data as hex digits on lines of their own (a picture's data).
     void hex(const QByteArray& data);
     void append(const QByteArray& rtf);
+    // Room for about this many bytes more, so a long answer is not copied as it grows.
+    void reserve(qsizetype bytes) { out_.reserve(out_.size() + std::size_t(bytes)); }
 
-    const QByteArray& bytes() const { return out_; }
+    qsizetype size() const { return qsizetype(out_.size()); }
+    QByteArray bytes() const { return QByteArray(out_.data(), qsizetype(out_.size())); }
+    void appendTo(QByteArray& target) const { target.append(out_.data(), qsizetype(out_.size())); }
 
 private:
-    void put(char c);
-    void putText(char c);
+    // Called for every byte written: kept inline and on a std::string, whose append of a
+    // byte is a few instructions where QByteArray's is a call.
+    void put(char c) {
+        out_ += c;
+        ++column_;
+    }
+    void putText(char c) {
+        if (needDelimiter_) {
+            put(' ');
+            needDelimiter_ = false;
+        }
+        put(c);
+    }
 
-    QByteArray out_;
+    std::string out_;
     bool needDelimiter_ = false;
     int column_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -150,10 +151,20 @@ QByteArray RtfTextEdit::rtf() const {
 
 void RtfTextEdit::setRtf(const QByteArray& rtf) {
     QTextDocument* doc = document();
+    // Reading empties the document first. With a long answer shown, that would hide the
+    // vertical scroll bar and widen the page, so that a long answer read next would be laid
+    // out at the wide page and, once the bar comes back, a second time at the narrow one.
+    // The bar stays while reading; afterwards it goes if the new answer does not need it.
+    const bool holdBar = verticalScrollBarPolicy() == Qt::ScrollBarAsNeeded &&
+                         verticalScrollBar()->isVisible();
+    if (holdBar)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     if (!RtfReader::read(rtf, doc)) {
         // Not RTF: the bytes are shown as they are, nothing is lost.
         setPlainText(QString::fromUtf8(rtf));
     }
+    if (holdBar)
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     doc->setModified(false);
     loaded_ = rtf;
     loadedValid_ = true;

@@ -53,12 +53,19 @@ void SpellHighlighter::highlightBlock(const QString& text) {
     for (const WordScanner::Span& w : WordScanner::checkable(text)) {
         if (m_dictionary->isCorrect(text.mid(w.start, w.length)))
             continue;
-        // Each character keeps its zoomed size: the underline is added to what is there.
-        for (qsizetype i = w.start; i < w.start + w.length; ++i) {
+        // Each character keeps its zoomed size: the underline is added to what is there, once
+        // for each run of characters formatted alike (setting it character by character was
+        // most of the time a key took in a long paragraph).
+        const qsizetype end = w.start + w.length;
+        for (qsizetype i = w.start; i < end;) {
             QTextCharFormat f = format(int(i));
+            qsizetype j = i + 1;
+            while (j < end && format(int(j)) == f)
+                ++j;
             f.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
             f.setUnderlineColor(Qt::red);
-            setFormat(int(i), 1, f);
+            setFormat(int(i), int(j - i), f);
+            i = j;
         }
     }
 }

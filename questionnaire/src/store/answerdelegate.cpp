@@ -13,10 +13,13 @@ void AnswerDelegate::setEditorData(QWidget* editor, const QModelIndex& index) co
 
 void AnswerDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                   const QModelIndex& index) const {
-    const QVariant value = editor->metaObject()->userProperty().read(editor);
+    model->setData(index, storedText(editor->metaObject()->userProperty().read(editor)),
+                   Qt::EditRole);
+}
+
+QString AnswerDelegate::storedText(const QVariant& value) {
     // As text, never as a blob: the column is TEXT and other readers expect text.
-    const QString text = value.metaType() == QMetaType::fromType<QByteArray>()
-                             ? QString::fromUtf8(value.toByteArray())
-                             : value.toString();
-    model->setData(index, text, Qt::EditRole);
+    return value.metaType() == QMetaType::fromType<QByteArray>()
+               ? QString::fromUtf8(value.toByteArray())
+               : value.toString();
 }

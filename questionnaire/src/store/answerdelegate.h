@@ -15,4 +15,7 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
+
+    // What the row stores for a value of the box's user property.
+    static QString storedText(const QVariant& value);
 };

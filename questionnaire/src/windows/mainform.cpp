@@ -449,7 +449,12 @@ bool mainForm::writePendingAnswer(QString* why) {
         // The box already shows what is being stored; letting the model's change notice
         // through would only read it back into the box and lay it out again.
         const QSignalBlocker quiet(m_answers);
-        stored = m_answerMapper->submit();
+        // Staged from `pending` as the mapper's delegate would stage it, rather than through
+        // the mapper: that would serialize the whole answer a second time.
+        stored = m_answers->setData(
+                     m_answers->index(Adodc2->position(), m_answers->answerColumn()),
+                     AnswerDelegate::storedText(pending)) &&
+                 m_answers->submit();
         QGuiApplication::restoreOverrideCursor();
     }
     if (!stored) {

@@ -7,7 +7,9 @@
 #include "rtftextedit.h"
 
 #include <QDataWidgetMapper>
+#include <QAbstractTextDocumentLayout>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -52,6 +54,7 @@ private slots:
     void pastePicture_data();
     void pastePicture();
     void picturesThroughRtfClipboard();
+    void longAnswerAfterLongAnswer();
 };
 
 void TestRtfTextEdit::rtfIsTheUserProperty() {
@@ -304,6 +307,39 @@ void TestRtfTextEdit::picturesThroughRtfClipboard() {
     PasteEdit web;
     web.insertFromMimeData(&remote);
     QCOMPARE(web.toPlainText(), "xy");
+}
+
+// One long answer shown after another is laid out at the page width it is shown at, never
+// first at the width the box has without its scroll bar; a short one afterwards needs no bar.
+void TestRtfTextEdit::longAnswerAfterLongAnswer() {
+    const auto answer = [](int paragraphs, const char* word) {
+        QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+        for (int i = 0; i < paragraphs; ++i)
+            rtf += QByteArray(word) + " " + QByteArray::number(i) + " of a long answer.\\par\n";
+        return rtf + "}";
+    };
+    RtfTextEdit edit;
+    edit.resize(300, 120);
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    edit.setRtf(answer(60, "First"));
+    QVERIFY(edit.verticalScrollBar()->isVisible());
+    const qreal width = edit.document()->pageSize().width();
+
+    QList<qreal> widths;
+    connect(edit.document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged,
+            &edit, [&] { widths.append(edit.document()->pageSize().width()); });
+    edit.setRtf(answer(60, "Second"));
+    QVERIFY(!widths.isEmpty());
+    for (const qreal w : std::as_const(widths))
+        QCOMPARE(w, width);
+    QVERIFY(edit.verticalScrollBar()->isVisible());
+    QVERIFY(edit.toPlainText().startsWith(QLatin1String("Second 0")));
+
+    edit.setRtf(answer(1, "Short"));
+    QVERIFY(!edit.verticalScrollBar()->isVisible());
+    QVERIFY(edit.document()->pageSize().width() > width);
+    QCOMPARE(edit.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
 }
 
 QTEST_MAIN(TestRtfTextEdit)
