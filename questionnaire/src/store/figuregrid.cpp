@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlIndex>
@@ -51,8 +52,9 @@ protected:
 };
 
 // While kept figures wait for the owner's decision, the table takes no other edit (one
-// unstored change at a time); a key or double-click that would start one asks again
-// instead of doing nothing.
+// unstored change at a time); a key or double-click that would start one tries the store
+// again, which asks the owner with the row as stored now, instead of doing nothing. Once
+// nothing waits, the key goes on to the cell.
 class AskWhileFiguresWait : public QObject {
 public:
     AskWhileFiguresWait(QTableView* view, GridDataControl* control)
@@ -81,8 +83,7 @@ protected:
         if (!at.isValid() || (at.flags() & Qt::ItemIsEditable) ||
             (figures && (figures->isTotalsRow(at.row()) || figures->isKeyColumn(at.column()))))
             return false;
-        FigureGrid::resolveConflict(m_view, m_control);
-        return true;
+        return !FigureGrid::storePending(m_view, m_control);
     }
 
 private:
@@ -108,7 +109,16 @@ QString figuresText(const FigureRows* rows, const QSqlRecord& record) {
 
 namespace FigureGrid {
 
-bool resolveConflict(QWidget* parent, GridDataControl* control) {
+namespace {
+
+// The data controls whose owner is being asked right now. A refusal announced while the box
+// is open (a write that both announces and asks, moving on) is the same question: asked once.
+QSet<const GridDataControl*>& asking() {
+    static QSet<const GridDataControl*> controls;
+    return controls;
+}
+
+bool askOwner(QWidget* parent, GridDataControl* control) {
     FigureRows* rows = control->model();
     if (!rows || !rows->conflict())
         return !rows || !rows->isDirty();
@@ -169,7 +179,7 @@ bool resolveConflict(QWidget* parent, GridDataControl* control) {
             rows->takeAsRead(conflict.row, conflict.stored);
             ok = rows->submitAll();
             if (!ok && rows->conflict())
-                return resolveConflict(parent, control); // changed once more meanwhile
+                return askOwner(parent, control); // changed once more meanwhile
         }
         if (!ok) {
             QMessageBox::warning(parent, QStringLiteral("Quillmark"),
@@ -186,6 +196,17 @@ bool resolveConflict(QWidget* parent, GridDataControl* control) {
     }
     Q_UNUSED(keep);
     return false; // kept, unstored
+}
+
+} // namespace
+
+bool resolveConflict(QWidget* parent, GridDataControl* control) {
+    if (asking().contains(control))
+        return false;
+    asking().insert(control);
+    const bool done = askOwner(parent, control);
+    asking().remove(control);
+    return done;
 }
 
 bool storePending(QWidget* parent, GridDataControl* control) {
