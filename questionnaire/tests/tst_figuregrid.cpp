@@ -52,6 +52,9 @@ void FigureGridTest::wordsNumbersAndTotals() {
     QCOMPARE(figures->rowCount(), table->rowCount() + 1);
     const int totals = figures->rowCount() - 1;
     QCOMPARE(figures->index(totals, product).data().toString(), QStringLiteral("Total"));
+    // Numbered like the table's rows, the totals are not.
+    QCOMPARE(figures->headerData(totals - 1, Qt::Vertical).toString(), QString::number(totals));
+    QCOMPARE(figures->headerData(totals, Qt::Vertical).toString(), QString());
     QCOMPARE(figures->index(totals, sales).data().toString(), QStringLiteral("0.00"));
     QVERIFY(!(figures->flags(figures->index(totals, sales)) & Qt::ItemIsEditable));
 
