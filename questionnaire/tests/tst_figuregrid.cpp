@@ -31,6 +31,7 @@ private slots:
     void databaseWithoutCaptions();
     void menuCommandsByTheKeysTheyShow_data();
     void menuCommandsByTheKeysTheyShow();
+    void keysWhileKeptFiguresWaitAskAgain();
 };
 
 void FigureGridTest::wordsNumbersAndTotals() {
@@ -51,6 +52,9 @@ void FigureGridTest::wordsNumbersAndTotals() {
     QCOMPARE(figures->rowCount(), table->rowCount() + 1);
     const int totals = figures->rowCount() - 1;
     QCOMPARE(figures->index(totals, product).data().toString(), QStringLiteral("Total"));
+    // Numbered like the table's rows, the totals are not.
+    QCOMPARE(figures->headerData(totals - 1, Qt::Vertical).toString(), QString::number(totals));
+    QCOMPARE(figures->headerData(totals, Qt::Vertical).toString(), QString());
     QCOMPARE(figures->index(totals, sales).data().toString(), QStringLiteral("0.00"));
     QVERIFY(!(figures->flags(figures->index(totals, sales)) & Qt::ItemIsEditable));
 
@@ -205,9 +209,11 @@ void FigureGridTest::menuCommandsByTheKeysTheyShow() {
     QCOMPARE(ui(form)->zoom->percent(), zoom);
     keyOutOfReach();
 
-    // Figures typed into the new row through the keyboard.
+    // The cursor stands in the new row, in sight: its figures are typed straight away.
     const int added = before; // the row above the totals
-    grid->setCurrentIndex(grid->model()->index(added, text));
+    QCOMPARE(grid->currentIndex().row(), added);
+    QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+    QCOMPARE(grid->currentIndex().column(), text);
     QTest::keyClick(grid, Qt::Key_F2);
     QTRY_VERIFY(QApplication::focusWidget() != grid);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Oven"));
@@ -239,10 +245,11 @@ void FigureGridTest::menuCommandsByTheKeysTheyShow() {
     QCOMPARE(rows(), before);
     keyOutOfReach();
     QTRY_COMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(grid->currentIndex().row(), added - 1); // the cursor stays at the bottom row
 
     // An empty row goes without a question.
     press(shown.value("Add row"));
-    grid->setCurrentIndex(grid->model()->index(before, text));
+    QCOMPARE(grid->currentIndex().row(), before);
     {
         ModalKeys keys({});
         press(shown.value("Remove row"));
@@ -250,6 +257,57 @@ void FigureGridTest::menuCommandsByTheKeysTheyShow() {
     }
     QCOMPARE(rows(), before);
     keyOutOfReach();
+}
+
+// Figures kept unstored after a refusal hold the table's other cells (one unstored change at
+// a time): a key that would edit one asks again rather than vanishing.
+void FigureGridTest::keysWhileKeptFiguresWaitAskAgain() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    goToStep(*form, 42);
+    QTableView* grid = ui(form)->DataGrid1;
+    const auto* figures = qobject_cast<FigureTableModel*>(grid->model());
+    const int label = figures->labelColumn();
+    const auto product = [&](int id) {
+        return folder.value(QStringLiteral("SELECT ProductOrService FROM projections WHERE ID = %1")
+                                .arg(id))
+            .toString();
+    };
+    const auto typeAt = [&](int row, const QString& text) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(figures->index(row, label)).center());
+        QTRY_COMPARE(QApplication::focusWidget(), grid);
+        QTest::keyClicks(grid, text.left(1)); // the first key opens the cell's editor
+        QTRY_VERIFY(QApplication::focusWidget() != grid);
+        QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    };
+    // Another program changes the first row; ours is refused and kept (Enter).
+    QVERIFY(folder.exec("UPDATE projections SET ProductOrService = 'Bread' WHERE ID = 1"));
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Return)});
+        typeAt(0, QStringLiteral("Cakes"));
+        QTRY_COMPARE(keys.texts.size(), 1);
+    }
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+    // The row changes once more. A key in another row asks again, once, with the row as
+    // stored now; Replace (Alt+R) stores the kept figures and the key goes on to its cell.
+    QVERIFY(folder.exec("UPDATE projections SET ProductOrService = 'Rolls' WHERE ID = 1"));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(figures->index(1, label)).center());
+    {
+        ModalKeys keys({QKeyCombination(Qt::AltModifier, Qt::Key_R)});
+        QTest::keyClick(grid, 'P');
+        QTRY_COMPARE(product(1), QStringLiteral("Cakes"));
+        // The cell's editor, holding the key.
+        QTRY_VERIFY(QApplication::focusWidget() && QApplication::focusWidget() != grid);
+        QCOMPARE(keys.texts.size(), 1);
+        QVERIFY2(keys.texts[0].contains(QStringLiteral("Rolls")), qPrintable(keys.texts[0]));
+    }
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ies"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(product(2), QStringLiteral("Pies"));
 }
 
 QTEST_MAIN(FigureGridTest)

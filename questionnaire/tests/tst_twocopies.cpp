@@ -26,12 +26,14 @@ bool stored(const QString& output) {
     return !lines.isEmpty() && lines.last() == QLatin1String("stored");
 }
 
-// Runs the other copy to completion; its output.
-QString otherCopy(const TestFolder& folder, int step, const QString& text, bool grid = false) {
+// Runs the other copy to completion; its output. `mode` "grid" types into the figure grid,
+// "remove" removes the grid's first row.
+QString otherCopy(const TestFolder& folder, int step, const QString& text,
+                  const QString& mode = {}) {
     QProcess p;
     QStringList args{folder.path(), QString::number(step), text};
-    if (grid)
-        args << QStringLiteral("grid");
+    if (!mode.isEmpty())
+        args << mode;
     p.start(QStringLiteral(QUILLMARK_OTHER_COPY), args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return QStringLiteral("failed: ") + QString::fromLocal8Bit(p.readAllStandardError());
@@ -50,6 +52,28 @@ void next(mainForm& form) {
     QObject::disconnect(c);
 }
 
+// The figure grid's first text cell in the first row.
+QModelIndex firstCell(const QTableView* grid) {
+    const auto* figures = qobject_cast<FigureTableModel*>(grid->model());
+    return figures->index(0, figures->labelColumn());
+}
+
+// Clicks the grid's first cell, which gives the grid the focus.
+void clickFirstCell(QTableView* grid) {
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(firstCell(grid)).center());
+    QTRY_COMPARE(QApplication::focusWidget(), grid);
+}
+
+// Types into the grid's first cell as the owner does: a click, F2, the keys, Enter.
+void typeIntoFirstCell(QTableView* grid, const QString& text) {
+    clickFirstCell(grid);
+    QTest::keyClick(grid, Qt::Key_F2);
+    QTRY_VERIFY(QApplication::focusWidget() != grid);
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+}
+
 } // namespace
 
 class TwoCopiesTest : public QObject {
@@ -58,6 +82,7 @@ class TwoCopiesTest : public QObject {
 private slots:
     void storeOverAnotherCopysAnswerNeedsTheOwnersWord();
     void anotherCopysFiguresNeedTheOwnersWord();
+    void removalsOnEitherSideNeedTheOwnersWord();
 };
 
 void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
@@ -132,23 +157,15 @@ void TwoCopiesTest::anotherCopysFiguresNeedTheOwnersWord() {
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 42);
     QTableView* grid = ui(form)->DataGrid1;
-    const auto* figures = qobject_cast<FigureTableModel*>(grid->model());
-    const QModelIndex cell = figures->index(0, figures->labelColumn());
+    const QModelIndex cell = firstCell(grid);
     const auto storedProduct = [&] {
         return folder.value("SELECT ProductOrService FROM projections ORDER BY ID LIMIT 1")
             .toString();
     };
-    const auto typeIntoCell = [&](const QString& text) {
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
-        QTRY_COMPARE(QApplication::focusWidget(), grid);
-        QTest::keyClick(grid, Qt::Key_F2);
-        QTRY_VERIFY(QApplication::focusWidget() != grid);
-        QTest::keyClicks(QApplication::focusWidget(), text);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    };
+    const auto typeIntoCell = [&](const QString& text) { typeIntoFirstCell(grid, text); };
 
     // The other copy stores a figure in the row this copy still shows empty.
-    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Bread"), true)));
+    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Bread"), QStringLiteral("grid"))));
     QCOMPARE(storedProduct(), QStringLiteral("Bread"));
 
     // Ours is refused; Enter keeps it in the grid, unstored, and the file keeps theirs.
@@ -183,20 +200,18 @@ void TwoCopiesTest::anotherCopysFiguresNeedTheOwnersWord() {
 
     // Back at the grid: the other copy changes the row again and Reload (Alt+L) shows theirs.
     goToStep(*form, 42);
-    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Pies"), true)));
+    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Pies"), QStringLiteral("grid"))));
     {
         ModalKeys keys({QKeyCombination(Qt::AltModifier, Qt::Key_L)});
         typeIntoCell(QStringLiteral("Tarts"));
         QTRY_COMPARE(keys.texts.size(), 1);
     }
-    QTRY_COMPARE(figures->index(0, figures->labelColumn()).data().toString(),
-                 QStringLiteral("Pies"));
+    QTRY_COMPARE(firstCell(grid).data().toString(), QStringLiteral("Pies"));
     QCOMPARE(storedProduct(), QStringLiteral("Pies"));
 
     // A row the other copy changed is not removed on Ctrl+- without the owner's word.
-    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Buns"), true)));
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
-    QTRY_COMPARE(QApplication::focusWidget(), grid);
+    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Buns"), QStringLiteral("grid"))));
+    clickFirstCell(grid);
     QCOMPARE(grid->currentIndex().row(), 0);
     {
         ModalKeys keys({QKeyCombination(Qt::Key_Y), QKeyCombination(Qt::Key_Return)});
@@ -205,9 +220,70 @@ void TwoCopiesTest::anotherCopysFiguresNeedTheOwnersWord() {
         QVERIFY2(keys.texts[1].contains(QStringLiteral("has not been removed")),
                  qPrintable(keys.texts[1]));
     }
-    QTRY_VERIFY(figures->index(0, figures->labelColumn()).data().toString() ==
-                QLatin1String("Buns"));
+    QTRY_VERIFY(firstCell(grid).data().toString() == QLatin1String("Buns"));
     QCOMPARE(storedProduct(), QStringLiteral("Buns"));
+}
+
+void TwoCopiesTest::removalsOnEitherSideNeedTheOwnersWord() {
+    TestFolder folder;
+    auto form = loadForm(folder);
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    goToStep(*form, 42);
+    QTableView* grid = ui(form)->DataGrid1;
+    const auto rows = [&] { return folder.value("SELECT COUNT(*) FROM projections").toInt(); };
+    const auto product = [&](int id) {
+        return folder.value(QStringLiteral("SELECT ProductOrService FROM projections WHERE ID = %1")
+                                .arg(id));
+    };
+    const auto firstRowStored = [&] {
+        return folder.value("SELECT COUNT(*) FROM projections WHERE ID = 1").toInt() == 1;
+    };
+    const int before = rows();
+
+    // The other copy removes the row this copy is typing into: ours are refused and Enter
+    // keeps them in the grid, unstored.
+    QVERIFY(stored(otherCopy(folder, 42, {}, QStringLiteral("remove"))));
+    QCOMPARE(rows(), before - 1);
+    QVERIFY(!firstRowStored());
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Return)});
+        typeIntoFirstCell(grid, QStringLiteral("Cakes"));
+        QTRY_COMPARE(keys.texts.size(), 1);
+        QVERIFY2(keys.texts[0].startsWith(QStringLiteral("Row 1 was removed by another copy of "
+                                                         "Quillmark")),
+                 qPrintable(keys.texts[0]));
+        QCOMPARE(keys.defaults[0], QStringLiteral("Keep my figures"));
+    }
+    QCOMPARE(firstCell(grid).data().toString(), QStringLiteral("Cakes"));
+    QCOMPARE(rows(), before - 1);
+
+    // Moving on asks again; Store the row again (Alt+S) brings the row back under its own
+    // key with our figures, and the step moves on.
+    {
+        ModalKeys keys({QKeyCombination(Qt::AltModifier, Qt::Key_S)});
+        next(*form);
+        QCOMPARE(keys.texts.size(), 1);
+    }
+    QCOMPARE(shownStep(*form), 43);
+    QCOMPARE(rows(), before);
+    QCOMPARE(product(1).toString(), QStringLiteral("Cakes"));
+
+    // This copy removes a row the other copy changed since: asked, Remove it anyway (Alt+R).
+    goToStep(*form, 42);
+    QVERIFY(stored(otherCopy(folder, 42, QStringLiteral("Rolls"), QStringLiteral("grid"))));
+    clickFirstCell(grid);
+    {
+        ModalKeys keys({QKeyCombination(Qt::Key_Y), QKeyCombination(Qt::AltModifier, Qt::Key_R)});
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Minus, Qt::ControlModifier);
+        QTRY_COMPARE(keys.texts.size(), 2);
+        QVERIFY2(keys.texts[1].contains(QStringLiteral("has not been removed")) &&
+                     keys.texts[1].contains(QStringLiteral("Rolls")),
+                 qPrintable(keys.texts[1]));
+        QCOMPARE(keys.defaults[1], QStringLiteral("Keep the row and show its figures"));
+    }
+    QTRY_COMPARE(rows(), before - 1);
+    QVERIFY(!firstRowStored());
+    QVERIFY(firstCell(grid).data().toString().isEmpty());
 }
 
 QTEST_MAIN(TwoCopiesTest)

@@ -8,14 +8,20 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlIndex>
 #include <QSqlRecord>
 #include <QSqlTableModel>
 #include <QTableView>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -45,6 +51,46 @@ protected:
     }
 };
 
+// While kept figures wait for the owner's decision, the table takes no other edit (one
+// unstored change at a time); a key or double-click that would start one tries the store
+// again, which asks the owner with the row as stored now, instead of doing nothing. Once
+// nothing waits, the key goes on to the cell.
+class AskWhileFiguresWait : public QObject {
+public:
+    AskWhileFiguresWait(QTableView* view, GridDataControl* control)
+        : QObject(view), m_view(view), m_control(control) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::MouseButtonDblClick)
+            return false;
+        // The control may go before the view when the window closes.
+        FigureRows* rows = m_control ? m_control->model() : nullptr;
+        if (!rows || !rows->conflict())
+            return false;
+        QModelIndex at;
+        if (event->type() == QEvent::KeyPress && watched == m_view) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool starts = key->key() == Qt::Key_F2 ||
+                                (!key->text().isEmpty() && key->text().at(0).isPrint() &&
+                                 !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+            if (starts)
+                at = m_view->currentIndex();
+        } else if (event->type() == QEvent::MouseButtonDblClick && watched == m_view->viewport()) {
+            at = m_view->indexAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+        }
+        const auto* figures = qobject_cast<const FigureTableModel*>(m_view->model());
+        if (!at.isValid() || (at.flags() & Qt::ItemIsEditable) ||
+            (figures && (figures->isTotalsRow(at.row()) || figures->isKeyColumn(at.column()))))
+            return false;
+        return !FigureGrid::storePending(m_view, m_control);
+    }
+
+private:
+    QTableView* m_view;
+    QPointer<GridDataControl> m_control;
+};
+
 // The figures of a row as the owner reads them, the key left out.
 QString figuresText(const FigureRows* rows, const QSqlRecord& record) {
     QStringList cells;
@@ -63,7 +109,16 @@ QString figuresText(const FigureRows* rows, const QSqlRecord& record) {
 
 namespace FigureGrid {
 
-bool resolveConflict(QWidget* parent, GridDataControl* control) {
+namespace {
+
+// The data controls whose owner is being asked right now. A refusal announced while the box
+// is open (a write that both announces and asks, moving on) is the same question: asked once.
+QSet<const GridDataControl*>& asking() {
+    static QSet<const GridDataControl*> controls;
+    return controls;
+}
+
+bool askOwner(QWidget* parent, GridDataControl* control) {
     FigureRows* rows = control->model();
     if (!rows || !rows->conflict())
         return !rows || !rows->isDirty();
@@ -124,7 +179,7 @@ bool resolveConflict(QWidget* parent, GridDataControl* control) {
             rows->takeAsRead(conflict.row, conflict.stored);
             ok = rows->submitAll();
             if (!ok && rows->conflict())
-                return resolveConflict(parent, control); // changed once more meanwhile
+                return askOwner(parent, control); // changed once more meanwhile
         }
         if (!ok) {
             QMessageBox::warning(parent, QStringLiteral("Quillmark"),
@@ -141,6 +196,17 @@ bool resolveConflict(QWidget* parent, GridDataControl* control) {
     }
     Q_UNUSED(keep);
     return false; // kept, unstored
+}
+
+} // namespace
+
+bool resolveConflict(QWidget* parent, GridDataControl* control) {
+    if (asking().contains(control))
+        return false;
+    asking().insert(control);
+    const bool done = askOwner(parent, control);
+    asking().remove(control);
+    return done;
 }
 
 bool storePending(QWidget* parent, GridDataControl* control) {
@@ -224,7 +290,26 @@ void attach(QTableView* view, GridDataControl* control) {
     QObject::connect(figures, &QAbstractItemModel::columnsInserted, view, hideKeys);
     QObject::connect(figures, &QAbstractItemModel::layoutChanged, view, hideKeys);
     hideKeys();
+    // Re-reading the table forgets the cursor: it comes back to the same place (the row
+    // below a removed one, the last row when the table shrank), so the keyboard goes on.
+    const auto place = std::make_shared<QPoint>(-1, -1);
+    QObject::connect(figures, &QAbstractItemModel::modelAboutToBeReset, view, [view, place] {
+        // A re-read empties the table first and fills it after: the place from before both.
+        if (const QModelIndex at = view->currentIndex(); at.isValid())
+            *place = QPoint(at.column(), at.row());
+    });
+    QObject::connect(figures, &QAbstractItemModel::modelReset, view, [view, figures, place] {
+        if (place->y() < 0 || figures->rowCount() < 2)
+            return;
+        const int row = std::min(place->y(), figures->rowCount() - 2); // above the totals
+        const int column = figures->isKeyColumn(place->x()) ? figures->labelColumn() : place->x();
+        *place = QPoint(-1, -1);
+        view->setCurrentIndex(figures->index(row, column));
+    });
     view->installEventFilter(new LeaveByCtrlTab(view));
+    auto* ask = new AskWhileFiguresWait(view, control);
+    view->installEventFilter(ask);
+    view->viewport()->installEventFilter(ask);
     // The figures fill the grid's width: every column in sight, headings wrapped to fit.
     QHeaderView* header = view->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Stretch);
@@ -244,12 +329,17 @@ void attach(QTableView* view, GridDataControl* control) {
     add->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus));
     // In a cell's editor too, where the menu can be opened.
     add->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(add, &QAction::triggered, view, [view, control, report] {
+    QObject::connect(add, &QAction::triggered, view, [view, control, figures, report] {
         QString error;
-        report(addRow(control, &error), error);
+        const bool ok = addRow(control, &error);
+        report(ok, error);
+        // The cursor goes to the new row's first cell, in sight, ready for its figures.
         const int last = control->model() ? control->model()->rowCount() - 1 : -1;
-        if (last >= 0)
-            view->scrollTo(view->model()->index(last, 0));
+        if (ok && last >= 0) {
+            const QModelIndex first = figures->index(last, figures->labelColumn());
+            view->setCurrentIndex(first);
+            view->scrollTo(first);
+        }
     });
     auto* remove = new QAction(QStringLiteral("&Remove row"), view);
     remove->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));

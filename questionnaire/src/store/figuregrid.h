@@ -11,7 +11,9 @@ class QWidget;
 // "Add row" / "Remove row" on the grid's context menu (Ctrl++ and Ctrl+- as keys). Rows are
 // added at the end and removed where the cursor is (a row that holds figures only after the
 // owner confirms); the table keeps its columns, and its last row is emptied rather than
-// removed. The table's key column is never shown, however often the table is re-read.
+// removed. The table's key column is never shown, however often the table is re-read. The
+// cursor stays where it was across re-reads, and a new row gets it, in sight. While figures
+// refused by a write wait unstored, an edit elsewhere asks the owner again (resolveConflict).
 // Tab moves between the cells; Ctrl+Tab and Ctrl+Shift+Tab leave the grid.
 namespace FigureGrid {
 

@@ -116,6 +116,12 @@ void FigureTableModel::recount() {
         emit dataChanged(index(last, 0), index(last, columns - 1));
 }
 
+QVariant FigureTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Vertical && isTotalsRow(section) && role == Qt::DisplayRole)
+        return QString();
+    return QIdentityProxyModel::headerData(section, orientation, role);
+}
+
 QVariant FigureTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};

@@ -24,6 +24,9 @@ public:
     QModelIndex mapFromSource(const QModelIndex& source) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The totals row has no row number: it is not a row of the table.
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
     bool isTotalsRow(int row) const;
     // A column that holds numbers and is totalled.
