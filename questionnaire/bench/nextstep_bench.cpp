@@ -45,16 +45,11 @@ QSqlDatabase mainConnection() {
 
 void NextStep(benchmark::State& state) {
     QTemporaryDir folder;
-    if (!copyShippedDatabase(folder)) {
-        state.SkipWithError("cannot copy the database");
+    const auto loaded = loadedForm(state, folder);
+    if (!loaded)
         return;
-    }
+    mainForm& form = *loaded;
     const QByteArray answer = richAnswer();
-    mainForm form(folder.path());
-    if (!form.Form_Load()) {
-        state.SkipWithError(qPrintable(form.loadError()));
-        return;
-    }
     form.showMaximized();
     QCoreApplication::processEvents();
     auto* box = static_cast<quill::rtf::RtfTextEdit*>(ui(form)->text1);
@@ -89,15 +84,9 @@ BENCHMARK(NextStep)->UseManualTime()->Unit(benchmark::kMillisecond);
 // written and committed, against the 20 KB UPDATE of the baseline above.
 void CommitFloor(benchmark::State& state) {
     QTemporaryDir folder;
-    if (!copyShippedDatabase(folder)) {
-        state.SkipWithError("cannot copy the database");
+    const auto form = loadedForm(state, folder); // holds the connection the floor is taken on
+    if (!form)
         return;
-    }
-    mainForm form(folder.path());
-    if (!form.Form_Load()) {
-        state.SkipWithError(qPrintable(form.loadError()));
-        return;
-    }
     QSqlDatabase db = mainConnection();
     QSqlQuery q(db);
     q.exec(QStringLiteral("PRAGMA synchronous"));
