@@ -66,6 +66,15 @@ void ORegistry_writeString(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+// Reads the value "Existing" through `select`, whose first parameter the caller has bound
+// and whose second is the value's folded name.
+void readExisting(sqlite3_stmt* select) {
+    sqlite3_bind_text(select, 2, "EXISTING", -1, SQLITE_STATIC);
+    if (sqlite3_step(select) == SQLITE_ROW)
+        benchmark::DoNotOptimize(sqlite3_column_blob(select, 1));
+    sqlite3_reset(select);
+}
+
 void Bare_prepared_SELECT(benchmark::State& state) {
     Bare bare;
     sqlite3_stmt* select = nullptr;
@@ -73,10 +82,7 @@ void Bare_prepared_SELECT(benchmark::State& state) {
                        &select, nullptr);
     for (auto _ : state) {
         sqlite3_bind_int64(select, 1, bare.key());
-        sqlite3_bind_text(select, 2, "EXISTING", -1, SQLITE_STATIC);
-        if (sqlite3_step(select) == SQLITE_ROW)
-            benchmark::DoNotOptimize(sqlite3_column_blob(select, 1));
-        sqlite3_reset(select);
+        readExisting(select);
     }
     sqlite3_finalize(select);
     state.SetItemsProcessed(state.iterations());
@@ -96,12 +102,8 @@ void Floor_stat_and_joined_SELECT(benchmark::State& state) {
     for (auto _ : state) {
         struct stat st;
         benchmark::DoNotOptimize(stat(g_store.c_str(), &st));
-        sqlite3_bind_text(select, 1, "HKLM\\SOFTWARE\\CORVANE SOFTWARE\\BENCH", -1,
-                          SQLITE_STATIC);
-        sqlite3_bind_text(select, 2, "EXISTING", -1, SQLITE_STATIC);
-        if (sqlite3_step(select) == SQLITE_ROW)
-            benchmark::DoNotOptimize(sqlite3_column_blob(select, 1));
-        sqlite3_reset(select);
+        sqlite3_bind_text(select, 1, "HKLM\\SOFTWARE\\CORVANE SOFTWARE\\BENCH", -1, SQLITE_STATIC);
+        readExisting(select);
     }
     sqlite3_finalize(select);
     state.SetItemsProcessed(state.iterations());

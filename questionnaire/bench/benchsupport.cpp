@@ -1,4 +1,5 @@
 #include "benchsupport.h"
+#include "mainform.h"
 
 #include <QApplication>
 #include <QFile>
@@ -34,6 +35,24 @@ bool copyShippedDatabase(const QTemporaryDir& folder) {
         return true;
     std::fprintf(stderr, "cannot copy the shipped database\n");
     return false;
+}
+
+std::unique_ptr<mainForm> loadedForm(benchmark::State& state, const QTemporaryDir& folder,
+                                     const std::function<bool()>& prepare) {
+    if (!copyShippedDatabase(folder)) {
+        state.SkipWithError("cannot copy the database");
+        return nullptr;
+    }
+    if (prepare && !prepare()) {
+        state.SkipWithError("cannot prepare the copy of the database");
+        return nullptr;
+    }
+    auto form = std::make_unique<mainForm>(folder.path());
+    if (!form->Form_Load()) {
+        state.SkipWithError(qPrintable(form->loadError()));
+        return nullptr;
+    }
+    return form;
 }
 
 void PairedTimer::own(double seconds) {

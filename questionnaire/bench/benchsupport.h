@@ -5,8 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <functional>
+#include <memory>
 
 class QTemporaryDir;
+class mainForm;
 
 // What the window benchmarks share, so their figures are taken the same way.
 
@@ -18,6 +21,12 @@ int runWindowBenchmarks(int argc, char** argv);
 // The folder made ready as a program folder with a copy of the shipped database; false,
 // with the reason printed, when the copy fails.
 bool copyShippedDatabase(const QTemporaryDir& folder);
+
+// The program on a copy of the shipped database in `folder`, loaded but not shown; null,
+// with the benchmark skipped and the reason given, when the copy, `prepare` (run on the
+// copy before the load) or the load fails.
+std::unique_ptr<mainForm> loadedForm(benchmark::State& state, const QTemporaryDir& folder,
+                                     const std::function<bool()>& prepare = {});
 
 // Times a benchmark against its baseline, both measured in the same iterations: the
 // benchmark's own time is what it reports (manual time), and the baseline's goes into the

@@ -60,15 +60,10 @@ double key(QWidget* box, QWidget* viewport, int i) {
 
 void Keystroke(benchmark::State& state) {
     QTemporaryDir folder;
-    if (!copyShippedDatabase(folder)) {
-        state.SkipWithError("cannot copy the database");
+    const auto loaded = loadedForm(state, folder);
+    if (!loaded)
         return;
-    }
-    mainForm form(folder.path());
-    if (!form.Form_Load()) {
-        state.SkipWithError(qPrintable(form.loadError()));
-        return;
-    }
+    mainForm& form = *loaded;
     form.showMaximized();
     form.command3_Click(); // step 2: a question with its answer box
     if (!ui(form)->spelling->load(QStringLiteral("en_US"))) {

@@ -66,20 +66,14 @@ bool fillAnswers(const QTemporaryDir& folder, const QByteArray& answer) {
 
 void NextStep(benchmark::State& state) {
     QTemporaryDir folder;
-    if (!copyShippedDatabase(folder)) {
-        state.SkipWithError("cannot copy the database");
-        return;
-    }
     const QByteArray answer = richAnswer();
-    if (state.range(0) == 1 && !fillAnswers(folder, answer)) {
-        state.SkipWithError("cannot fill the answers");
+    // Case 1: every step holds the answer, so the next one is read and laid out too.
+    const auto loaded = loadedForm(state, folder, [&] {
+        return state.range(0) != 1 || fillAnswers(folder, answer);
+    });
+    if (!loaded)
         return;
-    }
-    mainForm form(folder.path());
-    if (!form.Form_Load()) {
-        state.SkipWithError(qPrintable(form.loadError()));
-        return;
-    }
+    mainForm& form = *loaded;
     form.showMaximized();
     QCoreApplication::processEvents();
     auto* box = static_cast<quill::rtf::RtfTextEdit*>(ui(form)->text1);
@@ -132,15 +126,9 @@ BENCHMARK(NextStep)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMilliseco
 // written and committed, against the 20 KB UPDATE of the baseline above.
 void CommitFloor(benchmark::State& state) {
     QTemporaryDir folder;
-    if (!copyShippedDatabase(folder)) {
-        state.SkipWithError("cannot copy the database");
+    const auto form = loadedForm(state, folder); // holds the connection the floor is taken on
+    if (!form)
         return;
-    }
-    mainForm form(folder.path());
-    if (!form.Form_Load()) {
-        state.SkipWithError(qPrintable(form.loadError()));
-        return;
-    }
     QSqlDatabase db = mainConnection();
     QSqlQuery q(db);
     q.exec(QStringLiteral("PRAGMA synchronous"));

@@ -20,6 +20,8 @@ std::unique_ptr<mainForm> loadForm(const TestFolder& folder) {
     if (!form->Form_Load())
         qFatal("load failed: %s", qPrintable(form->loadError()));
     form->show();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        qFatal("the main window never became active");
     return form;
 }
 

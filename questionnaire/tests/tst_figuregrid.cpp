@@ -169,7 +169,6 @@ void FigureGridTest::menuCommandsByTheKeysTheyShow() {
     QFETCH(QString, textColumn);
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, step);
     QTableView* grid = ui(form)->DataGrid1;
     QVERIFY(grid->isVisible());

@@ -114,7 +114,6 @@ void JourneyTest::answersRevisitedEditedAndRestarted() {
     TestFolder folder;
     {
         auto form = loadForm(folder);
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
 
         // Step 2 by the mouse, plain words typed at the caret.
         QTest::mouseClick(ui(form)->command3, Qt::LeftButton);
@@ -259,7 +258,6 @@ void JourneyTest::fileSharedWithReaderAndSecondCopy() {
 void JourneyTest::keystrokesOnAnOverviewReachNoRow() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 7);
     ui(form)->text1->setFocus();
     typeAtFocus(QStringLiteral("seven"));
@@ -280,7 +278,6 @@ void JourneyTest::keystrokesOnAnOverviewReachNoRow() {
 void JourneyTest::focusAfterEveryKindOfMove() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     // Step 1 is an overview: Next has the focus, and Space moves on.
     QCOMPARE(QApplication::focusWidget(), ui(form)->command3);
     QTest::keyClick(ui(form)->command3, Qt::Key_Space);

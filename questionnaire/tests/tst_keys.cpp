@@ -74,7 +74,6 @@ private slots:
 void KeysTest::altWithAFreeLetterTypesNothing() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 2);
     QTRY_COMPARE(focused(), ui(form)->text1);
     // Alt with letters no menu claims; AltGr (no Alt reported) and plain keys still type.
@@ -133,7 +132,6 @@ void KeysTest::editingKeysActOnTheText() {
     QFETCH(Keys, keys);
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 3);
     QTRY_COMPARE(focused(), ui(form)->text1);
 
@@ -178,7 +176,6 @@ void KeysTest::editingKeysActOnTheText() {
 void KeysTest::firstAndLastStepKeysWhereverTheFocusIs() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 4);
     QTRY_COMPARE(focused(), ui(form)->text1);
 
@@ -240,7 +237,6 @@ void KeysTest::typingGoesOnAfterAnotherWindow() {
     if (away == Away::MessageBox)
         QVERIFY(folder.refuseAnswerUpdates());
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 2);
     QTRY_COMPARE(focused(), ui(form)->text1);
     type(QStringLiteral("before"));
@@ -357,7 +353,6 @@ void KeysTest::writingKeysStoredRestartedAndReported() {
     };
     {
         auto form = loadForm(folder);
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
         goToStep(*form, 2);
         QTRY_COMPARE(focused(), ui(form)->text1);
         // Each key, then the words typed after it.
@@ -414,7 +409,6 @@ void KeysTest::writingKeysStoredRestartedAndReported() {
 void KeysTest::everyReachableControlIsNamed() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     for (int at : {12, 42}) {
         goToStep(*form, at);
         QTRY_COMPARE(focused(), ui(form)->text1);

@@ -88,7 +88,6 @@ private slots:
 void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     QCOMPARE(form->otherCopyProcess(), 0);
     goToStep(*form, 2);
     QTRY_COMPARE(QApplication::focusWidget(), ui(form)->text1);
@@ -154,7 +153,6 @@ void TwoCopiesTest::storeOverAnotherCopysAnswerNeedsTheOwnersWord() {
 void TwoCopiesTest::anotherCopysFiguresNeedTheOwnersWord() {
     TestFolder folder;
     auto form = loadForm(folder);
-    QVERIFY(QTest::qWaitForWindowActive(form.get()));
     goToStep(*form, 42);
     QTableView* grid = ui(form)->DataGrid1;
     const QModelIndex cell = firstCell(grid);

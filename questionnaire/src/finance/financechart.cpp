@@ -84,13 +84,19 @@ Frame drawFrame(QPainter& p, const QString& title, const QString& family, QSizeF
     return f;
 }
 
-QImage canvas(QSizeF size, double dpi) {
+// A white picture of `size` points at `dpi`, painted by `draw` in points with smooth edges.
+template <typename Draw> QImage drawn(QSizeF size, double dpi, Draw&& draw) {
     const double scale = dpi / 72.0;
     QImage image(QSize(int(size.width() * scale), int(size.height() * scale)),
                  QImage::Format_ARGB32);
     image.setDotsPerMeterX(int(dpi / 0.0254));
     image.setDotsPerMeterY(int(dpi / 0.0254));
     image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
+    draw(p);
+    p.end();
     return image;
 }
 
@@ -110,73 +116,68 @@ void legend(QPainter& p, const Frame& f, const QList<QPair<QColor, QString>>& en
 
 QImage closingCash(const finance::Statements& s, int firstMonth, const QString& fontFamily,
                    QSizeF size, double dpi) {
-    QImage image = canvas(size, dpi);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(dpi / 72.0, dpi / 72.0);
-    double low = 0, high = 0;
-    for (const finance::CashMonth& c : s.cash) {
-        low = std::min(low, double(c.closing));
-        high = std::max(high, double(c.closing));
-    }
-    const Frame f = drawFrame(p, QStringLiteral("Closing cash balance, month by month"), fontFamily,
-                              size, axis(low, high), firstMonth);
-    const double width = f.plot.width() / 12 * 0.6;
-    for (int m = 0; m < 12; ++m) {
-        const double v = double(s.cash[m].closing);
-        const QRectF bar = QRectF(QPointF(f.x(m) - width / 2, f.y(std::max(v, 0.0))),
-                                  QPointF(f.x(m) + width / 2, f.y(std::min(v, 0.0))));
-        p.fillRect(bar, v < 0 ? kOverdrawn : kCash);
-    }
-    legend(p, f, {{kCash, QStringLiteral("In hand")}, {kOverdrawn, QStringLiteral("Overdrawn")}});
-    return image;
+    return drawn(size, dpi, [&](QPainter& p) {
+        double low = 0, high = 0;
+        for (const finance::CashMonth& c : s.cash) {
+            low = std::min(low, double(c.closing));
+            high = std::max(high, double(c.closing));
+        }
+        const Frame f = drawFrame(p, QStringLiteral("Closing cash balance, month by month"),
+                                  fontFamily, size, axis(low, high), firstMonth);
+        const double width = f.plot.width() / 12 * 0.6;
+        for (int m = 0; m < 12; ++m) {
+            const double v = double(s.cash[m].closing);
+            const QRectF bar = QRectF(QPointF(f.x(m) - width / 2, f.y(std::max(v, 0.0))),
+                                      QPointF(f.x(m) + width / 2, f.y(std::min(v, 0.0))));
+            p.fillRect(bar, v < 0 ? kOverdrawn : kCash);
+        }
+        legend(p, f,
+               {{kCash, QStringLiteral("In hand")}, {kOverdrawn, QStringLiteral("Overdrawn")}});
+    });
 }
 
 QImage salesAndCosts(const finance::Statements& s, int firstMonth, const QString& fontFamily,
                      QSizeF size, double dpi) {
-    QImage image = canvas(size, dpi);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(dpi / 72.0, dpi / 72.0);
-    auto costs = [&](int m) {
-        const finance::ProfitAndLoss& x = s.months[m];
-        return double(x.costOfSales + x.runningCosts + x.depreciation + x.interest);
-    };
-    double high = 0;
-    for (int m = 0; m < 12; ++m)
-        high = std::max({high, double(s.months[m].sales), costs(m)});
-    const Frame f = drawFrame(p, QStringLiteral("Sales against total costs"), fontFamily, size,
-                              axis(0, high), firstMonth);
-    auto line = [&](auto value, const QColor& colour) {
-        QPainterPath path;
+    return drawn(size, dpi, [&](QPainter& p) {
+        auto costs = [&](int m) {
+            const finance::ProfitAndLoss& x = s.months[m];
+            return double(x.costOfSales + x.runningCosts + x.depreciation + x.interest);
+        };
+        double high = 0;
         for (int m = 0; m < 12; ++m)
-            m == 0 ? path.moveTo(f.x(m), f.y(value(m))) : path.lineTo(f.x(m), f.y(value(m)));
-        p.setPen(QPen(colour, 2));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(path);
-    };
-    line([&](int m) { return double(s.months[m].sales); }, kCash);
-    line(costs, kCosts);
-    const int reached = s.breakEven.monthReached;
-    if (reached > 0) {
-        const double x = f.x(reached - 1);
-        const double y = f.y(double(s.months[reached - 1].sales));
-        p.setPen(QPen(kBrown, 1, Qt::DashLine));
-        p.drawLine(QPointF(x, f.plot.top()), QPointF(x, f.plot.bottom()));
-        p.setBrush(kBrown);
-        p.drawEllipse(QPointF(x, y), 4, 4);
-        p.setPen(kBrown);
-        const QString text = QStringLiteral("Break-even");
-        const double w = QFontMetricsF(p.font()).horizontalAdvance(text);
-        const double tx = x + 6 + w > f.plot.right() ? x - 6 - w : x + 6;
-        p.drawText(QPointF(tx, f.plot.top() + QFontMetricsF(p.font()).ascent()), text);
-    }
-    legend(p, f,
-           {{kCash, QStringLiteral("Sales")},
-            {kCosts, QStringLiteral("Total costs")},
-            {kBrown, reached > 0 ? QStringLiteral("Break-even reached")
-                                 : QStringLiteral("Break-even not reached in year 1")}});
-    return image;
+            high = std::max({high, double(s.months[m].sales), costs(m)});
+        const Frame f = drawFrame(p, QStringLiteral("Sales against total costs"), fontFamily, size,
+                                  axis(0, high), firstMonth);
+        auto line = [&](auto value, const QColor& colour) {
+            QPainterPath path;
+            for (int m = 0; m < 12; ++m)
+                m == 0 ? path.moveTo(f.x(m), f.y(value(m))) : path.lineTo(f.x(m), f.y(value(m)));
+            p.setPen(QPen(colour, 2));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(path);
+        };
+        line([&](int m) { return double(s.months[m].sales); }, kCash);
+        line(costs, kCosts);
+        const int reached = s.breakEven.monthReached;
+        if (reached > 0) {
+            const double x = f.x(reached - 1);
+            const double y = f.y(double(s.months[reached - 1].sales));
+            p.setPen(QPen(kBrown, 1, Qt::DashLine));
+            p.drawLine(QPointF(x, f.plot.top()), QPointF(x, f.plot.bottom()));
+            p.setBrush(kBrown);
+            p.drawEllipse(QPointF(x, y), 4, 4);
+            p.setPen(kBrown);
+            const QString text = QStringLiteral("Break-even");
+            const double w = QFontMetricsF(p.font()).horizontalAdvance(text);
+            const double tx = x + 6 + w > f.plot.right() ? x - 6 - w : x + 6;
+            p.drawText(QPointF(tx, f.plot.top() + QFontMetricsF(p.font()).ascent()), text);
+        }
+        legend(p, f,
+               {{kCash, QStringLiteral("Sales")},
+                {kCosts, QStringLiteral("Total costs")},
+                {kBrown, reached > 0 ? QStringLiteral("Break-even reached")
+                                     : QStringLiteral("Break-even not reached in year 1")}});
+    });
 }
 
 } // namespace FinanceChart

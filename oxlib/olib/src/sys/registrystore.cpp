@@ -302,6 +302,19 @@ int32_t valueOfKey(Store& s, int64_t keyId, const char* name, uint32_t* type, un
     return valueFrom(s, q, type, data, size);
 }
 
+// The key behind `key`, opened with the right to change its values.
+int32_t openedForValues(Store& s, RegKey key, KeyHandle& k) {
+    return openedWith(s, key, kKeySetValue, "the key was not opened for writing values", k);
+}
+
+// Connects to `key`'s store as `need` asks and begins `transaction` on it: a
+// failure of either is returned as it is.
+int32_t beginWrite(Store& s, const KeyHandle& key, Need need, WriteTransaction& transaction) {
+    if (int32_t rc = s.file.connect(key.store, need, key.root); rc != kErrSuccess)
+        return rc;
+    return transaction.begin();
+}
+
 } // namespace
 
 int32_t regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
@@ -347,20 +360,16 @@ int32_t regSetValue(RegKey key, const char* name, uint32_t type, const unsigned 
     Store& s = store();
     const Call call(s);
     KeyHandle k;
-    if (int32_t rc =
-            openedWith(s, key, kKeySetValue, "the key was not opened for writing values", k);
-        rc != kErrSuccess)
+    if (int32_t rc = openedForValues(s, key, k); rc != kErrSuccess)
         return rc;
     if (data == nullptr && size != 0)
         return fail(kErrInvalidParameter, "value data missing");
     if (int32_t rc = checkValueName(name); rc != kErrSuccess)
         return rc;
-    if (int32_t rc = s.file.connect(k.store, Need::Write, k.root); rc != kErrSuccess)
+    WriteTransaction transaction(s.file);
+    if (int32_t rc = beginWrite(s, k, Need::Write, transaction); rc != kErrSuccess)
         return rc;
     Connection& c = s.file.connection();
-    WriteTransaction transaction(s.file);
-    if (int32_t rc = transaction.begin(); rc != kErrSuccess)
-        return rc;
     if (!k.root && !keyRowExists(c, k.id))
         return fail(kErrKeyDeleted, "the key has been deleted");
     Query upsert(c, "INSERT INTO vals(key, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5)"
@@ -378,16 +387,12 @@ int32_t regDeleteValue(RegKey key, const char* name) {
     Store& s = store();
     const Call call(s);
     KeyHandle k;
-    if (int32_t rc =
-            openedWith(s, key, kKeySetValue, "the key was not opened for writing values", k);
-        rc != kErrSuccess)
+    if (int32_t rc = openedForValues(s, key, k); rc != kErrSuccess)
         return rc;
-    if (int32_t rc = s.file.connect(k.store, Need::Modify, k.root); rc != kErrSuccess)
+    WriteTransaction transaction(s.file);
+    if (int32_t rc = beginWrite(s, k, Need::Modify, transaction); rc != kErrSuccess)
         return rc;
     Connection& c = s.file.connection();
-    WriteTransaction transaction(s.file);
-    if (int32_t rc = transaction.begin(); rc != kErrSuccess)
-        return rc;
     Query remove(c, "DELETE FROM vals WHERE key = ?1 AND folded = ?2");
     remove.bind(1, k.id).bind(2, foldName(name ? name : ""));
     if (int rc = remove.step(); rc != SQLITE_DONE)
@@ -404,12 +409,10 @@ int32_t regDeleteTree(RegKey parent, const char* subKey) {
     if (int32_t rc = target(s, parent, subKey, t); rc != kErrSuccess)
         return rc;
     const auto& [base, parts, path] = t;
-    if (int32_t rc = s.file.connect(base.store, Need::Modify, base.root); rc != kErrSuccess)
+    WriteTransaction transaction(s.file);
+    if (int32_t rc = beginWrite(s, base, Need::Modify, transaction); rc != kErrSuccess)
         return rc == kErrFileNotFound ? fail(rc, "the key does not exist") : rc;
     Connection& c = s.file.connection();
-    WriteTransaction transaction(s.file);
-    if (int32_t rc = transaction.begin(); rc != kErrSuccess)
-        return rc;
     int step = 0;
     const int64_t id = findKey(c, path, step);
     if (id == 0)
