@@ -233,6 +233,9 @@ void mainForm::createControls() {
     placement.place(ProgressBar1, 1680, 120, 10095, 255);
 
     text1 = new quill::rtf::RtfTextEdit(client);
+    // The window's italic face is not the answer's: plain text is stored without italics and
+    // printed upright, so the box shows it upright too, and Italic means what it shows.
+    text1->setFont(designFont(QStringLiteral("Verdana"), 8.25, false, false));
     AltLetterGuard::install(text1);
     placement.place(text1, 1680, 6000, 11415, 3255);
 
