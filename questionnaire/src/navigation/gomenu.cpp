@@ -44,6 +44,9 @@ void GoMenu::refresh() {
             const SectionEntry& s = sections[i];
             QString number = QString::number(i + 1);
             number.insert(number.size() - 1, u'&'); // 1..9 by their digit, 10.. by the last
+            // A figure space is as wide as a digit: the titles of 1..9 line up with 10's.
+            if (sections.size() >= 10 && i + 1 < 10)
+                number.prepend(QChar(0x2007));
             QString title = s.title;
             title.replace(u'&', QLatin1String("&&"));
             const QString caption = QStringLiteral("%1  %2\t%3 of %4 answered")
