@@ -105,27 +105,41 @@ QSizeF DocumentWalk::pictureSize(const QTextImageFormat& format, QSize pixels) c
     return page_ ? fitInto(size, pictureArea(*page_, pixelsPerTwip_)) : size;
 }
 
+const DocumentWalk::FormatFacts& DocumentWalk::facts(const QTextFragment& fragment) {
+    const int index = fragment.charFormatIndex();
+    auto known = formats_.constFind(index);
+    if (known == formats_.cend()) {
+        const QTextCharFormat chars = fragment.charFormat();
+        FormatFacts f;
+        f.format = format(chars);
+        f.link = chars.isAnchor() ? chars.anchorHref() : QString();
+        f.anchorNames = chars.anchorNames();
+        f.reference = chars.stringProperty(PageReferenceProperty);
+        f.image = chars.isImageFormat();
+        known = formats_.insert(index, std::move(f));
+    }
+    return *known;
+}
+
 std::vector<Run> DocumentWalk::runs(const QTextBlock& block) {
     std::vector<Run> out;
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
-        const QTextCharFormat chars = fragment.charFormat();
+        const FormatFacts& facts = this->facts(fragment);
         Run run;
-        auto known = formats_.constFind(fragment.charFormatIndex());
-        if (known == formats_.cend())
-            known = formats_.insert(fragment.charFormatIndex(), format(chars));
-        run.format = *known;
-        run.link = chars.isAnchor() ? chars.anchorHref() : QString();
-        for (const QString& name : chars.anchorNames()) {
+        run.format = facts.format;
+        run.formatIndex = fragment.charFormatIndex();
+        run.link = facts.link;
+        for (const QString& name : facts.anchorNames) {
             if (!name.isEmpty() && !bookmarks_.contains(name)) {
                 bookmarks_.insert(name);
                 run.bookmarks.append(name);
             }
         }
-        if (chars.isImageFormat()) {
+        if (facts.image) {
             // Equal pictures side by side are one fragment, a character each. One the
             // document cannot show is left out, as the preview leaves it out.
-            const QTextImageFormat image = chars.toImageFormat();
+            const QTextImageFormat image = fragment.charFormat().toImageFormat();
             const PictureData& data = picture(image.name());
             if (data.bytes.isEmpty())
                 continue;
@@ -141,9 +155,9 @@ std::vector<Run> DocumentWalk::runs(const QTextBlock& block) {
             continue;
         }
         run.text = fragment.text();
-        if (const QString ref = chars.stringProperty(PageReferenceProperty); !ref.isEmpty()) {
+        if (!facts.reference.isEmpty()) {
             run.kind = Run::Kind::PageReference;
-            run.reference = ref;
+            run.reference = facts.reference;
         }
         out.push_back(std::move(run));
     }

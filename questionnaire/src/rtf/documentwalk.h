@@ -68,6 +68,9 @@ struct Run {
     QString reference;     // PageReference: the bookmark whose page it shows
     QString picture;       // Picture: the document's name for it (see DocumentWalk::picture)
     QSizeF size;           // Picture: on the page, in the document's pixels
+    // The document's index of the run's character format: runs with one index have one
+    // format, so a writer may work out what it makes of a format once. -1: none.
+    int formatIndex = -1;
 };
 
 // A paragraph as the writers need it beyond its runs.
@@ -123,9 +126,17 @@ private:
     double defaultPoints_;
     QSet<QString> bookmarks_;
     QHash<QString, PictureData> pictures_;
-    // format() of each character format the document holds, by its index: a long answer
-    // has thousands of fragments but only a handful of formats.
-    QHash<int, RunFormat> formats_;
+    // What runs() needs of each character format the document holds, by its index: a long
+    // answer has thousands of fragments but only a handful of formats.
+    struct FormatFacts {
+        RunFormat format;
+        QString link;
+        QStringList anchorNames;
+        QString reference; // a page reference's bookmark
+        bool image = false;
+    };
+    const FormatFacts& facts(const QTextFragment& fragment);
+    QHash<int, FormatFacts> formats_;
 };
 
 } // namespace quill::rtf

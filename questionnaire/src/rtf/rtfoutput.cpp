@@ -55,8 +55,47 @@ void RtfOutput::byte(uint8_t b) {
 }
 
 void RtfOutput::text(QStringView text) {
-    for (const QChar c : text)
-        character(c.unicode());
+    const char16_t* c = text.utf16();
+    const char16_t* const end = c + text.size();
+    while (c != end) {
+        // Most of an answer is plain ASCII: it goes in stretches, not a character at a time.
+        const char16_t* plain = c;
+        while (plain != end && isPlain(*plain))
+            ++plain;
+        if (plain != c) {
+            plainText(c, plain);
+            c = plain;
+        } else {
+            character(*c++);
+        }
+    }
+}
+
+void RtfOutput::plainText(const char16_t* from, const char16_t* to) {
+    if (needDelimiter_) {
+        put(' ');
+        needDelimiter_ = false;
+    }
+    while (from != to) {
+        // A line is broken after the first space that ends beyond the line length, as
+        // character() breaks it; up to there the text goes in as it is.
+        const char16_t* stop = to;
+        bool breakAfter = false;
+        if (column_ < lineLength) {
+            stop = from + std::min<std::ptrdiff_t>(to - from, lineLength - column_);
+        } else if (const char16_t* space = std::find(from, to, u' '); space != to) {
+            stop = space + 1;
+            breakAfter = true;
+        }
+        const std::size_t at = out_.size();
+        out_.resize(at + std::size_t(stop - from));
+        std::transform(from, stop, out_.begin() + std::ptrdiff_t(at),
+                       [](char16_t ch) { return static_cast<char>(ch); });
+        column_ += static_cast<int>(stop - from);
+        from = stop;
+        if (breakAfter)
+            newline();
+    }
 }
 
 void RtfOutput::character(char16_t ch) {

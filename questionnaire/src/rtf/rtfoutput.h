@@ -47,6 +47,11 @@ private:
         out_ += c;
         ++column_;
     }
+    // Characters that stand for themselves in RTF text.
+    static bool isPlain(char16_t c) {
+        return c >= 0x20 && c < 0x80 && c != u'\\' && c != u'{' && c != u'}';
+    }
+    void plainText(const char16_t* from, const char16_t* to);
     void putText(char c) {
         if (needDelimiter_) {
             put(' ');

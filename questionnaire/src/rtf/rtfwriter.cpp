@@ -79,6 +79,8 @@ private:
     void writePicture(const Run& run);
     void setRun(const RunProps& want);
     RunProps propsOf(const RunFormat& format);
+    // A run's props, worked out once for each of the document's formats.
+    RunProps propsOf(const Run& run);
     std::vector<int32_t> columnEdges(const QTextTable* table) const;
 
     int fontIndex(const QString& family);
@@ -109,6 +111,7 @@ private:
     std::vector<QTextListFormat> lists_;
     QHash<const QTextList*, int> listIndices_;
     QSet<QString> bookmarks_;
+    QHash<int, RunProps> runProps_;
 };
 
 DocumentWriter::DocumentWriter(const QTextDocument& doc, const ExportPage* page)
@@ -412,10 +415,10 @@ void DocumentWriter::writeRuns(const QTextBlock& block) {
             break;
         case Run::Kind::PageReference:
             writeField(QStringLiteral(" PAGEREF %1 \\h ").arg(run.reference), run.text,
-                       propsOf(run.format));
+                       propsOf(run));
             break;
         case Run::Kind::Text:
-            setRun(propsOf(run.format));
+            setRun(propsOf(run));
             body_.text(run.text);
             break;
         }
@@ -624,6 +627,15 @@ RunProps DocumentWriter::propsOf(const RunFormat& format) {
     if (format.background.isValid())
         p.background = colorIndex(format.background);
     return p;
+}
+
+RunProps DocumentWriter::propsOf(const Run& run) {
+    if (run.formatIndex < 0)
+        return propsOf(run.format);
+    auto known = runProps_.constFind(run.formatIndex);
+    if (known == runProps_.cend())
+        known = runProps_.insert(run.formatIndex, propsOf(run.format));
+    return *known;
 }
 
 int DocumentWriter::fontIndex(const QString& family) {

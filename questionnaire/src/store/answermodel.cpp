@@ -9,7 +9,18 @@ namespace {
 const char* const SelectAll = "SELECT * from Answers ORDER BY AnswerID";
 const char* const SelectOne = "SELECT * from Answers WHERE AnswerID = ?";
 // Optimistic locking: the row is written only while it still holds what this copy read.
-const char* const UpdateOne = "UPDATE Answers SET Answer = ? WHERE AnswerID = ? AND Answer IS ?";
+// Both texts are bound as their UTF-8 bytes and cast to text: bound as UTF-16, a long answer
+// would be converted to the file's UTF-8 twice on every store.
+const char* const UpdateOne = "UPDATE Answers SET Answer = CAST(? AS TEXT) "
+                              "WHERE AnswerID = ? AND Answer IS CAST(? AS TEXT)";
+
+// `value` as the UTF-8 bytes CAST(? AS TEXT) makes text of again; null stays null.
+QVariant utf8(const QVariant& value) {
+    if (value.isNull())
+        return value;
+    return value.metaType() == QMetaType::fromType<QByteArray>() ? value
+                                                                   : value.toString().toUtf8();
+}
 
 } // namespace
 
@@ -128,9 +139,9 @@ bool AnswerModel::writeRow(int row, const QVariant& answer) {
     }
     QSqlQuery q(m_db);
     q.prepare(QString::fromLatin1(UpdateOne));
-    q.addBindValue(answer);
+    q.addBindValue(utf8(answer));
     q.addBindValue(id);
-    q.addBindValue(m_rows[row].value(m_answerColumn));
+    q.addBindValue(utf8(m_rows[row].value(m_answerColumn)));
     if (!q.exec()) {
         m_lastError = q.lastError();
         m_db.rollback();
@@ -171,8 +182,9 @@ bool AnswerModel::writeRow(int row, const QVariant& answer) {
         m_db.rollback();
         return false;
     }
-    if (!readRow(row))
-        m_rows[row].setValue(m_answerColumn, answer); // stored all the same
+    // What this copy now holds is what it wrote, not a read after the commit: a change
+    // another program makes in between must still be found by the next store.
+    m_rows[row].setValue(m_answerColumn, answer);
     return true;
 }
 
