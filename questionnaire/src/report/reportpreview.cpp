@@ -108,8 +108,11 @@ ReportPreview::ReportPreview(std::unique_ptr<ReportDocument> report, bool export
     connect(zoomBox_, &QComboBox::currentIndexChanged, this,
             [this](int i) { view_->setZoom(zoomBox_->itemData(i).toInt() / 100.0); });
     toolBar_->addSeparator();
-    toolBar_->addAction(st->standardIcon(QStyle::SP_DialogCloseButton), tr("Close"), this,
-                        &QWidget::close);
+    QAction* close = toolBar_->addAction(st->standardIcon(QStyle::SP_DialogCloseButton),
+                                         tr("Close"), this, &QWidget::close);
+    // A preview is left as a dialog is: by Escape, or the platform's close-document key.
+    close->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)});
+    close->setToolTip(tr("Close (Esc)"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
