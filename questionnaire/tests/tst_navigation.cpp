@@ -31,6 +31,8 @@ private slots:
     void viewingNeverRewritesAnAnswer();
     void fewerAnswerRowsNeverReachPastTheLast();
     void failedStoreKeepsEditAndStep();
+    void storesOverWhatAnotherProgramLeft_data();
+    void storesOverWhatAnotherProgramLeft();
 };
 
 void NavigationTest::nextStoresAnswerAndAdvances() {
@@ -216,6 +218,31 @@ void NavigationTest::failedStoreKeepsEditAndStep() {
     QCOMPARE(ui(form)->Adodc2->position(), 1);
     QCOMPARE(ui(form)->text1->toPlainText(), QStringLiteral("precious words"));
     QVERIFY(ui(form)->text1->document()->isModified());
+}
+
+void NavigationTest::storesOverWhatAnotherProgramLeft_data() {
+    QTest::addColumn<QString>("value"); // as SQL
+    QTest::newRow("text beyond ASCII") << QStringLiteral("'Caf\u00e9 \u2013 na\u00efve \u2615'");
+    QTest::newRow("empty text") << QStringLiteral("''");
+    QTest::newRow("null") << QStringLiteral("NULL");
+    QTest::newRow("a blob") << QStringLiteral("X'7B5C727466317D00FF'");
+}
+
+// The row is found unchanged whatever kind of value was read from it, so the owner's answer
+// is stored over it without a word about another program.
+void NavigationTest::storesOverWhatAnotherProgramLeft() {
+    QFETCH(QString, value);
+    TestFolder folder;
+    QVERIFY(folder.exec(QStringLiteral("UPDATE Answers SET Answer = %1 WHERE AnswerID = 2")
+                            .arg(value)));
+    auto form = loadForm(folder);
+    goToStep(*form, 2);
+    typeAnswer(*form, QStringLiteral("Mine now"));
+    MessageBoxWatcher watcher;
+    form->command3_Click();
+    QCOMPARE(watcher.texts, QStringList());
+    QCOMPARE(ui(form)->Adodc2->position(), 2);
+    QVERIFY(storedAnswer(folder, 2).contains(QStringLiteral("Mine now")));
 }
 
 QTEST_MAIN(NavigationTest)

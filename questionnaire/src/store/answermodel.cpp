@@ -9,17 +9,21 @@ namespace {
 const char* const SelectAll = "SELECT * from Answers ORDER BY AnswerID";
 const char* const SelectOne = "SELECT * from Answers WHERE AnswerID = ?";
 // Optimistic locking: the row is written only while it still holds what this copy read.
-// Both texts are bound as their UTF-8 bytes and cast to text: bound as UTF-16, a long answer
+// Texts are bound as their UTF-8 bytes and cast to text: bound as UTF-16, a long answer
 // would be converted to the file's UTF-8 twice on every store.
-const char* const UpdateOne = "UPDATE Answers SET Answer = CAST(? AS TEXT) "
-                              "WHERE AnswerID = ? AND Answer IS CAST(? AS TEXT)";
+const char* const UpdateOverText = "UPDATE Answers SET Answer = CAST(? AS TEXT) "
+                                   "WHERE AnswerID = ? AND Answer IS CAST(? AS TEXT)";
+// Over what is not text (a blob another program left there), compared as it was read.
+const char* const UpdateOverOther = "UPDATE Answers SET Answer = CAST(? AS TEXT) "
+                                    "WHERE AnswerID = ? AND Answer IS ?";
 
-// `value` as the UTF-8 bytes CAST(? AS TEXT) makes text of again; null stays null.
+bool isText(const QVariant& value) {
+    return value.metaType() == QMetaType::fromType<QString>();
+}
+
+// Text as the UTF-8 bytes CAST(? AS TEXT) makes text of again; null stays null.
 QVariant utf8(const QVariant& value) {
-    if (value.isNull())
-        return value;
-    return value.metaType() == QMetaType::fromType<QByteArray>() ? value
-                                                                   : value.toString().toUtf8();
+    return isText(value) && !value.isNull() ? QVariant(value.toString().toUtf8()) : value;
 }
 
 } // namespace
@@ -137,11 +141,12 @@ bool AnswerModel::writeRow(int row, const QVariant& answer) {
         m_lastError = m_db.lastError();
         return false;
     }
+    const QVariant read = m_rows[row].value(m_answerColumn);
     QSqlQuery q(m_db);
-    q.prepare(QString::fromLatin1(UpdateOne));
+    q.prepare(QString::fromLatin1(isText(read) ? UpdateOverText : UpdateOverOther));
     q.addBindValue(utf8(answer));
     q.addBindValue(id);
-    q.addBindValue(utf8(m_rows[row].value(m_answerColumn)));
+    q.addBindValue(utf8(read));
     if (!q.exec()) {
         m_lastError = q.lastError();
         m_db.rollback();
