@@ -123,6 +123,12 @@ const DocumentWalk::FormatFacts& DocumentWalk::facts(const QTextFragment& fragme
 
 std::vector<Run> DocumentWalk::runs(const QTextBlock& block) {
     std::vector<Run> out;
+    // Counted first: a run is large, and a paragraph of many runs would otherwise move them
+    // several times as the list grows.
+    std::size_t fragments = 0;
+    for (auto it = block.begin(); !it.atEnd(); ++it)
+        ++fragments;
+    out.reserve(fragments);
     for (auto it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
         const FormatFacts& facts = this->facts(fragment);
