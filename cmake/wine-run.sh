@@ -100,13 +100,16 @@ prepare() {
   exec 9>&-
 }
 
-# running: whether a wineserver serves this prefix (Wine keeps its socket in
-# /tmp/.wine-UID/server-DEV-INODE, after the prefix folder's device and inode).
+# running: whether a wineserver serves this prefix. Wine keeps its socket in
+# DIR/server-DEV-INODE, after the prefix folder's device and inode; DIR is
+# /tmp/.wine-UID, except in Debian's Wine, which makes a private folder under
+# $TMPDIR (or /tmp) and writes its name to PREFIX/wineserver.
 running() {
   [[ -d $prefix ]] || return 1
-  local dev ino
+  local dev ino dir=/tmp/.wine-$(id -u)
+  [[ -r $prefix/wineserver ]] && dir=${TMPDIR:-/tmp}/$(<"$prefix/wineserver")
   read -r dev ino < <(stat -c '%d %i' "$prefix")
-  [[ -S $(printf '/tmp/.wine-%d/server-%x-%x/socket' "$(id -u)" "$dev" "$ino") ]]
+  [[ -S $(printf '%s/server-%x-%x/socket' "$dir" "$dev" "$ino") ]]
 }
 
 # session: one wineserver for the whole test run, started by the first program
