@@ -105,32 +105,43 @@ void appendNumber(std::string& out, uint32_t value, int width = 0) {
 }
 
 // 2026-12-08T12:34:56.789Z. The text up to the seconds changes once a second,
-// so each thread keeps the last one it made.
+// so each thread keeps the last one it made. Kept in plain characters: a thread-local
+// object with a destructor, in a library loaded and unloaded at run time, is torn down by
+// the runtime at thread exit, which MinGW's runtime does not do safely.
 void appendTimeStamp(std::string& out) {
     using namespace std::chrono;
     const auto now = time_point_cast<milliseconds>(system_clock::now());
     const auto second = floor<seconds>(now);
+    constexpr std::size_t stampLength = 19; // 2026-12-08T12:34:56
     thread_local seconds::rep cachedSecond = -1;
-    thread_local std::string cachedText;
+    thread_local char cachedText[stampLength];
+    std::string fresh;
     if (second.time_since_epoch().count() != cachedSecond) {
         const auto day = floor<days>(second);
         const year_month_day date{day};
         const hh_mm_ss time{second - day};
-        cachedText.clear();
-        appendNumber(cachedText, static_cast<uint32_t>(static_cast<int>(date.year())), 4);
-        cachedText += '-';
-        appendNumber(cachedText, static_cast<unsigned>(date.month()), 2);
-        cachedText += '-';
-        appendNumber(cachedText, static_cast<unsigned>(date.day()), 2);
-        cachedText += 'T';
-        appendNumber(cachedText, static_cast<uint32_t>(time.hours().count()), 2);
-        cachedText += ':';
-        appendNumber(cachedText, static_cast<uint32_t>(time.minutes().count()), 2);
-        cachedText += ':';
-        appendNumber(cachedText, static_cast<uint32_t>(time.seconds().count()), 2);
-        cachedSecond = second.time_since_epoch().count();
+        appendNumber(fresh, static_cast<uint32_t>(static_cast<int>(date.year())), 4);
+        fresh += '-';
+        appendNumber(fresh, static_cast<unsigned>(date.month()), 2);
+        fresh += '-';
+        appendNumber(fresh, static_cast<unsigned>(date.day()), 2);
+        fresh += 'T';
+        appendNumber(fresh, static_cast<uint32_t>(time.hours().count()), 2);
+        fresh += ':';
+        appendNumber(fresh, static_cast<uint32_t>(time.minutes().count()), 2);
+        fresh += ':';
+        appendNumber(fresh, static_cast<uint32_t>(time.seconds().count()), 2);
+        // A clock beyond the year 9999 gives a longer text, made afresh each time.
+        if (fresh.size() == stampLength) {
+            std::memcpy(cachedText, fresh.data(), stampLength);
+            cachedSecond = second.time_since_epoch().count();
+            fresh.clear();
+        }
     }
-    out += cachedText;
+    if (fresh.empty())
+        out.append(cachedText, stampLength);
+    else
+        out += fresh;
     out += '.';
     appendNumber(out, static_cast<uint32_t>((now - second).count()), 3);
     out += 'Z';
