@@ -147,7 +147,12 @@ case ${1:-} in
     session
     ;;
   --stop)
-    if running; then wineserver -k 2>/dev/null || true; fi
+    # Waited for: a run started right after this one would otherwise find the dying
+    # server's socket, take it for a session and fail to connect.
+    if running; then
+      wineserver -k 2>/dev/null || true
+      wineserver -w 2>/dev/null || true
+    fi
     ;;
   *)
     prepare
